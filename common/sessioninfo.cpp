@@ -1,0 +1,7 @@
+#include "common/sessioninfo.h"
+
+TSessionInfo &SessionInfo()
+{
+    static TSessionInfo info;
+    return info;
+}

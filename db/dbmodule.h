@@ -1,0 +1,120 @@
+#pragma once
+
+// The single database session of the program and its four calling patterns.
+//
+// Commands are texts in their documented form ("EXEC EstraiClienti  1, '{...}', null, ...");
+// pgadapter.h turns each into PostgreSQL. Errors are raised as EDatabaseError carrying the
+// server's own text; the window that started the operation reports them.
+
+#include "db/dataset.h"
+
+#include <QString>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+class EDatabaseError : public std::runtime_error
+{
+public:
+    EDatabaseError(const QString &providerText, bool lostConnection = false)
+        : std::runtime_error(providerText.toStdString())
+        , m_text(providerText)
+        , m_lost(lostConnection)
+    {}
+    // The server's message; starts with kLostConnectionMark when the connection was lost.
+    QString ProviderText() const { return m_text; }
+    bool LostConnection() const { return m_lost; }
+
+private:
+    QString m_text;
+    bool m_lost;
+};
+
+// Connection parameters. The login is the program's own least-privilege login, read from the
+// global settings file; the operator is checked by a stored function, not by this login.
+struct TConnectionParams
+{
+    QString host;     // host name, or the folder of the local instance's socket
+    int port = 5432;
+    QString database; // the catalog
+    QString login;
+    QString password;
+    int connectTimeoutSeconds = 10;
+};
+
+class TSTD_DBMODULE
+{
+public:
+    TSTD_DBMODULE();
+    ~TSTD_DBMODULE();
+    TSTD_DBMODULE(const TSTD_DBMODULE &) = delete;
+    TSTD_DBMODULE &operator=(const TSTD_DBMODULE &) = delete;
+
+    // The process-wide module (created by the main window; tests create their own).
+    static TSTD_DBMODULE *Instance();
+    static void SetInstance(TSTD_DBMODULE *module); // Not owned.
+
+    // libpq connection string built from the parameters (values quoted as libpq wants).
+    static QString ComposeConnectionString(const TConnectionParams &p);
+    void SetConnectionString(const QString &conninfo);
+    QString ConnectionString() const;
+
+    void Open();  // throws EDatabaseError
+    void Close(); // rolls back an open transaction
+    bool Connected() const;
+    // Commands open the connection when it is closed. 0 = no time-out.
+    void SetCommandTimeout(int seconds);
+
+    // Pattern 1, row query: the first result set of the command, as a read-only dataset
+    // (decoded lazily). A command that returns no row set raises EDatabaseError.
+    std::unique_ptr<TDataSet> Query(const QString &commandText);
+    // Several result sets (a function returning refcursors): each set in turn.
+    std::vector<std::unique_ptr<TDataSet>> QueryMulti(const QString &commandText);
+    // Pattern 2, action command: run, no result read.
+    void Execute(const QString &commandText);
+    // Parameterised statement for the program's own writes (editable records); values are
+    // sent apart from the text ($1, $2 ...). Returns the affected row count.
+    int ExecuteParams(const QString &sql, const QVariantList &params);
+
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const;
+
+    // "SELECT GETDATE() AS TMNOW"; the local time on any failure.
+    QDateTime ReadServerTime();
+
+    // The last command text sent (as composed by the caller), for tests and the debug pane.
+    QString LastCommandText() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+// Pattern 3, editable record: a record procedure's row kept for editing and posted as an
+// explicit INSERT or UPDATE of its base table with the same columns, in a transaction.
+class TEditableRecord
+{
+public:
+    TEditableRecord(TSTD_DBMODULE *db, QString baseTable, QString keyField); // db Not owned.
+    ~TEditableRecord();
+
+    // Runs the record procedure; zero rows means a new record (the columns are still known).
+    void Open(const QString &commandText);
+    bool IsNew() const;
+    TDataSet &Data(); // one row once Edit/Append started
+    void Edit();      // existing row
+    void Append(const QString &newKey); // new row with the program-made key
+    // Writes every field into the base table (INSERT for a new row, UPDATE by key otherwise),
+    // stamping txUtenteIn/dtIn or txUtenteMod/dtMod when the row set has them and stamp is set.
+    // Runs inside the caller's transaction when one is open, else in its own.
+    void Post(const QString &userName, bool stampAudit = true);
+    void Cancel();
+    void Close();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};

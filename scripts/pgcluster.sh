@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# A private PostgreSQL cluster listening only on a Unix socket inside a folder of ours.
+#
+#   pgcluster.sh init    DATADIR SOCKETDIR
+#   pgcluster.sh start   DATADIR SOCKETDIR
+#   pgcluster.sh stop    DATADIR
+#   pgcluster.sh builddb SOCKETDIR NAME [demo] [template]   create NAME from database/
+#   pgcluster.sh migrate SOCKETDIR NAME                     apply missing migrations, functions
+#   pgcluster.sh applogin SOCKETDIR LOGIN PASSWORD           create/alter the program's login
+#
+# As root the server runs as the postgres user. The superuser is "postgres", reached over the
+# socket without password; the program's own login uses a password.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+DBDIR="$ROOT/database"
+PGBIN="$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n1)"
+
+as_pg() {
+  if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+}
+
+psql_su() { # SOCKETDIR DB args...
+  local sock="$1" db="$2"; shift 2
+  psql -X -q -v ON_ERROR_STOP=1 -h "$sock" -U postgres -d "$db" "$@"
+}
+
+cmd_init() {
+  local data="$1" sock="$2"
+  mkdir -p "$data" "$sock"
+  if [ "$(id -u)" -eq 0 ]; then chown postgres:postgres "$data" "$sock"; chmod 700 "$data"; fi
+  if [ ! -f "$data/PG_VERSION" ]; then
+    as_pg "$PGBIN/initdb" -D "$data" -U postgres -E UTF8 --locale=C.UTF-8 \
+      --auth-local=trust --auth-host=reject >/dev/null
+    cat > "$data/pg_hba.conf" <<HBA
+local all postgres trust
+local all all scram-sha-256
+HBA
+    cat >> "$data/postgresql.conf" <<CONF
+listen_addresses = ''
+unix_socket_directories = '$sock'
+fsync = off
+synchronous_commit = off
+full_page_writes = off
+max_connections = 100
+shared_buffers = 256MB
+CONF
+  fi
+}
+
+cmd_start() {
+  local data="$1" sock="$2"
+  cmd_init "$data" "$sock"
+  if ! as_pg "$PGBIN/pg_ctl" -D "$data" status >/dev/null 2>&1; then
+    as_pg "$PGBIN/pg_ctl" -D "$data" -w -t 60 -l "$data/server.log" \
+      -o "-k $sock" start >/dev/null
+  fi
+}
+
+cmd_stop() {
+  local data="$1"
+  if [ -f "$data/PG_VERSION" ] && as_pg "$PGBIN/pg_ctl" -D "$data" status >/dev/null 2>&1; then
+    as_pg "$PGBIN/pg_ctl" -D "$data" -m fast -w stop >/dev/null
+  fi
+}
+
+# Roles shared by every catalog: the owner of the schema (no login) and the program's login.
+ensure_roles() {
+  local sock="$1"
+  psql_su "$sock" postgres <<'SQL'
+DO $$ BEGIN
+  IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'ventorel_owner') THEN
+    CREATE ROLE ventorel_owner NOLOGIN;
+  END IF;
+  IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = 'ventorel_app') THEN
+    CREATE ROLE ventorel_app NOLOGIN;
+  END IF;
+END $$;
+SQL
+}
+
+cmd_applogin() {
+  local sock="$1" login="$2" password="$3"
+  ensure_roles "$sock"
+  psql_su "$sock" postgres -v login="$login" -v pw="$password" <<'SQL'
+SELECT format('CREATE ROLE %I LOGIN IN ROLE ventorel_app', :'login')
+ WHERE NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = :'login') \gexec
+SELECT format('ALTER ROLE %I WITH LOGIN PASSWORD %L', :'login', :'pw') \gexec
+SQL
+}
+
+# Applies, in order, the migrations not yet recorded, then re-creates every function and the
+# grants. Migrations change tables and keep data; functions are replaced as a whole.
+cmd_migrate() {
+  local sock="$1" db="$2"
+  export PGOPTIONS="-c role=ventorel_owner -c client_min_messages=warning"
+  psql_su "$sock" "$db" -c "CREATE TABLE IF NOT EXISTS schema_migrations (version text PRIMARY KEY, applied_at timestamp NOT NULL DEFAULT now())"
+  local f v
+  for f in $(ls "$DBDIR"/migrations/*.sql 2>/dev/null | sort); do
+    v="$(basename "$f" .sql)"
+    if [ -z "$(psql_su "$sock" "$db" -tAc "SELECT 1 FROM schema_migrations WHERE version = '$v'")" ]; then
+      psql_su "$sock" "$db" -1 -f "$f" -c "INSERT INTO schema_migrations(version) VALUES ('$v')"
+    fi
+  done
+  for f in $(ls "$DBDIR"/functions/*.sql 2>/dev/null | sort); do
+    psql_su "$sock" "$db" -1 -f "$f"
+  done
+  if [ -f "$DBDIR/grants.sql" ]; then psql_su "$sock" "$db" -1 -f "$DBDIR/grants.sql"; fi
+  unset PGOPTIONS
+}
+
+cmd_builddb() {
+  local sock="$1" db="$2" demo="${3:-}" template="${4:-}"
+  ensure_roles "$sock"
+  psql_su "$sock" postgres -v db="$db" <<'SQL'
+SELECT format('ALTER DATABASE %I WITH IS_TEMPLATE false', :'db')
+ WHERE EXISTS (SELECT 1 FROM pg_database WHERE datname = :'db') \gexec
+SELECT format('DROP DATABASE IF EXISTS %I WITH (FORCE)', :'db') \gexec
+SELECT format('CREATE DATABASE %I OWNER ventorel_owner TEMPLATE template0 ENCODING ''UTF8''', :'db') \gexec
+SQL
+  psql_su "$sock" "$db" -c "CREATE EXTENSION IF NOT EXISTS pgcrypto" \
+    -c "REVOKE ALL ON SCHEMA public FROM PUBLIC" -c "ALTER SCHEMA public OWNER TO ventorel_owner" \
+    -c "GRANT USAGE ON SCHEMA public TO ventorel_app" >/dev/null
+  cmd_migrate "$sock" "$db"
+  if [ "$demo" = "demo" ]; then
+    export PGOPTIONS="-c role=ventorel_owner -c client_min_messages=warning"
+    local f
+    for f in $(ls "$DBDIR"/demo/*.sql 2>/dev/null | sort); do
+      psql_su "$sock" "$db" -1 -f "$f"
+    done
+    unset PGOPTIONS
+  fi
+  if [ "$template" = "template" ]; then
+    psql_su "$sock" postgres -v db="$db" <<'SQL'
+SELECT format('ALTER DATABASE %I WITH IS_TEMPLATE true', :'db') \gexec
+SQL
+  fi
+}
+
+case "${1:-}" in
+  init) cmd_init "$2" "$3" ;;
+  start) cmd_start "$2" "$3" ;;
+  stop) cmd_stop "$2" ;;
+  builddb) cmd_builddb "$2" "$3" "${4:-}" "${5:-}" ;;
+  migrate) cmd_migrate "$2" "$3" ;;
+  applogin) cmd_applogin "$2" "$3" "$4" ;;
+  *) echo "uso: $0 init|start|stop|builddb|migrate|applogin ..." >&2; exit 2 ;;
+esac
