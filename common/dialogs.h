@@ -53,13 +53,19 @@ TDialogResponder *DialogResponder();
 
 // position: 0 right edge at the middle of the work area, 1 left edge at the middle, other:
 // centred. The factors enlarge height and width when above 1.
-void ShowErrorBox(const QString &text, int position = 2, double heightFactor = 1,
+void ShowErrorBox(const QString &text,
+                  int position = 2,
+                  double heightFactor = 1,
                   double widthFactor = 1);
 void ShowWarningBox(const QString &text);
 enum class TInfoAlign { Left, Center, Right };
-void ShowInfoBox(const QString &text, TInfoAlign align = TInfoAlign::Center, bool inMemo = false,
+void ShowInfoBox(const QString &text,
+                 TInfoAlign align = TInfoAlign::Center,
+                 bool inMemo = false,
                  bool modal = true);
-bool AskYesNo(const QString &text, int position = 2, double heightFactor = 1,
+bool AskYesNo(const QString &text,
+              int position = 2,
+              double heightFactor = 1,
               double widthFactor = 1);
 
 // When the text carries the marks of a broken connection, tell the operator and end the
@@ -67,14 +73,19 @@ bool AskYesNo(const QString &text, int position = 2, double heightFactor = 1,
 void CheckLostConnection(const QString &text);
 // Mark put by the database layer in front of the text of an error that lost the connection.
 inline constexpr const char *kLostConnectionMark = "[CONNESSIONE PERSA]";
-// How the program ends after a lost connection (tests replace it); default: exit(1) after the
-// event loop has had the chance to close windows.
+// How the program ends after a lost connection (tests replace it). With a responder installed
+// the end is only requested (TDialogKind::Terminate, text = the exit code) and, unless a
+// handler is set, the program goes on. Default: every window is hidden, the event loop is told
+// to quit and the process exits with the code at once, so no operation goes on over a
+// connection that is gone.
 void SetTerminateHandler(std::function<void(int)> handler);
 void TerminateProgram(int code);
 
 // File choices; empty result when cancelled.
 QString AskOpenFileName(const QString &caption, const QString &directory, const QString &filter);
-QString AskSaveFileName(const QString &caption, const QString &directory, const QString &filter,
+QString AskSaveFileName(const QString &caption,
+                        const QString &directory,
+                        const QString &filter,
                         const QString &proposedName = QString());
 QString AskFolder(const QString &caption, const QString &directory);
 

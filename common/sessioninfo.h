@@ -8,8 +8,8 @@
 struct TSessionInfo
 {
     // Operator (filled by the logon check).
-    QString sUserName;  // as typed, upper case; the audit user of every change
-    QString sPassword;  // as typed, lower case
+    QString sUserName; // as typed, upper case; the audit user of every change
+    QString sPassword; // as typed, lower case
     QString sIdOperatore;
     QString sOperatorDescription;
     QString sCompanyName;

@@ -1,0 +1,39 @@
+#pragma once
+
+// Finding, raising, placing and focusing windows and controls.
+
+#include <QString>
+
+class QLabel;
+class QTreeView;
+class QWidget;
+
+// A window of the application with that component name (objectName, ignoring case): top-level
+// windows and the widgets of MDI sub-windows. Hidden windows count (the wait window is one).
+QWidget *FindOpenForm(const QString &name);
+bool IsFormOpen(const QString &name);
+// Wait window, restore the window to its normal state, bring it to the front and activate it
+// (an MDI child through its sub-window), hide the wait window.
+void BringWindowToFront(QWidget *window);
+
+// Centres panel in form's client area below topOffset (panel is a descendant of form).
+void CenterPanelInForm(QWidget *panel, QWidget *form, int topOffset = 0);
+// Centres panel in container's client area.
+void CenterPanelInPanel(QWidget *panel, QWidget *container);
+// Centres a child window in the main window's central area less the launcher panel width (on
+// the right) and the debug pane height (at the bottom). An MDI child is moved inside its MDI
+// area; another window is placed over the same area on the screen.
+void CenterInMainArea(QWidget *window, QWidget *mainWindow, int launcherWidth, int debugHeight);
+// Centres a window on the work area of its screen.
+void CenterOnWorkArea(QWidget *window);
+// position 0: the window's right edge at the middle of the work area; 1: its left edge at the
+// middle; other: centred. Vertically centred in every case.
+void PlaceOnWorkArea(QWidget *window, int position);
+
+// Gives the control the focus (never failing visibly); unless keepCaret, the caret goes after
+// the last character of the control when it is an editor, or of its inner editor.
+void FocusField(QWidget *control, bool keepCaret = false);
+// How many lines the label's text takes when wrapped at the label's width (0 when empty).
+int LabelLineCount(const QLabel *label);
+// Scrolls the tree so that the selected node is in the vertical middle.
+void CenterTreeSelection(QTreeView *tree);
