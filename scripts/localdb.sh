@@ -11,7 +11,7 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 if [ "$(id -u)" -eq 0 ]; then DEFAULT_DATA=/var/lib/ventorel; else DEFAULT_DATA="$HOME/.local/share/ventorel"; fi
-DATA="${VENTOREL_DATA:-$DEFAULT_DATA}"
+DATA="$(realpath -m -- "${VENTOREL_DATA:-$DEFAULT_DATA}")"
 PGDATA_DIR="$DATA/pg/data"
 SOCK="$DATA/pg/run"
 HOMEDIR="$DATA/home"
@@ -25,7 +25,7 @@ ini_get() { # key
 }
 ini_set() { # key value
   mkdir -p "$HOMEDIR"
-  if [ ! -f "$INI" ]; then printf '[SETTINGS]\r\n' > "$INI"; fi
+  if [ ! -f "$INI" ]; then (umask 077; printf '[SETTINGS]\r\n' > "$INI"); fi
   if grep -q "^$1=" "$INI"; then
     local tmp; tmp="$(mktemp)"
     awk -v k="$1" -v v="$2" 'BEGIN{FS=OFS="="} $1==k {print k "=" v "\r"; next} {print}' "$INI" > "$tmp"
@@ -33,6 +33,12 @@ ini_set() { # key value
   else
     printf '%s=%s\r\n' "$1" "$2" >> "$INI"
   fi
+}
+
+# The folders of the instance; as root the server's user must be able to pass through them.
+prepare_dirs() {
+  mkdir -p "$DATA/pg" "$HOMEDIR/Settings"
+  if [ "$(id -u)" -eq 0 ]; then chmod 755 "$DATA" "$DATA/pg"; fi
 }
 
 prepare_home() {
@@ -44,6 +50,7 @@ prepare_home() {
   if [ -z "$login" ]; then login="ventorel"; ini_set DbLogin "$login"; fi
   if [ -z "$pw" ]; then pw="$(head -c 18 /dev/urandom | base64 | tr -dc 'A-Za-z0-9' | head -c 20)"; ini_set DbPassword "$pw"; fi
   ini_set DbLocalSocket "$SOCK"
+  chmod 600 "$INI" # it holds the login's password
   "$PGC" applogin "$SOCK" "$login" "$pw"
 }
 
@@ -52,6 +59,7 @@ db_exists() {
 }
 
 cmd_start() {
+  prepare_dirs
   "$PGC" start "$PGDATA_DIR" "$SOCK"
   prepare_home
   local c
@@ -66,6 +74,7 @@ cmd_start() {
 }
 
 cmd_reset() {
+  prepare_dirs
   "$PGC" start "$PGDATA_DIR" "$SOCK"
   prepare_home
   local c

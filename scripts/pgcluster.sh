@@ -15,19 +15,44 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 DBDIR="$ROOT/database"
 PGBIN="$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n1)"
 
+if [ -z "$PGBIN" ]; then
+  echo "PostgreSQL non trovato in /usr/lib/postgresql: eseguire scripts/install-deps.sh" >&2
+  exit 1
+fi
+
+# Paths are made absolute: the server runs from "/" as another user.
+abspath() { realpath -m -- "$1"; }
+
 as_pg() {
-  if [ "$(id -u)" -eq 0 ]; then runuser -u postgres -- "$@"; else "$@"; fi
+  if [ "$(id -u)" -eq 0 ]; then (cd / && runuser -u postgres -- "$@"); else "$@"; fi
 }
 
 psql_su() { # SOCKETDIR DB args...
   local sock="$1" db="$2"; shift 2
-  psql -X -q -v ON_ERROR_STOP=1 -h "$sock" -U postgres -d "$db" "$@"
+  PGOPTIONS="${PGOPTIONS:--c client_min_messages=warning}" \
+    psql -X -q -v ON_ERROR_STOP=1 -h "$sock" -U postgres -d "$db" "$@"
+}
+
+# As root the cluster belongs to the postgres user, who must be able to reach its folders.
+check_reachable() {
+  local dir="$1"
+  if [ "$(id -u)" -eq 0 ] && ! runuser -u postgres -- test -x "$(dirname "$dir")"; then
+    echo "La cartella $(dirname "$dir") non è accessibile all'utente postgres." >&2
+    exit 1
+  fi
 }
 
 cmd_init() {
-  local data="$1" sock="$2"
+  local data sock
+  data="$(abspath "$1")"; sock="$(abspath "$2")"
   mkdir -p "$data" "$sock"
-  if [ "$(id -u)" -eq 0 ]; then chown postgres:postgres "$data" "$sock"; chmod 700 "$data"; fi
+  # Only the owner (and root) may reach the socket: the superuser logs in over it without
+  # a password.
+  chmod 700 "$data" "$sock"
+  if [ "$(id -u)" -eq 0 ]; then
+    chown postgres:postgres "$data" "$sock"
+    check_reachable "$data"; check_reachable "$sock"
+  fi
   if [ ! -f "$data/PG_VERSION" ]; then
     as_pg "$PGBIN/initdb" -D "$data" -U postgres -E UTF8 --locale=C.UTF-8 \
       --auth-local=trust --auth-host=reject >/dev/null
@@ -48,7 +73,8 @@ CONF
 }
 
 cmd_start() {
-  local data="$1" sock="$2"
+  local data sock
+  data="$(abspath "$1")"; sock="$(abspath "$2")"
   cmd_init "$data" "$sock"
   if ! as_pg "$PGBIN/pg_ctl" -D "$data" status >/dev/null 2>&1; then
     as_pg "$PGBIN/pg_ctl" -D "$data" -w -t 60 -l "$data/server.log" \
@@ -57,7 +83,8 @@ cmd_start() {
 }
 
 cmd_stop() {
-  local data="$1"
+  local data
+  data="$(abspath "$1")"
   if [ -f "$data/PG_VERSION" ] && as_pg "$PGBIN/pg_ctl" -D "$data" status >/dev/null 2>&1; then
     as_pg "$PGBIN/pg_ctl" -D "$data" -m fast -w stop >/dev/null
   fi

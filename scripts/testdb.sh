@@ -7,13 +7,13 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 PGC="$ROOT/scripts/pgcluster.sh"
-BASE="$2"
+BASE="$(realpath -m -- "${2:?manca BASEDIR}")"
 case "$1" in
   start)
     "$PGC" stop "$BASE/data" 2>/dev/null || true
     rm -rf "$BASE"
     mkdir -p "$BASE"
-    chmod 755 "$BASE"
+    chmod 755 "$BASE" # the server's user (postgres, under root) reaches data/ and run/ inside
     "$PGC" start "$BASE/data" "$BASE/run"
     "$PGC" applogin "$BASE/run" ventorel_test ventorel_test
     "$PGC" builddb "$BASE/run" ventorel_tpl_empty "" template

@@ -1,0 +1,470 @@
+#include "common/dialogs.h"
+#include "db/commandtext.h"
+#include "db/dbmodule.h"
+#include "db/pgadapter.h"
+#include "tests/support/testdatabase.h"
+
+#include <QtTest>
+
+// The database session against a real server: row sets, several result sets, failures, the
+// lost connection, transactions and the rights of the program's login.
+class TstDbModule : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void rowQueryReadsColumnsByName();
+    void columnTypesFollowServerTypes();
+    void cursorsGiveSeveralResultSets();
+    void cursorsInsideCallersTransaction();
+    void voidResultIsNoRowSet();
+    void serverErrorCarriesItsPrimaryText();
+    void transactionRollsBack();
+    void failedTransactionCannotCommit();
+    void lostConnectionIsMarked();
+    void lostConnectionInsideTransaction();
+    void explicitOpenFailureIsNotLostConnection();
+    void connectionStringQuotesValues();
+    void commandTimeout();
+    void serverTimeIsTheServers();
+    void binaryParametersRoundTrip();
+    void temporaryTableOfSplitTexts();
+    void loginHasLeastPrivilege_data();
+    void loginHasLeastPrivilege();
+};
+
+namespace {
+
+// Creates a function as the schema owner (as the migrations do) and lets the program run it.
+void createOwnedFunction(TTestDatabase &db, const QString &name, const QString &definition)
+{
+    db.SuperQuery(QStringLiteral("SET ROLE ventorel_owner; %1; GRANT EXECUTE ON FUNCTION %2 TO "
+                                 "ventorel_app; RESET ROLE")
+                      .arg(definition, name));
+}
+
+QString errorOf(const std::function<void()> &f, bool *lost = nullptr)
+{
+    try {
+        f();
+    } catch (const EDatabaseError &e) {
+        if (lost)
+            *lost = e.LostConnection();
+        return e.ProviderText();
+    }
+    return QString();
+}
+
+const char *kCompanyId = "{6A1F0C3E-2B7D-4E59-9C41-0D8E5A7B1001}";
+
+} // namespace
+
+void TstDbModule::initTestCase()
+{
+    if (!TTestDatabase::Available())
+        QSKIP("test cluster not running (VENTOREL_TEST_PGSOCKET)");
+}
+
+void TstDbModule::rowQueryReadsColumnsByName()
+{
+    TTestDatabase db;
+    const QString text = ExecText(QStringLiteral("EstraiDatiOperatore"),
+                                  {SqlText(QStringLiteral("ADMIN")),
+                                   SqlText(PasswordToBase64(QStringLiteral("admin")))});
+    std::unique_ptr<TDataSet> ds = db.Module().Query(text);
+    QCOMPARE(db.Module().LastCommandText(), text);
+    QVERIFY(db.Module().Connected());
+    QCOMPARE(ds->RecordCount(), 1);
+    // Names come back in lower case; look-up ignores case.
+    QCOMPARE(ds->FieldDefs().at(0).name, QStringLiteral("fladministrator"));
+    QCOMPARE(ds->FieldByName(QStringLiteral("flAdministrator")).AsInteger(), 1);
+    QCOMPARE(ds->FieldByName(QStringLiteral("txDenominazione")).AsString(),
+             QStringLiteral("Tecnoquadri Lombarda S.r.l."));
+    QVERIFY(ds->FieldByName(QStringLiteral("dtCanc")).IsNull());
+}
+
+void TstDbModule::columnTypesFollowServerTypes()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    createOwnedFunction(
+        db,
+        QStringLiteral("vt_types()"),
+        QStringLiteral(
+            "CREATE FUNCTION vt_types() RETURNS TABLE (nuPiccolo smallint, nuIntero integer, "
+            "nuGrande bigint, vlImporto numeric(12,3), vlReale double precision, flVero boolean, "
+            "dtGiorno date, dtOra timestamp, imgDati bytea, txCodice varchar(20), txNote text) "
+            "LANGUAGE sql AS $$ SELECT 1::smallint, -7, 9000000000, 1234.5, 0.25, true, "
+            "'2021-03-05'::date, '2021-03-05 14:30:15.250'::timestamp, '\\x00ff41'::bytea, "
+            "'C''1', NULL::text $$"));
+    std::unique_ptr<TDataSet> ds = db.Module().Query(QStringLiteral("EXEC vt_types"));
+    const std::vector<TFieldDef> &defs = ds->FieldDefs();
+    QCOMPARE(int(defs.size()), 11);
+    const TFieldType expected[] = {TFieldType::Integer,
+                                   TFieldType::Integer,
+                                   TFieldType::Integer,
+                                   TFieldType::Real,
+                                   TFieldType::Real,
+                                   TFieldType::Flag,
+                                   TFieldType::DateTime,
+                                   TFieldType::DateTime,
+                                   TFieldType::Blob,
+                                   TFieldType::Text,
+                                   TFieldType::Text};
+    for (int c = 0; c < 11; ++c)
+        QVERIFY2(defs.at(c).type == expected[c], qPrintable(defs.at(c).name));
+
+    QCOMPARE(ds->FieldByName(QStringLiteral("nuIntero")).AsInteger(), -7);
+    QCOMPARE(ds->FieldByName(QStringLiteral("nuGrande")).AsInteger(), Q_INT64_C(9000000000));
+    QCOMPARE(ds->FieldByName(QStringLiteral("vlImporto")).AsFloat(), 1234.5);
+    QVERIFY(ds->FieldByName(QStringLiteral("flVero")).AsBoolean());
+    QCOMPARE(ds->FieldByName(QStringLiteral("dtGiorno")).AsDateTime(),
+             QDateTime(QDate(2021, 3, 5), QTime(0, 0)));
+    QCOMPARE(ds->FieldByName(QStringLiteral("dtOra")).AsDateTime(),
+             QDateTime(QDate(2021, 3, 5), QTime(14, 30, 15, 250)));
+    QCOMPARE(ds->FieldByName(QStringLiteral("imgDati")).AsBytes(), QByteArray("\x00\xff\x41", 3));
+    QCOMPARE(ds->FieldByName(QStringLiteral("txCodice")).AsString(), QStringLiteral("C'1"));
+    QVERIFY(ds->FieldByName(QStringLiteral("txNote")).IsNull());
+}
+
+void TstDbModule::cursorsGiveSeveralResultSets()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    db.SuperQuery(QStringLiteral("CREATE TABLE vt_log (txRiga text); GRANT SELECT ON vt_log TO "
+                                 "ventorel_owner; ALTER TABLE vt_log OWNER TO ventorel_owner"));
+    createOwnedFunction(
+        db,
+        QStringLiteral("vt_multi(text)"),
+        QStringLiteral(
+            "CREATE FUNCTION vt_multi(p text) RETURNS SETOF refcursor LANGUAGE plpgsql "
+            "SECURITY DEFINER AS $$ DECLARE a refcursor := 'primo'; b refcursor := 'secondo "
+            "\"x\"'; BEGIN INSERT INTO vt_log VALUES (p); OPEN a FOR SELECT g AS nuRiga FROM "
+            "generate_series(1, 3) g; RETURN NEXT a; OPEN b FOR SELECT p AS txTesto, 2 AS "
+            "nuDue; RETURN NEXT b; END $$"));
+    TSTD_DBMODULE &m = db.Module();
+    std::vector<std::unique_ptr<TDataSet>> sets = m.QueryMulti(QStringLiteral("EXEC vt_multi 'a'"));
+    QCOMPARE(int(sets.size()), 2);
+    QCOMPARE(sets.at(0)->RecordCount(), 3);
+    sets.at(0)->Last();
+    QCOMPARE(sets.at(0)->FieldByName(QStringLiteral("nuRiga")).AsInteger(), 3);
+    QCOMPARE(sets.at(1)->FieldByName(QStringLiteral("txTesto")).AsString(), QStringLiteral("a"));
+    QCOMPARE(sets.at(1)->FieldByName(QStringLiteral("nuDue")).AsInteger(), 2);
+    // The transaction opened for the fetch was committed: another session sees the change.
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM vt_log")), QStringLiteral("1"));
+    QVERIFY(!m.InTransaction());
+
+    // Query gives the first set; the cursors of the previous call are gone.
+    std::unique_ptr<TDataSet> first = m.Query(QStringLiteral("EXEC vt_multi 'b'"));
+    QCOMPARE(first->RecordCount(), 3);
+    QCOMPARE(first->FieldNames(), QStringList{QStringLiteral("nuriga")});
+}
+
+void TstDbModule::cursorsInsideCallersTransaction()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    createOwnedFunction(db,
+                        QStringLiteral("vt_two()"),
+                        QStringLiteral("CREATE FUNCTION vt_two() RETURNS SETOF refcursor "
+                                       "LANGUAGE plpgsql AS $$ DECLARE a refcursor := 'uno'; "
+                                       "BEGIN OPEN a FOR SELECT 1 AS x; RETURN NEXT a; END $$"));
+    TSTD_DBMODULE &m = db.Module();
+    m.BeginTrans();
+    // Twice in one transaction: the cursors are closed after each fetch, so the names can be
+    // used again.
+    QCOMPARE(int(m.QueryMulti(QStringLiteral("EXEC vt_two")).size()), 1);
+    QCOMPARE(int(m.QueryMulti(QStringLiteral("EXEC vt_two")).size()), 1);
+    QVERIFY(m.InTransaction());
+    m.CommitTrans();
+    QVERIFY(!m.InTransaction());
+}
+
+void TstDbModule::voidResultIsNoRowSet()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    createOwnedFunction(db,
+                        QStringLiteral("vt_nothing(integer)"),
+                        QStringLiteral("CREATE FUNCTION vt_nothing(p integer) RETURNS void "
+                                       "LANGUAGE sql AS $$ SELECT $$"));
+    TSTD_DBMODULE &m = db.Module();
+    const QString err = errorOf([&] { m.Query(QStringLiteral("EXEC vt_nothing 1")); });
+    QCOMPARE(err, QStringLiteral("Il comando non ha restituito un insieme di righe."));
+    m.Execute(QStringLiteral("EXEC vt_nothing 1")); // an action command needs no row set
+    QVERIFY(!errorOf([&] { m.QueryMulti(QStringLiteral("EXEC vt_nothing 1")); }).isEmpty());
+    // A direct statement without rows, run as a row query, fails the same way.
+    db.SuperQuery(QStringLiteral("GRANT SELECT, DELETE ON Ordine_Sommario TO ventorel_app"));
+    QCOMPARE(errorOf(
+                 [&] { m.Query(QStringLiteral("DELETE Ordine_Sommario WHERE idOrdine = '{X}'")); }),
+             QStringLiteral("Il comando non ha restituito un insieme di righe."));
+}
+
+void TstDbModule::serverErrorCarriesItsPrimaryText()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    createOwnedFunction(db,
+                        QStringLiteral("vt_refuse(text)"),
+                        QStringLiteral("CREATE FUNCTION vt_refuse(p text) RETURNS TABLE (flOk "
+                                       "integer) LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                                       "'  Codice % già usato  ', p USING DETAIL = 'dettaglio'; "
+                                       "END $$"));
+    bool lost = true;
+    const QString err = errorOf([&] { db.Module().Query(QStringLiteral("EXEC vt_refuse 'C01'")); },
+                                &lost);
+    QCOMPARE(err, QStringLiteral("Codice C01 già usato"));
+    QVERIFY(!lost);
+    // Unknown procedure and wrong arguments are server errors too.
+    QVERIFY(errorOf([&] {
+                db.Module().Query(QStringLiteral("EXEC NonEsiste 1"));
+            }).contains(QStringLiteral("does not exist")));
+    // The session is usable after a failure.
+    QCOMPARE(db.Module().Query(QStringLiteral("SELECT GETDATE() AS TMNOW"))->RecordCount(), 1);
+}
+
+void TstDbModule::transactionRollsBack()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    TSTD_DBMODULE &m = db.Module();
+    m.BeginTrans();
+    QVERIFY(m.InTransaction());
+    QVERIFY(!errorOf([&] { m.BeginTrans(); }).isEmpty()); // no nesting
+    QCOMPARE(m.ExecuteParams(QStringLiteral("INSERT INTO Societa (idSocieta, txDenominazione) "
+                                            "VALUES ($1, $2)"),
+                             {QStringLiteral("{S1}"), QStringLiteral("Prova")}),
+             1);
+    m.RollbackTrans();
+    QVERIFY(!m.InTransaction());
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM Societa")), QStringLiteral("0"));
+
+    m.BeginTrans();
+    m.ExecuteParams(QStringLiteral("INSERT INTO Societa (idSocieta, txDenominazione) VALUES ($1, "
+                                   "$2)"),
+                    {QStringLiteral("{S2}"), QStringLiteral("Prova")});
+    m.CommitTrans();
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM Societa")), QStringLiteral("1"));
+    QVERIFY(!errorOf([&] { m.CommitTrans(); }).isEmpty());
+    m.RollbackTrans(); // without a transaction: nothing to do
+}
+
+void TstDbModule::failedTransactionCannotCommit()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    TSTD_DBMODULE &m = db.Module();
+    m.BeginTrans();
+    m.ExecuteParams(QStringLiteral("INSERT INTO Societa (idSocieta, txDenominazione) VALUES ($1, "
+                                   "$2)"),
+                    {QStringLiteral("{S1}"), QStringLiteral("Prima")});
+    QVERIFY(!errorOf([&] {
+                 m.ExecuteParams(QStringLiteral("INSERT INTO Societa (idSocieta) VALUES ($1)"),
+                                 {QStringLiteral("{S2}")});
+             }).isEmpty());
+    // A commit after a failed statement must not look like success.
+    QVERIFY(!errorOf([&] { m.CommitTrans(); }).isEmpty());
+    QVERIFY(!m.InTransaction());
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM Societa")), QStringLiteral("0"));
+}
+
+void TstDbModule::lostConnectionIsMarked()
+{
+    TTestDatabase db;
+    TSTD_DBMODULE &m = db.Module();
+    m.Query(QStringLiteral("SELECT GETDATE() AS TMNOW"));
+    QVERIFY(m.Connected());
+    db.SuperQuery(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                 "datname = current_database() AND pid <> pg_backend_pid()"));
+    bool lost = false;
+    const QString err
+        = errorOf([&] { m.Query(QStringLiteral("EXEC EstraiDatiOperatore 'ADMIN', 'YWRtaW4='")); },
+                  &lost);
+    QVERIFY(lost);
+    QVERIFY2(err.startsWith(QString::fromLatin1(kLostConnectionMark) + u' '), qPrintable(err));
+    QVERIFY(err.size() > int(qstrlen(kLostConnectionMark)) + 1); // libpq's own text follows
+    QVERIFY(!m.Connected());
+}
+
+void TstDbModule::lostConnectionInsideTransaction()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    TSTD_DBMODULE &m = db.Module();
+    m.BeginTrans();
+    db.SuperQuery(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                 "datname = current_database() AND pid <> pg_backend_pid()"));
+    bool lost = false;
+    const QString err = errorOf(
+        [&] {
+            m.ExecuteParams(QStringLiteral("INSERT INTO Societa (idSocieta, txDenominazione) "
+                                           "VALUES ('{A}', 'A')"),
+                            {});
+        },
+        &lost);
+    QVERIFY2(lost, qPrintable(err));
+    QVERIFY(err.startsWith(QString::fromLatin1(kLostConnectionMark)));
+    QVERIFY(!m.InTransaction());
+}
+
+void TstDbModule::explicitOpenFailureIsNotLostConnection()
+{
+    TSTD_DBMODULE m;
+    TConnectionParams p;
+    p.host = QStringLiteral("/nonexistent/ventorel");
+    p.database = QStringLiteral("x");
+    p.login = QStringLiteral("ventorel_test");
+    m.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(p));
+    bool lost = true;
+    const QString err = errorOf([&] { m.Open(); }, &lost);
+    QVERIFY(!lost);
+    QVERIFY(err.contains(QStringLiteral("/nonexistent/ventorel")));
+    QVERIFY(!m.Connected());
+
+    TSTD_DBMODULE unset;
+    QVERIFY(!errorOf([&] { unset.Query(QStringLiteral("EXEC X")); }).isEmpty());
+}
+
+void TstDbModule::connectionStringQuotesValues()
+{
+    TTestDatabase db;
+    // A login whose name and password need quoting (blanks, apostrophes, backslashes).
+    const QString role = QStringLiteral("vt login '%1'").arg(QCoreApplication::applicationPid());
+    const QString password = QStringLiteral("p'w \\ \"x\" =1");
+    db.SuperQuery(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD %2 IN ROLE ventorel_app")
+                      .arg(u'"' + QString(role).replace(u'"', QStringLiteral("\"\"")) + u'"',
+                           u'\'' + QString(password).replace(u'\'', QStringLiteral("''")) + u'\''));
+    TConnectionParams p = db.Params();
+    p.login = role;
+    p.password = password;
+    TSTD_DBMODULE m;
+    m.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(p));
+    const QString err = errorOf([&] { m.Open(); });
+    m.Close();
+    db.SuperQuery(QStringLiteral("DROP ROLE \"%1\"").arg(role));
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+}
+
+void TstDbModule::commandTimeout()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    createOwnedFunction(db,
+                        QStringLiteral("vt_slow()"),
+                        QStringLiteral("CREATE FUNCTION vt_slow() RETURNS TABLE (x integer) "
+                                       "LANGUAGE sql AS $$ SELECT 1 FROM pg_sleep(3) $$"));
+    TSTD_DBMODULE &m = db.Module();
+    m.SetCommandTimeout(1);
+    bool lost = true;
+    QVERIFY(errorOf([&] { m.Query(QStringLiteral("EXEC vt_slow")); }, &lost)
+                .contains(QStringLiteral("statement timeout")));
+    QVERIFY(!lost);
+    m.SetCommandTimeout(0);
+    QCOMPARE(m.Query(QStringLiteral("EXEC vt_slow"))->RecordCount(), 1);
+}
+
+void TstDbModule::serverTimeIsTheServers()
+{
+    TTestDatabase db;
+    const QDateTime server
+        = QDateTime::fromString(db.SuperQuery(QStringLiteral(
+                                    "SELECT to_char(localtimestamp, 'YYYY-MM-DD\"T\"HH24:MI:SS')")),
+                                Qt::ISODate);
+    const QDateTime read = db.Module().ReadServerTime();
+    QVERIFY(qAbs(read.secsTo(server)) <= 5);
+
+    // No server: the local time.
+    TSTD_DBMODULE none;
+    const QDateTime local = none.ReadServerTime();
+    QVERIFY(qAbs(local.secsTo(QDateTime::currentDateTime())) <= 5);
+}
+
+void TstDbModule::binaryParametersRoundTrip()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    QByteArray logo;
+    for (int i = 0; i < 600; ++i)
+        logo.append(char(i % 256));
+    TSTD_DBMODULE &m = db.Module();
+    m.ExecuteParams(QStringLiteral("INSERT INTO Societa (idSocieta, txDenominazione, imgLogo, "
+                                   "dtIn, flEstero, txNote) VALUES ($1, $2, $3, $4, $5, $6)"),
+                    {QString::fromLatin1(kCompanyId),
+                     QStringLiteral("Società \"prova\" d'Italia"),
+                     logo,
+                     QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58, 125)),
+                     true,
+                     QVariant()});
+    std::unique_ptr<TDataSet> ds = m.Query(
+        QStringLiteral("SELECT * FROM Societa WHERE idSocieta = ")
+        + SqlText(QString::fromLatin1(kCompanyId)));
+    QCOMPARE(ds->RecordCount(), 1);
+    QCOMPARE(ds->FieldByName(QStringLiteral("imgLogo")).AsBytes(), logo);
+    // Table columns keep their declared text size.
+    QCOMPARE(ds->FieldByName(QStringLiteral("txProvincia")).Def().size, 10);
+    QCOMPARE(ds->FieldByName(QStringLiteral("txDenominazione")).AsString(),
+             QStringLiteral("Società \"prova\" d'Italia"));
+    QCOMPARE(ds->FieldByName(QStringLiteral("dtIn")).AsDateTime(),
+             QDateTime(QDate(2024, 2, 29), QTime(23, 59, 58, 125)));
+    QCOMPARE(ds->FieldByName(QStringLiteral("flEstero")).AsInteger(), 1);
+    QVERIFY(ds->FieldByName(QStringLiteral("txNote")).IsNull());
+}
+
+void TstDbModule::temporaryTableOfSplitTexts()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    createOwnedFunction(db,
+                        QStringLiteral("vt_count_split()"),
+                        QStringLiteral(
+                            "CREATE FUNCTION vt_count_split() RETURNS TABLE (nuRighe "
+                            "bigint) LANGUAGE plpgsql SECURITY DEFINER SET search_path = "
+                            "public, pg_temp AS $$ BEGIN RETURN QUERY SELECT count(*) FROM "
+                            "TempTabTesto; END $$"));
+    TSTD_DBMODULE &m = db.Module();
+    m.BeginTrans();
+    std::unique_ptr<TDataSet> ds = m.Query(QString::fromLatin1(kTempTabTestoBatch));
+    QCOMPARE(ds->FieldNames(),
+             (QStringList{QStringLiteral("idtesto"),
+                          QStringLiteral("nuriga"),
+                          QStringLiteral("txtesto"),
+                          QStringLiteral("txtestortf")}));
+    QCOMPARE(ds->RecordCount(), 0);
+    for (int i = 0; i < 3; ++i)
+        m.ExecuteParams(QStringLiteral("INSERT INTO TempTabTesto VALUES ($1, $2, $3, $3)"),
+                        {QStringLiteral("{T%1}").arg(i), i, QStringLiteral("riga %1").arg(i)});
+    // A stored function of the schema owner reads the rows of this session.
+    QCOMPARE(m.Query(QStringLiteral("EXEC vt_count_split"))->FieldByName("nuRighe").AsInteger(), 3);
+    m.CommitTrans();
+    // The batch empties the table on every use.
+    QCOMPARE(m.Query(QString::fromLatin1(kTempTabTestoBatch))->RecordCount(), 0);
+}
+
+void TstDbModule::loginHasLeastPrivilege_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("allowed");
+
+    QTest::newRow("read password") << "SELECT txPassword FROM Operatori" << false;
+    QTest::newRow("read every column") << "SELECT * FROM Operatori" << false;
+    QTest::newRow("read operator codes") << "SELECT txOperatore FROM Operatori" << true;
+    QTest::newRow("change password")
+        << "UPDATE Operatori SET txPassword = 'eA==' WHERE txOperatore = 'MROSSI'" << false;
+    QTest::newRow("make administrator")
+        << "UPDATE Operatori SET flAdministrator = 1 WHERE txOperatore = 'MROSSI'" << false;
+    QTest::newRow("edit operator description")
+        << "UPDATE Operatori SET txDescrizione = 'x' WHERE txOperatore = 'MROSSI'" << true;
+    QTest::newRow("delete operators") << "DELETE FROM Operatori" << false;
+    QTest::newRow("create table") << "CREATE TABLE public.vt_hack (a integer)" << false;
+    QTest::newRow("create unqualified table") << "CREATE TABLE vt_hack (a integer)" << false;
+    QTest::newRow("create function")
+        << "CREATE FUNCTION public.vt_hack() RETURNS int LANGUAGE sql AS 'SELECT 1'" << false;
+    QTest::newRow("counters") << "SELECT * FROM Contatori" << false;
+    QTest::newRow("internal counter function") << "SELECT vt_prossimo_numero('X')" << false;
+    QTest::newRow("migrations") << "SELECT * FROM schema_migrations" << false;
+}
+
+void TstDbModule::loginHasLeastPrivilege()
+{
+    QFETCH(QString, sql);
+    QFETCH(bool, allowed);
+    TTestDatabase db;
+    const QString err = errorOf([&] { db.Module().ExecuteParams(sql, {}); });
+    if (allowed)
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+    else
+        QVERIFY2(err.contains(QStringLiteral("permission denied")), qPrintable(err));
+}
+
+QTEST_GUILESS_MAIN(TstDbModule)
+#include "tst_dbmodule.moc"

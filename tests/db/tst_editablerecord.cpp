@@ -1,0 +1,271 @@
+#include "db/commandtext.h"
+#include "db/dbmodule.h"
+#include "tests/support/testdatabase.h"
+
+#include <QtTest>
+
+// The editable record: a row opened through its record statement and written back with an
+// explicit INSERT or UPDATE of its base table, audit stamps included.
+class TstEditableRecord : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void insertStampsCreation();
+    void updateWritesOnlyWhatChanged();
+    void withoutAuditStamps();
+    void failedInsertLeavesNothingAndKeepsInput();
+    void insideCallersTransaction();
+    void updateOfVanishedRowFails();
+    void cancelRestoresStoredValues();
+    void newOperatorPasswordIsHashed();
+};
+
+namespace {
+
+const QString kId = QStringLiteral("{0D3E5F70-1A2B-4C3D-8E9F-A0B1C2D3E4F5}");
+
+QString companyText(const QString &id)
+{
+    return QStringLiteral("SELECT * FROM Societa WHERE idSocieta = ") + SqlText(id);
+}
+
+QString column(TTestDatabase &db, const QString &col, const QString &id = kId)
+{
+    return db.SuperQuery(QStringLiteral("SELECT coalesce(%1::text, '<null>') FROM Societa WHERE "
+                                        "idSocieta = '%2'")
+                             .arg(col, id));
+}
+
+// A new company stored through the record, as the company window does.
+void insertCompany(TTestDatabase &db, const QString &user)
+{
+    TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    QVERIFY(rec.IsNew());
+    rec.Append(kId);
+    rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Alfa"));
+    rec.Data().FieldByName(QStringLiteral("txLocalita")).SetValue(QStringLiteral("Brescia"));
+    rec.Data().FieldByName(QStringLiteral("txTelefono")).SetValue(QStringLiteral("030 1"));
+    rec.Post(user);
+}
+
+} // namespace
+
+void TstEditableRecord::initTestCase()
+{
+    if (!TTestDatabase::Available())
+        QSKIP("test cluster not running (VENTOREL_TEST_PGSOCKET)");
+}
+
+void TstEditableRecord::insertStampsCreation()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
+    TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    QVERIFY(rec.IsNew());
+    QCOMPARE(rec.Data().RecordCount(), 0);
+    QVERIFY(rec.Data().FieldIndex(QStringLiteral("imgLogo")) >= 0); // the columns are known
+    rec.Append(kId);
+    TDataSet &data = rec.Data();
+    data.FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Alfa d'Oro"));
+    data.FieldByName(QStringLiteral("flEstero")).SetValue(1);
+    data.FieldByName(QStringLiteral("imgLogo")).SetValue(QByteArray("\xff\xd8\x00\x01", 4));
+    rec.Post(QStringLiteral("MROSSI"));
+    QVERIFY(!rec.IsNew());
+    QVERIFY(!db.Module().InTransaction());
+
+    QCOMPARE(column(db, QStringLiteral("txDenominazione")), QStringLiteral("Alfa d'Oro"));
+    QCOMPARE(column(db, QStringLiteral("flEstero")), QStringLiteral("1"));
+    QCOMPARE(column(db, QStringLiteral("encode(imgLogo, 'hex')")), QStringLiteral("ffd80001"));
+    QCOMPARE(column(db, QStringLiteral("txUtenteIn")), QStringLiteral("MROSSI"));
+    QCOMPARE(column(db, QStringLiteral("txUtenteMod")), QStringLiteral("<null>"));
+    const QDateTime dtIn = QDateTime::fromString(column(db, QStringLiteral("dtIn")), Qt::ISODate);
+    QVERIFY(dtIn >= before && dtIn <= QDateTime::currentDateTime().addSecs(1));
+    // The record shows the stamps it wrote.
+    QCOMPARE(data.FieldByName(QStringLiteral("txUtenteIn")).AsString(), QStringLiteral("MROSSI"));
+}
+
+void TstEditableRecord::updateWritesOnlyWhatChanged()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    insertCompany(db, QStringLiteral("MROSSI"));
+
+    TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    QVERIFY(!rec.IsNew());
+    // Another session changes a column the operator does not touch.
+    db.SuperQuery(
+        QStringLiteral("UPDATE Societa SET txTelefono = '030 2' WHERE idSocieta = '%1'").arg(kId));
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txLocalita")).SetValue(QStringLiteral("Bergamo"));
+    rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Alfa"));
+    rec.Data().FieldByName(QStringLiteral("txNote")).SetValue(QStringLiteral("nota"));
+    rec.Post(QStringLiteral("ADMIN"));
+
+    QCOMPARE(column(db, QStringLiteral("txLocalita")), QStringLiteral("Bergamo"));
+    QCOMPARE(column(db, QStringLiteral("txNote")), QStringLiteral("nota"));
+    QCOMPARE(column(db, QStringLiteral("txTelefono")), QStringLiteral("030 2"));
+    QCOMPARE(column(db, QStringLiteral("txUtenteIn")), QStringLiteral("MROSSI"));
+    QCOMPARE(column(db, QStringLiteral("txUtenteMod")), QStringLiteral("ADMIN"));
+    QVERIFY(column(db, QStringLiteral("dtMod")) != QStringLiteral("<null>"));
+
+    // An emptied input is written as null.
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txNote")).SetNull();
+    rec.Post(QStringLiteral("ADMIN"));
+    QCOMPARE(column(db, QStringLiteral("txNote")), QStringLiteral("<null>"));
+}
+
+void TstEditableRecord::withoutAuditStamps()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    rec.Append(kId);
+    rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Beta"));
+    rec.Data()
+        .FieldByName(QStringLiteral("dtIn"))
+        .SetValue(QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)));
+    rec.Post(QStringLiteral("ADMIN"), false);
+    QCOMPARE(column(db, QStringLiteral("txUtenteIn")), QStringLiteral("<null>"));
+    QCOMPARE(column(db, QStringLiteral("dtIn")), QStringLiteral("2024-05-06 07:08:09"));
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txCap")).SetValue(QStringLiteral("25100"));
+    rec.Post(QStringLiteral("ADMIN"), false);
+    QCOMPARE(column(db, QStringLiteral("txCap")), QStringLiteral("25100"));
+    QCOMPARE(column(db, QStringLiteral("dtMod")), QStringLiteral("<null>"));
+}
+
+void TstEditableRecord::failedInsertLeavesNothingAndKeepsInput()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    rec.Append(kId);
+    // txDenominazione is mandatory: the insert fails.
+    rec.Data().FieldByName(QStringLiteral("txLocalita")).SetValue(QStringLiteral("Como"));
+    bool failed = false;
+    try {
+        rec.Post(QStringLiteral("ADMIN"));
+    } catch (const EDatabaseError &e) {
+        failed = true;
+        QVERIFY(e.ProviderText().contains(QStringLiteral("txdenominazione")));
+    }
+    QVERIFY(failed);
+    QVERIFY(!db.Module().InTransaction());
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM Societa")), QStringLiteral("0"));
+    QVERIFY(rec.IsNew());
+    QCOMPARE(rec.Data().FieldByName(QStringLiteral("txLocalita")).AsString(),
+             QStringLiteral("Como"));
+    QVERIFY(rec.Data().FieldByName(QStringLiteral("txUtenteIn")).IsNull());
+
+    // Corrected and posted again: one row.
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Gamma"));
+    rec.Post(QStringLiteral("ADMIN"));
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM Societa")), QStringLiteral("1"));
+    QCOMPARE(column(db, QStringLiteral("txLocalita")), QStringLiteral("Como"));
+}
+
+void TstEditableRecord::insideCallersTransaction()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    TSTD_DBMODULE &m = db.Module();
+    TEditableRecord rec(&m, QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    rec.Append(kId);
+    rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Delta"));
+    m.BeginTrans();
+    rec.Post(QStringLiteral("ADMIN"));
+    QVERIFY(m.InTransaction()); // the caller's transaction stays open
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM Societa")), QStringLiteral("0"));
+    m.RollbackTrans();
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM Societa")), QStringLiteral("0"));
+
+    // A failure inside the caller's transaction leaves the rollback to the caller.
+    TEditableRecord bad(&m, QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    bad.Open(companyText(QStringLiteral("{E}")));
+    bad.Append(QStringLiteral("{E}"));
+    m.BeginTrans();
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, bad.Post(QStringLiteral("ADMIN")));
+    QVERIFY(m.InTransaction());
+    m.RollbackTrans();
+}
+
+void TstEditableRecord::updateOfVanishedRowFails()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    insertCompany(db, QStringLiteral("ADMIN"));
+    TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    db.SuperQuery(QStringLiteral("DELETE FROM Societa"));
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txCap")).SetValue(QStringLiteral("1"));
+    try {
+        rec.Post(QStringLiteral("ADMIN"));
+        QFAIL("posted over a deleted row");
+    } catch (const EDatabaseError &e) {
+        QVERIFY(e.ProviderText().contains(QStringLiteral("non esiste più")));
+    }
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM Societa")), QStringLiteral("0"));
+}
+
+void TstEditableRecord::cancelRestoresStoredValues()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    insertCompany(db, QStringLiteral("ADMIN"));
+    TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txLocalita")).SetValue(QStringLiteral("Lecco"));
+    rec.Cancel();
+    QCOMPARE(rec.Data().FieldByName(QStringLiteral("txLocalita")).AsString(),
+             QStringLiteral("Brescia"));
+    // Nothing to write after a cancel.
+    rec.Post(QStringLiteral("ADMIN"));
+    QCOMPARE(column(db, QStringLiteral("txUtenteMod")), QStringLiteral("<null>"));
+}
+
+void TstEditableRecord::newOperatorPasswordIsHashed()
+{
+    TTestDatabase db;
+    const QString id = QStringLiteral("{7B1D2C3E-4F50-4617-8293-A4B5C6D7E801}");
+    // The program's login may insert a new operator with the first password, no more.
+    db.SuperQuery(QStringLiteral("SET ROLE ventorel_owner; CREATE FUNCTION vt_dati_operatore(p "
+                                 "text) RETURNS TABLE (idOperatore varchar, idSocieta varchar, "
+                                 "txOperatore varchar, txPassword varchar, txDescrizione varchar) "
+                                 "LANGUAGE sql SECURITY DEFINER AS $$ SELECT idOperatore, "
+                                 "idSocieta, txOperatore, NULL::varchar, txDescrizione FROM "
+                                 "Operatori WHERE idOperatore = p $$; GRANT EXECUTE ON FUNCTION "
+                                 "vt_dati_operatore(text) TO ventorel_app; RESET ROLE"));
+    TEditableRecord rec(&db.Module(), QStringLiteral("Operatori"), QStringLiteral("idOperatore"));
+    rec.Open(ExecText(QStringLiteral("vt_dati_operatore"), {SqlText(id)}));
+    rec.Append(id);
+    rec.Data().FieldByName(QStringLiteral("txOperatore")).SetValue(QStringLiteral("ABIANCO"));
+    rec.Data()
+        .FieldByName(QStringLiteral("txPassword"))
+        .SetValue(PasswordToBase64(QStringLiteral("abianco")));
+    rec.Data().FieldByName(QStringLiteral("txDescrizione")).SetValue(QStringLiteral("Anna"));
+    rec.Post(QStringLiteral("ADMIN"), false);
+    const QString stored = db.SuperQuery(
+        QStringLiteral("SELECT txPassword FROM Operatori WHERE idOperatore = '%1'").arg(id));
+    QVERIFY2(stored.startsWith(QStringLiteral("$2a$")), qPrintable(stored));
+    QCOMPARE(db.Module()
+                 .Query(QStringLiteral("EXEC EstraiDatiOperatore 'ABIANCO', ")
+                        + SqlText(PasswordToBase64(QStringLiteral("abianco"))))
+                 ->RecordCount(),
+             1);
+    // Changing the description later does not touch the password.
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txDescrizione")).SetValue(QStringLiteral("Anna B."));
+    rec.Post(QStringLiteral("ADMIN"), false);
+    QCOMPARE(db.SuperQuery(
+                 QStringLiteral("SELECT txPassword FROM Operatori WHERE idOperatore = '%1'").arg(id)),
+             stored);
+}
+
+QTEST_GUILESS_MAIN(TstEditableRecord)
+#include "tst_editablerecord.moc"
