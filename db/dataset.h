@@ -48,8 +48,8 @@ struct TFieldDef
     QString name;
     TFieldType type = TFieldType::Text;
     bool required = false;
-    int size = 0;       // text: declared length (0 = unlimited)
-    int precision = 0;  // real: decimals shown by default
+    int size = 0;      // text: declared length (0 = unlimited)
+    int precision = 0; // real: decimals shown by default
     bool readOnly = false;
     // Display attributes (each dataset view keeps its own copy).
     bool visible = true;
@@ -73,21 +73,25 @@ public:
     int Index() const { return m_index; }
     const QString &FieldName() const;
     TFieldType DataType() const;
-    TFieldDef &Def();             // this view's definition and display attributes
+    TFieldDef &Def(); // this view's definition and display attributes
     const TFieldDef &Def() const;
 
     bool IsNull() const;
     QVariant Value() const; // invalid QVariant for null
-    QString AsString() const; // null -> ""; dates "dd/mm/yyyy hh:nn:ss" (time omitted at 00:00:00); reals with "."
+    // null -> ""; dates "dd/mm/yyyy hh:nn:ss" (time omitted at 00:00:00); reals with "."
+    // and no thousands; flags "1"/"0".
+    QString AsString() const;
     qint64 AsInteger() const; // null or not a number -> 0
     double AsFloat() const;
-    bool AsBoolean() const; // nonzero / "1" / "true" / "SI"
+    bool AsBoolean() const;       // nonzero / "1" / "true" / "SI"
     QDateTime AsDateTime() const; // null -> invalid
     QByteArray AsBytes() const;
     QString DisplayText() const; // value formatted with displayFormat / displayValues
 
-    // Writing requires the dataset in Edit or Insert state.
-    void SetValue(const QVariant &v); // invalid QVariant sets null; converted to the field type
+    // Writing requires the dataset in Edit or Insert state and a field not read-only. The value
+    // is converted to the field type at Post, which raises EDataSetError naming the field
+    // when that is impossible ("abc" into an Integer field).
+    void SetValue(const QVariant &v); // invalid QVariant sets null
     void SetNull();
     void SetString(const QString &s) { SetValue(s); }
 
@@ -165,14 +169,20 @@ public:
     TDataSetState State() const;
     void Append(); // start a new row (Insert state); Post appends it
     void Insert(); // start a new row that Post places before the current row in view order
-    void Edit();
+    void Edit();   // on an empty dataset: Append
+    // Writes the edit buffer (after Append/Insert the new row becomes the current one).
+    // Raises EDataSetError for a required field left null or a value of the wrong type; the
+    // dataset then stays in Edit/Insert with its buffer.
     void Post();
     void Cancel();
-    void Delete(); // the current row
+    void Delete();       // the current row (in Insert state: Cancel)
     void EmptyDataSet(); // delete every row
+    // Moving, sorting, filtering and appending first post a pending edit (or cancel it when
+    // nothing was written).
 
     // Row-level value access by visible row (0-based) and column, without moving the cursor;
-    // this is what the grid model uses.
+    // this is what the grid model uses. The current row in Edit state shows the edit buffer; a
+    // row being inserted is not among the visible rows until Post.
     QVariant ValueAt(int recNo0, int column) const;
     bool IsNullAt(int recNo0, int column) const;
     QString DisplayTextAt(int recNo0, int column) const;
@@ -181,22 +191,30 @@ public:
     // --- Sort, filter, locate --------------------------------------------------------------
     // Sort expression: comma-separated field names, each optionally followed by ASC or DESC
     // ("dtMaxOperation DESC, txDenominazione"). Empty restores the natural order. Texts compare
-    // without regard to case; nulls sort first.
+    // without regard to case; nulls sort first (last with DESC). A bad expression raises
+    // EDataSetError and leaves the order as it was.
     void SetSort(const QString &expr);
     QString Sort() const;
 
     // Filter expression: comparisons (=, <>, <, >, <=, >=, LIKE with % or * wildcards) of a
     // field with a literal ('text', number, NULL, #dd/mm/yyyy#), joined by AND, OR, NOT and
     // parentheses. "dtCanc = NULL" and "dtCanc IS NULL" both test for null. Text comparisons
-    // ignore case. Applied while Filtered() is set.
+    // ignore case; a null value matches no comparison (NOT inverts the result, so
+    // "NOT (x = 5)" keeps the rows where x is null). LIKE also takes _ and ? for one character;
+    // IN (a, b) is also understood. Applied while Filtered() is set. A malformed expression or an unknown field
+    // raises EDataSetError and leaves the filter as it was.
     void SetFilter(const QString &expr);
     QString Filter() const;
     void SetFiltered(bool on);
     bool Filtered() const;
     // Visible rows matching an expression, without changing this view's filter.
     int CountMatching(const QString &expr) const;
+    // Deletes the visible rows matching an expression; returns how many.
+    int DeleteMatching(const QString &expr);
 
     // Finds the first visible row whose fields equal the values; moves there when found.
+    // Several fields are separated by ";" ("idFornitore;nuAnnoKey"), their values then given as
+    // a QVariantList. An invalid QVariant matches null.
     bool Locate(const QString &fieldNames, const QVariant &value, int options = loNone);
     bool Locate(const QStringList &fieldNames, const QVariantList &values, int options = loNone);
 
@@ -211,10 +229,11 @@ public:
     // --- Copying ---------------------------------------------------------------------------
     // Copy of the field definitions into an empty, inactive dataset.
     void CopyStructureFrom(const TDataSet &source);
-    // Append every visible row of the source (fields matched by name); far cheaper than
-    // copying row by row when the structures are equal.
+    // Append every visible row of the source (fields matched by name; a value that does not
+    // fit the field raises EDataSetError); far cheaper than copying row by row when the
+    // structures are equal. The current row stays where it was (the first when it was empty).
     void AppendAllFrom(const TDataSet &source);
-    // Append the source's current row (fields matched by name).
+    // Append the source's current row (fields matched by name); the new row becomes current.
     void AppendCurrentFrom(const TDataSet &source);
 
     // Server results: a dataset whose store reads the rows of a result decoded lazily.
@@ -230,7 +249,7 @@ public:
     void OpenFromSource(std::vector<TFieldDef> defs, std::shared_ptr<const ColumnSource> src);
 
     // --- Observers -------------------------------------------------------------------------
-    void AddObserver(TDataSetObserver *o);    // Not owned.
+    void AddObserver(TDataSetObserver *o); // Not owned.
     void RemoveObserver(TDataSetObserver *o);
     // While disabled, observers are not told about changes; EnableControls sends one reset.
     void DisableControls();
@@ -244,6 +263,7 @@ public:
 
 private:
     friend class TDataStore;
+    friend class TField;
     struct Impl;
     std::unique_ptr<Impl> d;
 };

@@ -35,7 +35,7 @@ private:
 // global settings file; the operator is checked by a stored function, not by this login.
 struct TConnectionParams
 {
-    QString host;     // host name, or the folder of the local instance's socket
+    QString host; // host name, or the folder of the local instance's socket
     int port = 5432;
     QString database; // the catalog
     QString login;
@@ -104,8 +104,8 @@ public:
     // Runs the record procedure; zero rows means a new record (the columns are still known).
     void Open(const QString &commandText);
     bool IsNew() const;
-    TDataSet &Data(); // one row once Edit/Append started
-    void Edit();      // existing row
+    TDataSet &Data();                   // one row once Edit/Append started
+    void Edit();                        // existing row
     void Append(const QString &newKey); // new row with the program-made key
     // Writes every field into the base table (INSERT for a new row, UPDATE by key otherwise),
     // stamping txUtenteIn/dtIn or txUtenteMod/dtMod when the row set has them and stamp is set.
