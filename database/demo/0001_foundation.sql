@@ -1,6 +1,6 @@
 -- Demo data: two selling companies and their operators.
 -- Passwords are written in the program's Base64 form; the trigger keeps only their hash.
---   ADMIN/admin  administrator, first company      MROSSI/rossi  operator, first company
+--   ADMIN/gestore  administrator, first company      MROSSI/rossi  operator, first company
 --   GBIANCHI/bianchi  "funzionario", no company    LVERDI/lverdi  first logon (password = code)
 --   PNERI/neri  deactivated
 
@@ -28,7 +28,7 @@ INSERT INTO Operatori (idOperatore, idSocieta, txOperatore, txPassword, txDescri
                        txSmartphone, txEmail, flAdministrator, flFunzionario, txUtenteIn, dtIn)
 VALUES
     ('{3C9E7A21-5D4B-4F18-8A62-7E1B0C2D2001}', '{6A1F0C3E-2B7D-4E59-9C41-0D8E5A7B1001}',
-     'ADMIN', 'YWRtaW4=', 'Amministratore di sistema', NULL, 'admin@tecnoquadri.example.it',
+     'ADMIN', 'Z2VzdG9yZQ==', 'Amministratore di sistema', NULL, 'admin@tecnoquadri.example.it',
      1, 0, 'ADMIN', '2024-01-08 09:10:00'),
     ('{3C9E7A21-5D4B-4F18-8A62-7E1B0C2D2002}', '{6A1F0C3E-2B7D-4E59-9C41-0D8E5A7B1001}',
      'MROSSI', 'cm9zc2k=', 'Mario Rossi', '338 114 7702', 'm.rossi@tecnoquadri.example.it',

@@ -71,7 +71,7 @@ void TstDbModule::rowQueryReadsColumnsByName()
     TTestDatabase db;
     const QString text = ExecText(QStringLiteral("EstraiDatiOperatore"),
                                   {SqlText(QStringLiteral("ADMIN")),
-                                   SqlText(PasswordToBase64(QStringLiteral("admin")))});
+                                   SqlText(PasswordToBase64(QStringLiteral("gestore")))});
     std::unique_ptr<TDataSet> ds = db.Module().Query(text);
     QCOMPARE(db.Module().LastCommandText(), text);
     QVERIFY(db.Module().Connected());
@@ -272,7 +272,7 @@ void TstDbModule::lostConnectionIsMarked()
                                  "datname = current_database() AND pid <> pg_backend_pid()"));
     bool lost = false;
     const QString err
-        = errorOf([&] { m.Query(QStringLiteral("EXEC EstraiDatiOperatore 'ADMIN', 'YWRtaW4='")); },
+        = errorOf([&] { m.Query(QStringLiteral("EXEC EstraiDatiOperatore 'ADMIN', 'Z2VzdG9yZQ=='")); },
                   &lost);
     QVERIFY(lost);
     QVERIFY2(err.startsWith(QString::fromLatin1(kLostConnectionMark) + u' '), qPrintable(err));

@@ -50,10 +50,10 @@ void TstOperatorCheck::operatorCheck_data()
     const QString tq = QStringLiteral("Tecnoquadri Lombarda S.r.l.");
     const QString none = QStringLiteral("<null>");
     QTest::newRow("administrator") << "ADMIN"
-                                   << "admin" << true << 1 << 0 << tq << "VENTOREL" << false;
+                                   << "gestore" << true << 1 << 0 << tq << "VENTOREL" << false;
     QTest::newRow("password typed in upper case")
         << "ADMIN"
-        << "ADMIN" << true << 1 << 0 << tq << "VENTOREL" << false;
+        << "GESTORE" << true << 1 << 0 << tq << "VENTOREL" << false;
     QTest::newRow("code in lower case") << "mrossi"
                                         << "rossi" << true << 0 << 0 << tq << "VENTOREL" << false;
     QTest::newRow("funzionario without company")

@@ -1,0 +1,24 @@
+// Ventorel: entry of the program.
+
+#include "app/mainform.h"
+#include "common/processroutines.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ventorel "));
+    if (QStyle *style = QStyleFactory::create(QStringLiteral("Fusion")))
+        QApplication::setStyle(style);
+
+    // A second instance ends at once, silently, before any window exists.
+    if (IsAlreadyRunning(QStringLiteral("VentorelWin.exe"), true))
+        return 0;
+
+    TMAINFORM mainForm;
+    if (!mainForm.Start(QCoreApplication::arguments()))
+        return 0;
+    return app.exec();
+}
