@@ -271,9 +271,8 @@ void TstDbModule::lostConnectionIsMarked()
     db.SuperQuery(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                                  "datname = current_database() AND pid <> pg_backend_pid()"));
     bool lost = false;
-    const QString err
-        = errorOf([&] { m.Query(QStringLiteral("EXEC EstraiDatiOperatore 'ADMIN', 'Z2VzdG9yZQ=='")); },
-                  &lost);
+    const QString err = errorOf(
+        [&] { m.Query(QStringLiteral("EXEC EstraiDatiOperatore 'ADMIN', 'Z2VzdG9yZQ=='")); }, &lost);
     QVERIFY(lost);
     QVERIFY2(err.startsWith(QString::fromLatin1(kLostConnectionMark) + u' '), qPrintable(err));
     QVERIFY(err.size() > int(qstrlen(kLostConnectionMark)) + 1); // libpq's own text follows

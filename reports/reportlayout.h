@@ -1,0 +1,45 @@
+#pragma once
+
+// Text layout at the layout resolution (reportpage.h): the device fonts are measured on, the
+// line breaking shared by pagination and painting, and rich-text documents prepared for a box.
+
+#include "reports/reportpage.h"
+
+#include <QString>
+#include <QTextLayout>
+
+#include <memory>
+#include <vector>
+
+class QPaintDevice;
+class QPainter;
+class QTextDocument;
+
+// The device texts are laid out on (1200 dpi).
+QPaintDevice *LayoutDevice();
+
+// A text broken into lines for a box width (dots).
+struct TTextLines
+{
+    std::unique_ptr<QTextLayout> layout; // lines positioned from y = 0
+    int LineCount() const { return layout ? layout->lineCount() : 0; }
+    double Height() const; // all lines
+    std::vector<double> LineBottoms() const;
+};
+TTextLines LayOutText(const QString &text, const TTextStyle &style, double width);
+
+// Draws a text primitive: its lines (the whole text, or its piece), clipped to the lines that
+// fit the box unless it is a measured piece, aligned in the box.
+void DrawTextPrimitive(QPainter &painter, const TPrimitive &text);
+// The lines a text primitive prints (see DrawTextPrimitive).
+QStringList PrintedLines(const TPrimitive &text);
+
+// A rich-text document (RTF or plain text) laid out for a width in dots with the given default
+// font; margins, indents and tab stops scaled to the layout resolution.
+std::shared_ptr<QTextDocument> LayOutRichText(const QString &rtfOrText,
+                                              const QFont &defaultFont,
+                                              double width);
+// Bottom of each line of a laid-out document, from its top.
+std::vector<double> DocumentLineBottoms(const QTextDocument &doc);
+// The plain text of the lines of a document inside [top, top + height).
+QString DocumentTextInRange(const QTextDocument &doc, double top, double height);

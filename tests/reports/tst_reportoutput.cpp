@@ -1,0 +1,398 @@
+// What the renderers write: PDF as a reader sees it, printing on a PDF printer, rich text,
+// the report file that carries its data, and the faults of data and files.
+
+#include "reporttesthelpers.h"
+
+#include "reports/reportdatafile.h"
+#include "reports/reportrender.h"
+#include "reports/richtext.h"
+
+#include <QDir>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace rpt_test;
+
+class TestReportOutput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void pdfShowsTheTextsOfEachPageAndTheImages();
+    void pdfPageRange();
+    void printingOnAPdfPrinterKeepsPaperCopiesAndRange();
+    void richTextListsThePrintedTextsInPageOrder();
+    void reportWithDataPrintsTheSamePagesWithoutTheDatasets();
+    void damagedDataFile();
+    void unwritableExportPaths_data();
+    void unwritableExportPaths();
+    void bytesThatAreNotAnImage();
+    void fieldsTheDataLacks_data();
+    void fieldsTheDataLacks();
+    void parameterThatDoesNotConvert();
+    void pageImageLooksLikeAPrintedPage();
+    void richTextSplitAcrossPagesPrintsEachLineOnce();
+
+private:
+    std::unique_ptr<TReportDocument> MakeProducts(int rows);
+    QTemporaryDir m_dir;
+    std::unique_ptr<TReportDefinition> m_def;
+    std::unique_ptr<TDataSet> m_data;
+};
+
+namespace {
+
+const char *const kProducts = R"RPT(report "Catalogo"
+  page: A4 landscape
+  margins: 12
+band page-header
+  height: 12
+  image Logo
+    rect: 0 0 30 10
+    file: "logo.png"
+  text Titolo
+    rect: 40 0 200 10
+    text: Catalogo prodotti
+    font: bold 14
+band detail
+  height: 40
+  keep-together: yes
+  field Codice
+    rect: 0 0 40 6
+    value: {txCodice}
+    font: bold
+  field Prezzo
+    rect: 200 0 60 6
+    value: {nuPrezzo}
+    format: "€ #,##0.00"
+    align: right
+  richtext Testo
+    rect: 0 8 150 20
+    value: {txRtf}
+  image Foto
+    rect: 160 8 40 30
+    value: {imgFoto}
+band page-footer
+  height: 8
+  special Pag
+    rect: 0 0 273 6
+    kind: page-n-of-m
+    align: center
+)RPT";
+
+} // namespace
+
+void TestReportOutput::init()
+{
+    QVERIFY(m_dir.isValid());
+    QImage logo(200, 80, QImage::Format_RGB32);
+    logo.fill(QColor(20, 60, 160));
+    QVERIFY(logo.save(m_dir.filePath(QStringLiteral("logo.png"))));
+}
+
+std::unique_ptr<TReportDocument> TestReportOutput::MakeProducts(int rows)
+{
+    const QByteArray red = ImageBytes(300, 200, Qt::red, "PNG");
+    const QByteArray green = ImageBytes(120, 240, Qt::green, "JPEG");
+    QList<QVariantList> list;
+    for (int i = 1; i <= rows; ++i) {
+        list << QVariantList{QStringLiteral("P%1").arg(i, 3, 10, QLatin1Char('0')),
+                             i * 10.5,
+                             QStringLiteral("{\\rtf1 Descrizione \\b del prodotto\\b0  %1\\par "
+                                            "Seconda riga}")
+                                 .arg(i),
+                             i % 2 ? red : green};
+    }
+    m_data = MakeData({QStringLiteral("txCodice:text"),
+                       QStringLiteral("nuPrezzo:real"),
+                       QStringLiteral("txRtf:text"),
+                       QStringLiteral("imgFoto:blob")},
+                      list);
+    m_def = Parse(QString::fromUtf8(kProducts), m_dir.filePath(QStringLiteral("catalogo.RPT")));
+    TReportInput in;
+    in.main = m_data.get();
+    in.printTime = QDateTime(QDate(2024, 3, 15), QTime(9, 0));
+    return RenderReport(*m_def, in);
+}
+
+void TestReportOutput::pdfShowsTheTextsOfEachPageAndTheImages()
+{
+    // Landscape A4: 186 mm of body less 20 of header and footer; 4 rows of 40 mm a page.
+    const auto doc = MakeProducts(10);
+    QCOMPARE(doc->PageCount(), 3);
+    const QString pdf = m_dir.filePath(QStringLiteral("catalogo.pdf"));
+    WritePdf(*doc, pdf);
+    QCOMPARE(PdfPageCount(pdf), 3);
+    const QStringList pages = PdfPages(pdf);
+    QCOMPARE(pages.size(), 3);
+    QVERIFY(pages[0].contains(QLatin1String("Catalogo prodotti")));
+    QVERIFY(pages[0].contains(QLatin1String("P001")));
+    QVERIFY2(pages[0].contains(QStringLiteral("€ 10,50")), qPrintable(pages[0]));
+    QVERIFY(pages[0].contains(QLatin1String("Descrizione del prodotto 1")));
+    QVERIFY(pages[0].contains(QLatin1String("Seconda riga")));
+    QVERIFY(pages[0].contains(QLatin1String("P004")));
+    QVERIFY(!pages[0].contains(QLatin1String("P005")));
+    QVERIFY(pages[1].contains(QLatin1String("P005")));
+    QVERIFY(pages[2].contains(QLatin1String("P010")));
+    QVERIFY(pages[2].contains(QStringLiteral("€ 105,00")));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(pages[i].contains(QStringLiteral("Pagina %1 di 3").arg(i + 1)));
+    // Every page shows the logo and one photo a row; equal images are stored once.
+    const QList<PdfImage> images = PdfImages(pdf);
+    QList<int> perPage(4, 0);
+    for (const PdfImage &img : images)
+        perPage[img.page] += 1;
+    QCOMPARE(perPage[1], 5);
+    QCOMPARE(perPage[3], 3);
+    const auto sizeBefore = QFileInfo(pdf).size();
+    QVERIFY2(sizeBefore < 400000, "equal images must not be stored again and again");
+}
+
+void TestReportOutput::pdfPageRange()
+{
+    const auto doc = MakeProducts(10);
+    const QString pdf = m_dir.filePath(QStringLiteral("range.pdf"));
+    WritePdf(*doc, pdf, 2, 3);
+    const QStringList pages = PdfPages(pdf);
+    QCOMPARE(pages.size(), 2);
+    QVERIFY(pages[0].contains(QLatin1String("P005")));
+    QVERIFY(pages[1].contains(QLatin1String("P010")));
+}
+
+void TestReportOutput::printingOnAPdfPrinterKeepsPaperCopiesAndRange()
+{
+    const auto doc = MakeProducts(10);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString pdf = m_dir.filePath(QStringLiteral("stampa.pdf"));
+    printer.setOutputFileName(pdf);
+    // The printer starts in portrait Letter: the report's landscape A4 is kept.
+    printer.setPageSize(QPageSize(QPageSize::Letter));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    PrintDocument(*doc, printer, 2, 3, 2);
+    const QStringList pages = PdfPages(pdf);
+    QCOMPARE(pages.size(), 4);
+    QVERIFY(pages[0].contains(QLatin1String("Pagina 2 di 3")));
+    QVERIFY(pages[1].contains(QLatin1String("Pagina 3 di 3")));
+    QVERIFY(pages[2].contains(QLatin1String("Pagina 2 di 3")));
+    QVERIFY(pages[3].contains(QLatin1String("Pagina 3 di 3")));
+    const QString info = Run(QStringLiteral("pdfinfo"), {pdf});
+    QVERIFY2(info.contains(QLatin1String("842 x 595 pts (A4)")), qPrintable(info));
+}
+
+void TestReportOutput::richTextListsThePrintedTextsInPageOrder()
+{
+    const auto doc = MakeProducts(6);
+    const QString rtfFile = m_dir.filePath(QStringLiteral("testo.rtf"));
+    WriteRtf(*doc, rtfFile);
+    const QString plain = RtfFileToPlainText(rtfFile);
+    QStringList expected;
+    for (int i = 0; i < doc->PageCount(); ++i)
+        expected << doc->PageTexts(i);
+    QCOMPARE(plain.split(u'\n'), expected.join(u'\n').split(u'\n'));
+    QVERIFY(plain.indexOf(QLatin1String("P004")) < plain.indexOf(QLatin1String("Pagina 1 di 2")));
+    QVERIFY(plain.indexOf(QLatin1String("Pagina 1 di 2")) < plain.indexOf(QLatin1String("P005")));
+    QFile f(rtfFile);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll().count("\\page"), 1);
+}
+
+void TestReportOutput::reportWithDataPrintsTheSamePagesWithoutTheDatasets()
+{
+    const auto doc = MakeProducts(7);
+    const QStringList before = PageTexts(*doc);
+    const QString file = m_dir.filePath(QStringLiteral("condati.rpt"));
+    TReportInput in;
+    in.main = m_data.get();
+    in.printTime = QDateTime(QDate(2024, 3, 15), QTime(9, 0));
+    m_data->SetRecNo(3);
+    WriteReportDataFile(file, *m_def, in);
+    QCOMPARE(m_data->RecNo(), 3);
+    m_data.reset();
+    QFile::remove(m_dir.filePath(QStringLiteral("logo.png")));
+    QVERIFY(IsReportDataFile(file));
+
+    auto data = ReadReportDataFile(file);
+    auto def = ParseDataFileDefinition(*data);
+    const auto again = RenderReport(*def, data->input);
+    QCOMPARE(PageTexts(*again), before);
+    int images = 0;
+    for (const TPrimitive &p : again->pages[0].items)
+        images += p.kind == TPrimitiveKind::Image ? 1 : 0;
+    QCOMPARE(images, 5);
+}
+
+void TestReportOutput::damagedDataFile()
+{
+    const QString file = m_dir.filePath(QStringLiteral("rotto.rpt"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("VTRPTDAT\x00\x00\x00\x01garbage", 20);
+    f.close();
+    try {
+        ReadReportDataFile(file);
+        QFAIL("read");
+    } catch (const EReportError &e) {
+        QVERIFY2(e.text().contains(QLatin1String("rotto.rpt")), qPrintable(e.text()));
+    }
+}
+
+void TestReportOutput::unwritableExportPaths_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing folder")
+        << QStringLiteral("/nessuna/cartella/x.pdf") << QStringLiteral("non esiste");
+    QTest::newRow("a folder") << QStringLiteral("@DIR@") << QStringLiteral("cartella");
+    QTest::newRow("no name") << QString() << QStringLiteral("mancante");
+}
+
+void TestReportOutput::unwritableExportPaths()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, reason);
+    path.replace(QLatin1String("@DIR@"), m_dir.path());
+    const auto doc = MakeProducts(2);
+    const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
+    const std::function<void()> writers[] = {[&] { WritePdf(*doc, path); },
+                                             [&] { WriteRtf(*doc, path); },
+                                             [&] { WritePlainText(*doc, path); }};
+    for (const auto &write : writers) {
+        try {
+            write();
+            QFAIL("written");
+        } catch (const EReportError &e) {
+            QVERIFY2(e.text().contains(reason), qPrintable(e.text()));
+            if (!path.isEmpty())
+                QVERIFY2(e.text().contains(QDir::toNativeSeparators(path)), qPrintable(e.text()));
+        }
+    }
+    // No half-written file is left behind.
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
+}
+
+void TestReportOutput::bytesThatAreNotAnImage()
+{
+    auto data = MakeData({QStringLiteral("img:blob")},
+                         {{ImageBytes(10, 10, Qt::blue)}, {QByteArray("not an image at all")}});
+    TReportInput in;
+    in.main = data.get();
+    try {
+        Render(QStringLiteral("report \"x\"\nband detail\n  height: 20\n  image Foto\n"
+                              "    rect: 0 0 20 20\n    value: {img}\n"),
+               in);
+        QFAIL("rendered");
+    } catch (const EReportError &e) {
+        QVERIFY2(e.text().contains(QLatin1String("\"test.RPT\"")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QLatin1String("riga 4")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QLatin1String("oggetto \"Foto\"")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QLatin1String("campo \"img\", riga di dati 2")),
+                 qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QLatin1String("non sono un'immagine")), qPrintable(e.text()));
+    }
+}
+
+void TestReportOutput::fieldsTheDataLacks_data()
+{
+    QTest::addColumn<QString>("band");
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("field object") << "  field A\n    rect: 0 0 10 5\n    value: {txManca}\n"
+                                  << "oggetto \"A\""
+                                  << "txManca";
+    QTest::newRow("condition") << "  suppress: {flManca}\n"
+                               << "riga 2"
+                               << "flManca";
+    QTest::newRow("through a formula") << "  field B\n    rect: 0 0 10 5\n    value: {@F}\n"
+                                       << "formula \"F\""
+                                       << "nuManca";
+    QTest::newRow("link field")
+        << "  subreport S\n    rect: 0 5 10 5\n    report: Sub\n    link: idManca = id\n"
+        << "oggetto \"S\""
+        << "idManca";
+}
+
+void TestReportOutput::fieldsTheDataLacks()
+{
+    QFETCH(QString, band);
+    QFETCH(QString, where);
+    QFETCH(QString, field);
+    auto data = MakeData({QStringLiteral("id:int"), QStringLiteral("txNome:text")},
+                         {{1, QStringLiteral("a")}});
+    TReportInput in;
+    in.main = data.get();
+    try {
+        Render(QStringLiteral("report \"x\"\nband detail\n  height: 10\n") + band
+                   + QStringLiteral("formula F\n  value: {nuManca} * 2\nsubreport Sub\n"
+                                    "  band detail\n    height: 5\n"),
+               in);
+        QFAIL("rendered");
+    } catch (const EReportError &e) {
+        QVERIFY2(e.text().startsWith(QLatin1String("Report \"test.RPT\"")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(where), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("il campo")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QStringLiteral("\"%1\"").arg(field)), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QLatin1String("report principale")), qPrintable(e.text()));
+    }
+}
+
+void TestReportOutput::parameterThatDoesNotConvert()
+{
+    TReportInput in;
+    in.parameters = {{QStringLiteral("NUSCONTO"), QStringLiteral("dieci")}};
+    try {
+        Render(QStringLiteral("report \"x\"\nparameter nuSconto\n  type: number\n"), in);
+        QFAIL("rendered");
+    } catch (const EReportError &e) {
+        QVERIFY2(e.text().contains(QLatin1String("\"dieci\"")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QLatin1String("\"nuSconto\"")), qPrintable(e.text()));
+        QVERIFY2(e.text().contains(QLatin1String("numero")), qPrintable(e.text()));
+    }
+}
+
+void TestReportOutput::pageImageLooksLikeAPrintedPage()
+{
+    const auto doc = MakeProducts(4);
+    const QImage page = RenderPageImage(*doc, 0, 50);
+    QCOMPARE(page.size(), QSize(qRound(297 / 25.4 * 50), qRound(210 / 25.4 * 50)));
+    // White margins, ink inside.
+    QCOMPARE(page.pixelColor(2, 2), QColor(Qt::white));
+    int ink = 0;
+    for (int y = 0; y < page.height(); y += 2) {
+        for (int x = 0; x < page.width(); x += 2)
+            ink += page.pixelColor(x, y).lightness() < 200 ? 1 : 0;
+    }
+    QVERIFY(ink > 500);
+}
+
+void TestReportOutput::richTextSplitAcrossPagesPrintsEachLineOnce()
+{
+    QString rtf = QStringLiteral("{\\rtf1\\ansi ");
+    for (int i = 1; i <= 120; ++i)
+        rtf += QStringLiteral("Paragrafo %1 \\b grassetto\\b0  e testo normale.\\par ").arg(i);
+    rtf += u'}';
+    auto data = MakeData({QStringLiteral("txRtf:text")}, {{rtf}});
+    TReportInput in;
+    in.main = data.get();
+    const auto doc = Render(QStringLiteral(
+                                "report \"x\"\n  margins: 15\nband detail\n  height: 10\n"
+                                "  richtext Testo\n    rect: 0 0 120 10\n"
+                                "    value: {txRtf}\n    grow: yes\n"),
+                            in);
+    QVERIFY(doc->PageCount() >= 2);
+    const QString pdf = m_dir.filePath(QStringLiteral("lungo.pdf"));
+    WritePdf(*doc, pdf);
+    const QStringList pages = PdfPages(pdf);
+    QCOMPARE(pages.size(), doc->PageCount());
+    const QString all = pages.join(u' ');
+    for (int i = 1; i <= 120; ++i) {
+        const QString line = QStringLiteral("Paragrafo %1 grassetto e testo normale.").arg(i);
+        QCOMPARE(all.count(line), 1);
+    }
+    QCOMPARE(PageTexts(*doc).join(u'\n').count(QLatin1String("Paragrafo")), 120);
+}
+
+QTEST_MAIN(TestReportOutput)
+#include "tst_reportoutput.moc"
