@@ -2,6 +2,7 @@
 
 #include "app/mainform.h"
 #include "common/processroutines.h"
+#include "reports/gridprint.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -16,6 +17,9 @@ int main(int argc, char *argv[])
     // A second instance ends at once, silently, before any window exists.
     if (IsAlreadyRunning(QStringLiteral("VentorelWin.exe"), true))
         return 0;
+
+    // Grids print through the report engine, which lives in a layer above them.
+    InstallGridPrint();
 
     TMAINFORM mainForm;
     if (!mainForm.Start(QCoreApplication::arguments()))
