@@ -1,0 +1,821 @@
+#include "dbtest.h"
+
+#include <atomic>
+#include <thread>
+
+using namespace dbtest;
+
+// Quotes, their lines and line trees, the layout procedures and orders.
+class TstPreventivi : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void newQuoteThroughRecord();
+    void numbersUnderTwoSessions();
+    void numbersUnderManySessions();
+    void quoteList_data();
+    void quoteList();
+    void quoteDateFilter();
+    void blockingAndDeadline_data();
+    void blockingAndDeadline();
+    void cloneCopiesLinesAndTrees();
+    void revisionsAndUndo();
+    void deleteRefusals();
+    void linesAddMoveDelete();
+    void lineRefusals_data();
+    void lineRefusals();
+    void lineDetail();
+    void catalogueSearch();
+    void layoutRows();
+    void layoutPrintOptions();
+    void catalogueImageChangeLeavesQuotesAlone();
+    void ordersFromQuotes();
+    void orderSummaryAndList();
+
+private:
+    QString sql(const QString &q) { return m_db->SuperQuery(q); }
+    // The server's day (deadlines count from it, whatever the client's time zone).
+    QDate serverToday() { return QDate::fromString(sql("SELECT current_date::text"), Qt::ISODate); }
+    // A new numbered quote of company 1 with the given lines (product codes).
+    QString newQuote(const QStringList &codes, bool withList = true);
+    std::unique_ptr<TTestDatabase> m_db;
+};
+
+void TstPreventivi::initTestCase()
+{
+    if (!TTestDatabase::Available())
+        QSKIP("test cluster not running");
+}
+
+void TstPreventivi::init()
+{
+    m_db = std::make_unique<TTestDatabase>();
+}
+
+void TstPreventivi::cleanup()
+{
+    m_db.reset();
+}
+
+QString TstPreventivi::newQuote(const QStringList &codes, bool withList)
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString id = NewId();
+    sql("INSERT INTO preventivi (idpreventivo, idsocieta, idcliente, txdescoggetto, "
+        "nuggscaddalblocco) VALUES ('"
+        + id + "', '" + kSoc1 + "', (SELECT min(idcliente) FROM clienti WHERE idsocieta = '" + kSoc1
+        + "'), 'Prova', 10)");
+    Q(db, Exec("SetNewPreventivo", {T(id), kUser}));
+    for (const QString &code : codes) {
+        const QString p = sql("SELECT idprodotto FROM prodotti WHERE txcodprodotto = '" + code
+                              + "'");
+        const QString list = withList ? sql(
+                                 "SELECT min(idprodlistino) FROM prod_listini WHERE idprodotto = '"
+                                 + p + "' AND dtcanc IS NULL")
+                                      : QString();
+        Q(db,
+          Exec("AddProdottoToPreventivo",
+               {T(id),
+                T(NewId()),
+                T(p),
+                list.isEmpty() ? "NULL" : T(list),
+                "1",
+                code.startsWith("ACC") ? "1" : "0",
+                kUser}));
+    }
+    return id;
+}
+
+void TstPreventivi::newQuoteThroughRecord()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString id = NewId();
+    TEditableRecord rec(&db, QStringLiteral("Preventivi"), QStringLiteral("idPreventivo"));
+    rec.Open(Exec("DatiPreventivo", {T(id)}));
+    QVERIFY(rec.IsNew());
+    db.BeginTrans();
+    rec.Append(id);
+    rec.Data().FieldByName("idSocieta").SetValue(kSoc1);
+    rec.Data().FieldByName("txDescOggetto").SetValue(QStringLiteral("Quadro per l'officina"));
+    rec.Data().FieldByName("flScadenzaFissa").SetValue(0);
+    rec.Data().FieldByName("nuGGScadDalBlocco").SetValue(15);
+    rec.Post(QStringLiteral("MROSSI"));
+    auto num = Q(db, Exec("SetNewPreventivo", {T(id), kUser}));
+    db.CommitTrans();
+    const int year = serverToday().year();
+    QCOMPARE(First(*num, "nuAnnoPreventivo").toInt(), year);
+    QCOMPARE(First(*num, "nuRevisione"), QStringLiteral("1"));
+    auto list = Q(db,
+                  Exec("EstraiPreventivi ",
+                       {"1",
+                        T(kSoc1),
+                        QString::number(year),
+                        First(*num, "nuPreventivo"),
+                        "null",
+                        "null",
+                        "null",
+                        "null",
+                        "0",
+                        "1",
+                        "0"}));
+    QCOMPARE(list->RecordCount(), 1);
+    QCOMPARE(First(*list, "txNuPreventivo"),
+             QStringLiteral("%1/%2")
+                 .arg(First(*num, "nuPreventivo").toInt(), 4, 10, QChar('0'))
+                 .arg(year));
+    QCOMPARE(First(*list, "txScadenza"), QStringLiteral("15 gg dal blocco"));
+    QVERIFY(list->FieldByName("idCliente").IsNull());
+    QCOMPARE(First(*list, "txDescMaxOperation"), QStringLiteral("Inserimento - MROSSI"));
+    QCOMPARE(First(*list, "flOkProdottiPrincipali"), QStringLiteral("0"));
+    // A numbered quote keeps its number.
+    auto again = Q(db, Exec("SetNewPreventivo", {T(id), kUser}));
+    QCOMPARE(First(*again, "nuPreventivo"), First(*num, "nuPreventivo"));
+}
+
+void TstPreventivi::numbersUnderTwoSessions()
+{
+    QStringList ids;
+    for (int i = 0; i < 2; ++i) {
+        ids << NewId();
+        sql("INSERT INTO preventivi (idpreventivo, idsocieta, txdescoggetto) VALUES ('" + ids.last()
+            + "', '" + kSoc2 + "', 'Concorrenza')");
+    }
+    TSTD_DBMODULE a;
+    a.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(m_db->Params()));
+    a.BeginTrans();
+    const int na = First(*Q(a, Exec("SetNewPreventivo", {T(ids[0]), kUser})), "nuPreventivo").toInt();
+    std::atomic<bool> done{false};
+    int nb = 0;
+    QString errorB;
+    std::thread other([&] {
+        TSTD_DBMODULE b;
+        b.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(m_db->Params()));
+        try {
+            nb = First(*Q(b, Exec("SetNewPreventivo", {T(ids[1]), kUser})), "nuPreventivo").toInt();
+        } catch (const EDatabaseError &e) {
+            errorB = e.ProviderText();
+        }
+        done = true;
+    });
+    QTest::qWait(400);
+    QVERIFY(!done); // the second session waits for the first one's transaction
+    a.CommitTrans();
+    other.join();
+    QVERIFY2(errorB.isEmpty(), qPrintable(errorB));
+    QCOMPARE(nb, na + 1);
+}
+
+void TstPreventivi::numbersUnderManySessions()
+{
+    // Four sessions number ten quotes each at the same time: forty different numbers in a row.
+    const int sessions = 4, each = 10;
+    QStringList ids;
+    for (int i = 0; i < sessions * each; ++i) {
+        ids << NewId();
+        sql("INSERT INTO preventivi (idpreventivo, idsocieta, txdescoggetto) VALUES ('" + ids.last()
+            + "', '" + kSoc2 + "', 'Carico')");
+    }
+    const int before
+        = sql("SELECT coalesce(max(nupreventivo), 0) FROM preventivi WHERE idsocieta = '" + kSoc2
+              + "' AND nuannopreventivo = extract(year FROM current_date)")
+              .toInt();
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int s = 0; s < sessions; ++s) {
+        threads.emplace_back([&, s] {
+            TSTD_DBMODULE db;
+            db.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(m_db->Params()));
+            for (int i = 0; i < each; ++i) {
+                try {
+                    db.Query(Exec("SetNewPreventivo", {T(ids[s * each + i]), kUser}));
+                } catch (const EDatabaseError &) {
+                    ++failures;
+                }
+            }
+        });
+    }
+    for (auto &t : threads)
+        t.join();
+    QCOMPARE(failures.load(), 0);
+    QCOMPARE(sql("SELECT count(DISTINCT nupreventivo) || '/' || min(nupreventivo) || '/' || "
+                 "max(nupreventivo) "
+                 "FROM preventivi WHERE txdescoggetto = 'Carico'"),
+             QStringLiteral("%1/%2/%3")
+                 .arg(sessions * each)
+                 .arg(before + 1)
+                 .arg(before + sessions * each));
+}
+
+void TstPreventivi::quoteList_data()
+{
+    QTest::addColumn<QStringList>("args"); // after the company
+    QTest::addColumn<QString>("check");    // a filter every row must pass ("" = none)
+    QTest::addColumn<int>("minimum");
+    const QString n = QStringLiteral("null");
+    QTest::newRow("blocked excluded")
+        << QStringList{n, n, n, n, n, n, "0", "0", "0"} << "flBloccato = 0" << 5;
+    QTest::newRow("not active included")
+        << QStringList{n, n, n, n, n, n, "1", "1", "0"} << "" << 30;
+    QTest::newRow("for an order") << QStringList{n, n, n, n, n, n, "0", "1", "1"}
+                                  << "flBloccato = 1 AND flOrdinato = 0" << 1;
+    QTest::newRow("subject starts with")
+        << QStringList{n, n, n, SqlStartsWith("rifasamento"), n, n, "1", "1", "0"}
+        << "txDescOggetto = 'Rifasamento stabilimento'" << 1;
+    QTest::newRow("customer search, all nations")
+        << QStringList{n, n, n, n, n, n, "1", "1", "0", n, SqlContains("a"), n, n, "2", n} << ""
+        << 10;
+}
+
+void TstPreventivi::quoteList()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, check);
+    QFETCH(int, minimum);
+    auto rows = Q(m_db->Module(), Exec("EstraiPreventivi ", QStringList{"1", T(kSoc1)} + args));
+    QVERIFY2(rows->RecordCount() >= minimum, qPrintable(QString::number(rows->RecordCount())));
+    if (!check.isEmpty())
+        QCOMPARE(rows->CountMatching(check), rows->RecordCount());
+    QCOMPARE(rows->CountMatching(QStringLiteral("idSocieta <> '%1'").arg(kSoc1)), 0);
+    QCOMPARE(Q(m_db->Module(), Exec("EstraiPreventivi ", {"0"}))->RecordCount(), 0);
+}
+
+void TstPreventivi::quoteDateFilter()
+{
+    // Both ends of the period count, whole days.
+    const QDate to = serverToday().addDays(-60), from = to.addDays(-90);
+    auto rows = Q(m_db->Module(),
+                  Exec("EstraiPreventivi ",
+                       {"1",
+                        T(kSoc1),
+                        "null",
+                        "null",
+                        "null",
+                        "null",
+                        T(from.toString("yyyyMMdd")),
+                        T(to.toString("yyyyMMdd")),
+                        "1",
+                        "1",
+                        "0"}));
+    const int expected = sql("SELECT count(*) FROM preventivi WHERE idsocieta = '" + kSoc1
+                             + "' AND dtpreventivo::date BETWEEN '" + from.toString(Qt::ISODate)
+                             + "' AND '" + to.toString(Qt::ISODate) + "'")
+                             .toInt();
+    QVERIFY(expected > 0);
+    QCOMPARE(rows->RecordCount(), expected);
+}
+
+void TstPreventivi::blockingAndDeadline_data()
+{
+    QTest::addColumn<int>("fixed");
+    QTest::newRow("days from blocking") << 0;
+    QTest::newRow("fixed date") << 1;
+}
+
+void TstPreventivi::blockingAndDeadline()
+{
+    QFETCH(int, fixed);
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString id = newQuote({"QDG-100"});
+    sql(QStringLiteral(
+            "UPDATE preventivi SET flscadenzafissa = %1, nuggscaddalblocco = %2, dtscadenza = %3 "
+            "WHERE idpreventivo = '%4'")
+            .arg(fixed)
+            .arg(fixed ? 0 : 7)
+            .arg(fixed ? "'2031-05-20'" : "NULL", id));
+    auto r = Q(db, Exec("ChangeBloccoPreventivo", {T(id), "1", T("GBIANCHI")}));
+    const QDate expected = fixed ? QDate(2031, 5, 20) : serverToday().addDays(7);
+    QCOMPARE(r->FieldByName("dtScadenza").AsDateTime().date(), expected);
+    QCOMPARE(sql("SELECT txutenteblocco || flbloccato FROM preventivi WHERE idpreventivo = '" + id
+                 + "'"),
+             QStringLiteral("GBIANCHI1"));
+    // Blocked after an export: nothing more to do.
+    QCOMPARE(First(*Q(db, Exec("BloccaPreventivo", {T(id), kUser})), "StatoOp"),
+             QStringLiteral("GIA_BLOCCATO"));
+    QVERIFY(ErrorOf(db, Exec("ChangeStatoPreventivo", {T(id), "0", kUser})).contains("bloccato"));
+    r = Q(db, Exec("ChangeBloccoPreventivo", {T(id), "0", kUser}));
+    QCOMPARE(r->FieldByName("dtScadenza").IsNull(), !fixed);
+    QCOMPARE(sql("SELECT txutentesblocco || flbloccato FROM preventivi WHERE idpreventivo = '" + id
+                 + "'"),
+             QStringLiteral("MROSSI0"));
+    auto b = Q(db, Exec("BloccaPreventivo", {T(id), kUser}));
+    QCOMPARE(First(*b, "StatoOp"), QStringLiteral("OK_BLOCCO"));
+    QCOMPARE(b->FieldByName("dtScadenza").AsDateTime().date(), expected);
+    auto list
+        = Q(db,
+            Exec("EstraiPreventivi ",
+                 {"1", T(kSoc1), "null", "null", "null", "null", "null", "null", "1", "1", "0"}));
+    QVERIFY(list->Locate("idPreventivo", id));
+    QCOMPARE(list->FieldByName("txScadenza").AsString(), expected.toString("dd/MM/yyyy"));
+    QVERIFY(list->FieldByName("txDescMaxOperation").AsString().startsWith("Blocco"));
+}
+
+void TstPreventivi::cloneCopiesLinesAndTrees()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString src = newQuote({"QDG-100", "ACC-ZOC", "DOC-CE"});
+    sql("UPDATE preventivi SET flbloccato = 1, txnomefolder = 'cartella' WHERE idpreventivo = '"
+        + src + "'");
+    sql("UPDATE prevdet_nodi n SET flattivo = 0 FROM preventivo_dettaglio d WHERE "
+        "d.idpreventivodet = n.idpreventivodet "
+        "AND d.idpreventivo = '"
+        + src + "' AND n.nutipologia = 50");
+    const QString copy = NewId();
+    const int quotes = sql("SELECT count(*) FROM preventivi").toInt();
+    Q(db, Exec("ClonePreventivo", {T(src), T(copy), T("GBIANCHI")}));
+    QCOMPARE(sql("SELECT count(*) FROM preventivi").toInt(), quotes + 1);
+    QCOMPARE(sql("SELECT flbloccato || '/' || coalesce(txnomefolder, '-') || '/' || nurevisione || "
+                 "'/' || txutentein "
+                 "FROM preventivi WHERE idpreventivo = '"
+                 + copy + "'"),
+             QStringLiteral("0/-/1/GBIANCHI"));
+    QVERIFY(sql("SELECT (SELECT nupreventivo FROM preventivi WHERE idpreventivo = '" + copy
+                + "') > (SELECT nupreventivo FROM preventivi WHERE idpreventivo = '" + src + "')")
+            == "t");
+    auto a = Q(db, Exec("EstraiProdottiInPreventivo", {T(src)}));
+    auto b = Q(db, Exec("EstraiProdottiInPreventivo", {T(copy)}));
+    QCOMPARE(b->RecordCount(), 3);
+    for (a->First(), b->First(); !a->Eof(); a->Next(), b->Next()) {
+        QVERIFY(a->FieldByName("idPreventivoDet").AsString()
+                != b->FieldByName("idPreventivoDet").AsString());
+        for (const char *f : {"nuOrdinamento",
+                              "idProdotto",
+                              "idProdListino",
+                              "vlImporto",
+                              "nuQuantita",
+                              "flAccessorio"})
+            QCOMPARE(b->FieldByName(f).AsString(), a->FieldByName(f).AsString());
+        auto ta = QM(
+            db,
+            Exec("EstraiAllDettagliProdotto",
+                 {T(a->FieldByName("idPreventivoDet").AsString()), "1", "0", "0", "0", "0", "1"}));
+        auto tb = QM(
+            db,
+            Exec("EstraiAllDettagliProdotto",
+                 {T(b->FieldByName("idPreventivoDet").AsString()), "1", "0", "0", "0", "0", "1"}));
+        QCOMPARE(TreeProblem(*tb[0], b->FieldByName("idPreventivoDet").AsString()), QString());
+        QCOMPARE(tb[0]->RecordCount(), ta[0]->RecordCount());
+        QCOMPARE(tb[0]->CountMatching("flAttivo = 0"), ta[0]->CountMatching("flAttivo = 0"));
+        QCOMPARE(Column(*tb[0], "txDescNodoB"), Column(*ta[0], "txDescNodoB"));
+    }
+}
+
+void TstPreventivi::revisionsAndUndo()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q1 = newQuote({"QCM-100"});
+    const QString r2 = NewId();
+    QVERIFY(ErrorOf(db, Exec("RevisionePreventivo", {T(q1), T(r2), kUser})).contains("bloccato"));
+    Q(db, Exec("ChangeBloccoPreventivo", {T(q1), "1", kUser}));
+    Q(db, Exec("RevisionePreventivo", {T(q1), T(r2), kUser}));
+    QCOMPARE(sql("SELECT string_agg(nurevisione || ':' || flbloccato, ',' ORDER BY nurevisione) "
+                 "FROM preventivi p "
+                 "WHERE (nuannopreventivo, nupreventivo) = (SELECT nuannopreventivo, nupreventivo "
+                 "FROM preventivi "
+                 "WHERE idpreventivo = '"
+                 + q1 + "') AND idsocieta = '" + kSoc1 + "'"),
+             QStringLiteral("1:1,2:0"));
+    QCOMPARE(Q(db, Exec("EstraiProdottiInPreventivo", {T(r2)}))->RecordCount(), 1);
+    // Only the latest revision can be revised or undone; the first never.
+    QVERIFY(
+        ErrorOf(db, Exec("RevisionePreventivo", {T(q1), T(NewId()), kUser})).contains("successiva"));
+    QVERIFY(
+        ErrorOf(db, Exec("UndoRevisionePreventivo", {T(q1), kUser})).contains("prima revisione"));
+    QCOMPARE(First(*Q(db, Exec("DeletePreventivo", {T(r2), "1", kUser})), "flOk"),
+             QStringLiteral("0"));
+    auto undo = Q(db, Exec("UndoRevisionePreventivo", {T(r2), kUser}));
+    QCOMPARE(First(*undo, "LastId"), q1);
+    QCOMPARE(sql("SELECT count(*) FROM preventivi WHERE idpreventivo = '" + r2 + "'"),
+             QStringLiteral("0"));
+    QCOMPARE(sql("SELECT count(*) FROM preventivo_dettaglio WHERE idpreventivo = '" + r2 + "'"),
+             QStringLiteral("0"));
+}
+
+void TstPreventivi::deleteRefusals()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString blocked = sql("SELECT min(idpreventivo) FROM preventivi WHERE flbloccato = 1");
+    auto r = Q(db, Exec("DeletePreventivo", {T(blocked), "1", kUser}));
+    QCOMPARE(First(*r, "flOk"), QStringLiteral("0"));
+    QCOMPARE(First(*r, "ErrMess"), QStringLiteral("Impossibile eliminare un preventivo bloccato."));
+    const QString ordered = sql("SELECT min(idpreventivo) FROM ordini");
+    sql("UPDATE preventivi SET flbloccato = 0 WHERE idpreventivo = '" + ordered + "'");
+    QCOMPARE(First(*Q(db, Exec("DeletePreventivo", {T(ordered), "1", kUser})), "flOk"),
+             QStringLiteral("0"));
+    const QString open = newQuote({"QDG-100", "ACC-VEN"});
+    r = Q(db, Exec("DeletePreventivo", {T(open), "0", kUser}));
+    QCOMPARE(First(*r, "flOk"), QStringLiteral("1"));
+    QCOMPARE(sql("SELECT count(*) FROM prevdet_nodi n JOIN preventivo_dettaglio d USING "
+                 "(idpreventivodet) WHERE "
+                 "d.idpreventivo = '"
+                 + open + "'"),
+             QStringLiteral("0"));
+    QVERIFY(ErrorOf(db, Exec("DeletePreventivo", {T(open), "0", kUser})).contains("non trovato"));
+}
+
+void TstPreventivi::linesAddMoveDelete()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q = newQuote({});
+    const QString p = sql("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'QCM-110'");
+    const QString list = sql("SELECT idprodlistino FROM prod_listini WHERE idprodotto = '" + p
+                             + "' AND txcodlistino LIKE 'L2%'");
+    const QString line = NewId();
+    db.Execute(Exec("AddProdottoToPreventivo", {T(q), T(line), T(p), T(list), "2.5", "0", kUser}));
+    auto rows = Q(db, Exec("EstraiProdottiInPreventivo", {T(q)}));
+    QCOMPARE(rows->RecordCount(), 1);
+    QCOMPARE(rows->FieldByName("nuQuantita").AsFloat(), 2.5);
+    QCOMPARE(rows->FieldByName("vlImporto").AsString(), rows->FieldByName("vlListino").AsString());
+    QCOMPARE(rows->FieldByName("txCodListino").AsString(), QStringLiteral("L2-QCM"));
+    QCOMPARE(rows->FieldByName("flProdottoAttivo").AsInteger(), 1);
+    QVERIFY(!rows->FieldByName("imgCopertina").IsNull());
+    // The line's own tree: the product's nodes with the list's quantity and values.
+    auto tree = QM(db, Exec("EstraiAllDettagliProdotto", {T(line), "1", "0", "0", "0", "0", "1"}));
+    QCOMPARE(TreeProblem(*tree[0], line), QString());
+    auto prodTree = QM(db, Exec("EstraiAllDettagliProdotto", {T(p), "0", "0", "0", "0", "0", "0"}));
+    QCOMPARE(tree[0]->RecordCount(), prodTree[0]->RecordCount());
+    QCOMPARE(tree[0]->CountMatching("nuTipologia = 20 AND txDescNodoB <> NULL"), 3);
+    QVERIFY(tree[0]->Locate("txDescNodoB", "Forma 3b"));
+    const QString part = sql(
+        "SELECT idpartecomp FROM prod_list_parte_quantita WHERE idprodlistino = '" + list + "'");
+    QVERIFY(tree[0]->Locate("idNodo", part));
+    QCOMPARE(tree[0]->FieldByName("nuQuantita").AsString(),
+             sql("SELECT nuquantitaparte FROM prod_list_parte_quantita WHERE idprodlistino = '"
+                 + list + "'"));
+    // Documentation is an accessory line; an accessory keeps its flag.
+    const QString doc = sql("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'DOC-MAN'");
+    const QString acc = sql("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'ACC-ILL'");
+    db.Execute(Exec("AddProdottoToPreventivo", {T(q), T(NewId()), T(doc), "NULL", "1", "0", kUser}));
+    const QString accLine = NewId();
+    db.Execute(Exec("AddProdottoToPreventivo", {T(q), T(accLine), T(acc), "NULL", "3", "1", kUser}));
+    rows = Q(db, Exec("EstraiProdottiInPreventivo", {T(q)}));
+    QCOMPARE(Column(*rows, "flAccessorio"), QStringList({"0", "1", "1"}));
+    QVERIFY(rows->Locate("idProdotto", doc));
+    QVERIFY(rows->FieldByName("vlImporto").IsNull());
+    // Move the third line to the top; a stale position is refused.
+    rows = Q(db, Exec("MovePreventivoDettaglio", {T(q), T(accLine), "3", "1", kUser}));
+    QCOMPARE(Column(*rows, "nuOrdinamento"), QStringList({"1", "2", "3"}));
+    rows->First();
+    QCOMPARE(rows->FieldByName("idPreventivoDet").AsString(), accLine);
+    QVERIFY(ErrorOf(db, Exec("MovePreventivoDettaglio", {T(q), T(accLine), "3", "2", kUser}))
+                .contains("altro operatore"));
+    rows = Q(db, Exec("MovePreventivoDettaglio", {T(q), T(accLine), "1", "3", kUser}));
+    rows->Last();
+    QCOMPARE(rows->FieldByName("idPreventivoDet").AsString(), accLine);
+    rows = Q(db, Exec("DelPreventivoDettaglio", {T(q), T(line), "1", kUser}));
+    QCOMPARE(Column(*rows, "nuOrdinamento"), QStringList({"1", "2"}));
+    QCOMPARE(sql("SELECT count(*) FROM prevdet_nodi WHERE idpreventivodet = '" + line + "'"),
+             QStringLiteral("0"));
+    // The list filter of the line grid counts priced lines.
+    QCOMPARE(rows->CountMatching("idProdListino <> NULL OR vlImporto <> NULL"), 0);
+}
+
+void TstPreventivi::lineRefusals_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("blocked quote") << "blocked"
+                                   << "bloccato";
+    QTest::newRow("quantity 0") << "zero"
+                                << "Quantità non valida";
+    QTest::newRow("price list of another product") << "list"
+                                                   << "Listino non trovato";
+    QTest::newRow("unknown product") << "product"
+                                     << "Prodotto non trovato";
+    QTest::newRow("unknown quote") << "quote"
+                                   << "non trovato";
+    QTest::newRow("no user") << "user"
+                             << "Utente non indicato";
+}
+
+void TstPreventivi::lineRefusals()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, message);
+    TSTD_DBMODULE &db = m_db->Module();
+    QString q = newQuote({"QDG-100"});
+    QString p = sql("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'QDG-110'");
+    QString list = "NULL", qty = "1", user = kUser;
+    if (what == "blocked")
+        Q(db, Exec("ChangeBloccoPreventivo", {T(q), "1", kUser}));
+    else if (what == "zero")
+        qty = "0";
+    else if (what == "list")
+        list = T(sql("SELECT min(idprodlistino) FROM prod_listini WHERE idprodotto <> '" + p + "'"));
+    else if (what == "product")
+        p = NewId();
+    else if (what == "quote")
+        q = NewId();
+    else
+        user = "null";
+    const QString before = sql(
+        "SELECT count(*) || '/' || (SELECT count(*) FROM prevdet_nodi) FROM preventivo_dettaglio");
+    const QString err = ErrorOf(db,
+                                Exec("AddProdottoToPreventivo",
+                                     {T(q), T(NewId()), T(p), list, qty, "0", user}));
+    QVERIFY2(err.contains(message), qPrintable(err));
+    QCOMPARE(sql("SELECT count(*) || '/' || (SELECT count(*) FROM prevdet_nodi) FROM "
+                 "preventivo_dettaglio"),
+             before);
+}
+
+void TstPreventivi::lineDetail()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q = newQuote({"QDG-110"});
+    const QString line = First(*Q(db, Exec("EstraiProdottiInPreventivo", {T(q)})),
+                               "idPreventivoDet");
+    const QString p = sql("SELECT idprodotto FROM preventivo_dettaglio WHERE idpreventivodet = '"
+                          + line + "'");
+    auto tree = QM(db, Exec("EstraiAllDettagliProdotto", {T(line), "1", "0", "0", "0", "0", "1"}));
+    tree[0]->SetFilter("nuTipologia = 10");
+    tree[0]->SetFiltered(true);
+    tree[0]->First();
+    const QString sheet = tree[0]->FieldByName("idNodo").AsString();
+    auto values = Q(db, Exec("EstraiPrevDetSchedaValori", {T(line), T(sheet)}));
+    QCOMPARE(values->RecordCount(), 8);
+    // The value grid writes changed values through its editable rows.
+    auto rows = Q(db, Exec("DatiPrevDetSchedaValori", {T(line), T(sheet)}));
+    QCOMPARE(rows->RecordCount(), 8);
+    rows->First();
+    const QString item = rows->FieldByName("idVoceScheda").AsString();
+    QCOMPARE(db.ExecuteParams(
+                 QStringLiteral(
+                     "UPDATE PrevDet_Scheda_Valori SET txValoreVoceScheda = $1, txUtenteMod = $2, "
+                     "dtMod = $3 WHERE idRigaValore = $4"),
+                 {QStringLiteral("230 V d'emergenza"),
+                  QStringLiteral("MROSSI"),
+                  QDateTime::currentDateTime(),
+                  rows->FieldByName("idRigaValore").AsString()}),
+             1);
+    values = Q(db, Exec("EstraiPrevDetSchedaValori", {T(line), T(sheet)}));
+    QVERIFY(values->Locate("idVoceScheda", item));
+    QCOMPARE(values->FieldByName("txValoreVoceScheda").AsString(),
+             QStringLiteral("230 V d'emergenza"));
+    // Sub-paragraph description and quantity of the line.
+    tree[0]->SetFilter("nuTipologia = 40");
+    tree[0]->First();
+    const QString part = tree[0]->FieldByName("idNodo").AsString();
+    Q(db,
+      Exec("UpdatePrevDetParte",
+           {T(line), T(part), T("Descrizione \\ della riga"), "4", "''", kUser}));
+    auto pd = Q(db, Exec("DatiPrevDetParteComp", {T(line), T(part)}));
+    QCOMPARE(First(*pd, "txDescParteComp"), QStringLiteral("Descrizione \\ della riga"));
+    QCOMPARE(First(*pd, "nuQuantitaParte"), QStringLiteral("4"));
+    QVERIFY(ErrorOf(db,
+                    Exec("UpdatePrevDetParte",
+                         {T(line), T(part), T(QString(10000, 'x')), "1", "''", kUser}))
+                .contains("troppo lungo"));
+    QVERIFY(ErrorOf(db, Exec("UpdatePrevDetParte", {T(line), T(part), T("x"), "-2", "''", kUser}))
+                .contains("negativa"));
+    QCOMPARE(First(*Q(db, Exec("DatiPrevDetParteComp", {T(line), T(part)})), "nuQuantitaParte"),
+             QStringLiteral("4"));
+    // Switching a node of the line leaves the product alone.
+    auto after = QM(db, Exec("ChangeStateNodo", {T(line), "1", T(part), "40", "1", kUser}));
+    QCOMPARE(int(after.size()), 2);
+    QVERIFY(after[0]->Locate("idNodo", part));
+    QCOMPARE(after[0]->FieldByName("flAttivo").AsInteger(), 0);
+    QCOMPARE(sql("SELECT flpartecompattiva FROM prod_comp_parti WHERE idpartecomp = '" + part + "'"),
+             QStringLiteral("1"));
+    // Another price list for the line: its values replace the old ones; none clears them.
+    const QString other = sql("SELECT idprodlistino FROM prod_listini WHERE idprodotto = '" + p
+                              + "' AND txcodlistino LIKE 'L2%'");
+    db.Execute(Exec("UpdateChangeOfListino", {T(line), T(other), kUser}));
+    values = Q(db, Exec("EstraiPrevDetSchedaValori", {T(line), T(sheet)}));
+    QVERIFY(values->Locate("txValoreVoceScheda", "IP65"));
+    db.Execute(Exec("UpdateChangeOfListino", {T(line), "''", kUser}));
+    QCOMPARE(Q(db, Exec("EstraiPrevDetSchedaValori", {T(line), T(sheet)}))
+                 ->CountMatching("txValoreVoceScheda <> NULL"),
+             0);
+    QVERIFY(ErrorOf(db, Exec("UpdateChangeOfListino", {T(line), T(NewId()), kUser}))
+                .contains("Listino non trovato"));
+}
+
+void TstPreventivi::catalogueSearch()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    auto sets = QM(db,
+                   Exec("EstraiProdottiForPreventivo",
+                        {"1",
+                         T("{00000000-0000-0000-0000-000000000000}"),
+                         "0",
+                         T("quadro comando"),
+                         "1",
+                         "1",
+                         "1"}));
+    QCOMPARE(int(sets.size()), 3);
+    QCOMPARE(sets[0]->RecordCount(), 3);
+    const QStringList products = Column(*sets[0], "idProdotto");
+    for (sets[1]->First(); !sets[1]->Eof(); sets[1]->Next())
+        QVERIFY(products.contains(sets[1]->FieldByName("idProdotto").AsString()));
+    QVERIFY(sets[1]->RecordCount() > 0);
+    QCOMPARE(sets[1]->CountMatching("flImportaInPrev = 0"), sets[1]->RecordCount());
+    QVERIFY(sets[2]->RecordCount() >= 6);
+    auto none = QM(db, Exec("EstraiProdottiForPreventivo", {"0"}));
+    QCOMPARE(int(none.size()), 3);
+    QCOMPARE(none[0]->RecordCount(), 0);
+}
+
+void TstPreventivi::layoutRows()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q = newQuote({"QDG-100", "ACC-ZOC", "DOC-CE"});
+    // One node switched off: it and everything under it stay out of the document.
+    const QString para = sql(
+        "SELECT n.idnodo FROM prevdet_nodi n JOIN preventivo_dettaglio d USING (idpreventivodet) "
+        "WHERE d.idpreventivo = '"
+        + q
+        + "' AND d.nuordinamento = 1 AND n.nutipologia = 30 "
+          "AND n.txdescnodo = 'Normative di riferimento'");
+    const QString line1 = sql(
+        "SELECT idpreventivodet FROM preventivo_dettaglio WHERE idpreventivo = '" + q
+        + "' AND nuordinamento = 1");
+    QM(db, Exec("ChangeStateNodo", {T(line1), "1", T(para), "30", "1", kUser}));
+    auto rows = Q(db, Exec("EstraiLayoutPrevMain", {T(q), T("STD")}));
+    rows->SetSort("nuOrderLayout");
+    QSet<QString> seen{q}, keys;
+    int previous = 0;
+    for (rows->First(); !rows->Eof(); rows->Next()) {
+        const int order = int(rows->FieldByName("nuOrderLayout").AsInteger());
+        QVERIFY(order > previous);
+        previous = order;
+        const QString line = rows->FieldByName("idPreventivoDet").AsString();
+        const QString id = rows->FieldByName("idNodo").AsString();
+        const QString key = line + id;
+        QVERIFY2(!keys.contains(key), qPrintable(key));
+        keys.insert(key);
+        const int kind = int(rows->FieldByName("nuTipologia").AsInteger());
+        if (kind == 9990)
+            continue;
+        const QString parentKey = kind == 5 ? q : line + rows->FieldByName("idParent").AsString();
+        QVERIFY2(seen.contains(parentKey),
+                 qPrintable(QStringLiteral("kind %1 before its parent").arg(kind)));
+        seen.insert(key);
+        QVERIFY(rows->FieldByName("idSezione").AsString() != para);
+    }
+    QCOMPARE(rows->CountMatching("nuTipologia = 5"), 3);
+    QCOMPARE(rows->CountMatching("nuTipologia = 9990"), 1);
+    QVERIFY(rows->CountMatching("nuTipologia = 61 AND imgNodo <> NULL") > 0);
+    QCOMPARE(rows->CountMatching("OkImportiProdotti = 1"), rows->RecordCount());
+    QVERIFY(rows->FieldIndex("IMGLogoWidthVP") >= 0 && rows->FieldIndex("flVertical2") >= 0);
+    // A main product without an amount makes the quote incomplete.
+    sql("UPDATE preventivo_dettaglio SET vlimporto = NULL WHERE idpreventivodet = '" + line1 + "'");
+    QCOMPARE(Q(db, Exec("EstraiLayoutPrevMain", {T(q), T("STD")}))
+                 ->CountMatching("OkImportiProdotti = 1"),
+             0);
+    auto cover = Q(db, Exec("EstraiLayoutPrevCover", {T(q), T("STD")}));
+    QCOMPARE(cover->RecordCount(), 1);
+    QVERIFY(!cover->FieldByName("imgCopertina").IsNull());
+    QVERIFY(!cover->FieldByName("txDenominazione").AsString().isEmpty());
+    QCOMPARE(cover->FieldByName("IMGWidthS").AsFloat(), 100.0);
+    auto compact = Q(db, Exec("EstraiLayoutPrevCover", {T(q), T("CMP")}));
+    QCOMPARE(compact->FieldByName("IMGWidthS").AsFloat(), 80.0);
+    auto totals = Q(db, Exec("EstraiLayoutPrevTotali", {T(q), T("STD")}));
+    // The accessory and the documentation (amount 0) still have an amount; the main line not.
+    QCOMPARE(totals->RecordCount(), 2);
+}
+
+void TstPreventivi::layoutPrintOptions()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q = newQuote({"QDG-100"});
+    const QString line = sql(
+        "SELECT idpreventivodet FROM preventivo_dettaglio WHERE idpreventivo = '" + q + "'");
+    const QString sheet = sql("SELECT idnodo FROM prevdet_nodi WHERE idpreventivodet = '" + line
+                              + "' AND nutipologia = 10 "
+                                "AND nuordera = 2");
+    auto flag = [&](const QString &column) {
+        auto rows = Q(db, Exec("EstraiLayoutPrevMain", {T(q), T("STD")}));
+        rows->Locate(QStringList{"idPreventivoDet", "idNodo"}, {line, sheet});
+        return rows->FieldByName(column).AsInteger();
+    };
+    QCOMPARE(flag("flParteCompUnita"), 0);
+    Q(db, Exec("ChangeParteUnita", {T(line), T(sheet), "10", kUser}));
+    QCOMPARE(flag("flParteCompUnita"), 1);
+    Q(db, Exec("ChangeSaltoPaginaNodo", {T(line), T(sheet), "10", kUser}));
+    QCOMPARE(flag("flNewPageBefore"), 1);
+    Q(db, Exec("ChangeSaltoPaginaNodo", {T(line), T(line), "5", kUser}));
+    auto rows = Q(db, Exec("EstraiLayoutPrevMain", {T(q), T("STD")}));
+    QVERIFY(rows->Locate(QStringList{"idPreventivoDet", "idNodo"}, {line, line}));
+    QCOMPARE(rows->FieldByName("flNewPageBefore").AsInteger(), 1);
+    // The root (the quote itself) has nothing to change and does not fail.
+    QCOMPARE(Q(db, Exec("ChangeSaltoPaginaNodo", {T(q), T(q), "0", kUser}))->RecordCount(), 0);
+    QVERIFY(ErrorOf(db, Exec("ChangeParteUnita", {T(line), T(NewId()), "40", kUser}))
+                .contains("non trovato"));
+}
+
+void TstPreventivi::catalogueImageChangeLeavesQuotesAlone()
+{
+    // The catalogue replaces a picture that a blocked quote shows: the quote keeps the old one.
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q = newQuote({"QDG-100"});
+    Q(db, Exec("ChangeBloccoPreventivo", {T(q), "1", kUser}));
+    const QString line = sql(
+        "SELECT idpreventivodet FROM preventivo_dettaglio WHERE idpreventivo = '" + q + "'");
+    const QString img = sql("SELECT idnodo FROM prevdet_nodi WHERE idpreventivodet = '" + line
+                            + "' AND nutipologia = 60 LIMIT 1");
+    const QByteArray old = QByteArray::fromHex(
+        sql("SELECT encode(imgimage, 'hex') FROM images_dettagli WHERE idimage = '" + img + "'")
+            .toLatin1());
+    TEditableRecord image(&db, QStringLiteral("Images_Dettagli"), QStringLiteral("idImage"));
+    image.Open(Exec("DatiImagesDettaglio", {T(img)}));
+    image.Edit();
+    image.Data().FieldByName("imgImage").SetValue(QByteArray("nuova immagine"));
+    image.Post(QStringLiteral("MROSSI"), false);
+    auto now = Q(db, Exec("DatiImagesDettaglio", {T(img)}));
+    QCOMPARE(now->FieldByName("imgImage").AsBytes(), QByteArray("nuova immagine"));
+    auto rows = Q(db, Exec("EstraiLayoutPrevMain", {T(q), T("STD")}));
+    QVERIFY(rows->Locate(QStringList{"idPreventivoDet", "idNodo"}, {line, img}));
+    QCOMPARE(rows->FieldByName("imgNodo").AsBytes(), old);
+}
+
+void TstPreventivi::ordersFromQuotes()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q = newQuote({"QDG-100", "ACC-ZOC"});
+    QVERIFY(ErrorOf(db, Exec("CreaOrdineDaPreventivo", {T(q), kUser})).contains("bloccato"));
+    Q(db, Exec("ChangeBloccoPreventivo", {T(q), "1", kUser}));
+    const QString order = First(*Q(db, Exec("CreaOrdineDaPreventivo", {T(q), T("GBIANCHI")})),
+                                "idOrdine");
+    QVERIFY(!order.isEmpty());
+    QVERIFY(ErrorOf(db, Exec("CreaOrdineDaPreventivo", {T(q), kUser})).contains("già"));
+    // The lines editor works on the order's own lines.
+    auto lines = Q(db, Exec("EstraiProdottiInPreventivo", {T(order)}));
+    QCOMPARE(lines->RecordCount(), 2);
+    const QString acc = sql("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'ACC-TET'");
+    db.Execute(
+        Exec("AddProdottoToPreventivo", {T(order), T(NewId()), T(acc), "NULL", "1", "1", kUser}));
+    QCOMPARE(Q(db, Exec("EstraiProdottiInPreventivo", {T(order)}))->RecordCount(), 3);
+    QCOMPARE(Q(db, Exec("EstraiProdottiInPreventivo", {T(q)}))->RecordCount(), 2);
+    // The record, blocking and deletion.
+    TEditableRecord rec(&db, QStringLiteral("Ordini"), QStringLiteral("idOrdine"));
+    rec.Open(Exec("DatiOrdine", {T(order)}));
+    QVERIFY(!rec.IsNew());
+    rec.Edit();
+    rec.Data().FieldByName("txCodPagamento").SetValue(QStringLiteral("BB30"));
+    rec.Data().FieldByName("txNoteOrdine").SetValue(QStringLiteral("Consegna all'alba"));
+    rec.Post(QStringLiteral("MROSSI"));
+    QCOMPARE(sql("SELECT txnoteordine || txutentemod FROM ordini WHERE idordine = '" + order + "'"),
+             QStringLiteral("Consegna all'albaMROSSI"));
+    sql("UPDATE ordini SET flscadenzafissa = 0, nuggscaddalblocco = 30 WHERE idordine = '" + order
+        + "'");
+    auto b = Q(db, Exec("ChangeBloccoOrdine", {T(order), "1", kUser}));
+    QCOMPARE(b->FieldByName("dtScadenza").AsDateTime().date(), serverToday().addDays(30));
+    QVERIFY(ErrorOf(db,
+                    Exec("AddProdottoToPreventivo",
+                         {T(order), T(NewId()), T(acc), "NULL", "1", "1", kUser}))
+                .contains("bloccato"));
+    QCOMPARE(First(*Q(db, Exec("DeleteOrdine", {T(order), "1", kUser})), "flOk"),
+             QStringLiteral("0"));
+    Q(db, Exec("ChangeBloccoOrdine", {T(order), "0", kUser}));
+    sql("UPDATE ordini SET flfirmato = 1 WHERE idordine = '" + order + "'");
+    QCOMPARE(First(*Q(db, Exec("DeleteOrdine", {T(order), "0", kUser})), "flOk"),
+             QStringLiteral("0"));
+    QCOMPARE(First(*Q(db, Exec("DeleteOrdine", {T(order), "1", kUser})), "flOk"),
+             QStringLiteral("1"));
+    QCOMPARE(sql("SELECT count(*) FROM preventivo_dettaglio WHERE idordine = '" + order + "'"),
+             QStringLiteral("0"));
+}
+
+void TstPreventivi::orderSummaryAndList()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString order = sql("SELECT min(idordine) FROM ordini WHERE idsocieta = '" + kSoc1 + "'");
+    auto summary = Q(db, Exec("EstraiSommarioOrdineValori", {T(order)}));
+    QCOMPARE(summary->RecordCount(), 3);
+    // "Ok" of the summary: everything deleted and written again in one transaction.
+    db.BeginTrans();
+    db.Execute(QStringLiteral("DELETE Ordine_Sommario WHERE idOrdine = ") + T(order));
+    QCOMPARE(Q(db, Exec("DatiOrdineSommario", {T(order)}))->RecordCount(), 0);
+    for (int i = 1; i <= 2; ++i)
+        db.ExecuteParams(
+            QStringLiteral(
+                "INSERT INTO Ordine_Sommario (idOrdine, nuOrdineTesto, txDescTesto, txTesto) "
+                "VALUES ($1, $2, $3, $4)"),
+            {order, i, QStringLiteral("Voce %1").arg(i), QStringLiteral("Testo d'esempio")});
+    db.CommitTrans();
+    QCOMPARE(Column(*Q(db, Exec("EstraiSommarioOrdineValori", {T(order)})), "txDescTesto"),
+             QStringList({"Voce 1", "Voce 2"}));
+    auto list = Q(db,
+                  Exec("EstraiOrdini ",
+                       {"1", T(kSoc1), "null", "null", "null", "null", "null", "0", "1", "1"}));
+    QVERIFY(list->RecordCount() >= 3);
+    QVERIFY(list->FieldByName("txNuPreventivo").AsString().startsWith("ORD "));
+    auto signed_ = Q(db,
+                     Exec("EstraiOrdini ",
+                          {"1", T(kSoc1), "null", "null", "null", "null", "null", "1", "1", "1"}));
+    QCOMPARE(signed_->CountMatching("flFirmato = 1"), signed_->RecordCount());
+    auto noBlocked = Q(db,
+                       Exec("EstraiOrdini ",
+                            {"1", T(kSoc1), "null", "null", "null", "null", "null", "0", "1", "0"}));
+    QCOMPARE(noBlocked->CountMatching("flBloccato = 1"), 0);
+    QCOMPARE(Q(db, Exec("EstraiOrdini ", {"0"}))->RecordCount(), 0);
+    QVERIFY(Q(db, Exec("EstraiElencoCondPagam", {T(kSoc2)}))->Locate("txCodPagamento", "EA-RB120"));
+    QVERIFY(!Q(db, Exec("EstraiElencoCondPagam", {T(kSoc1)}))->Locate("txCodPagamento", "EA-RB120"));
+}
+
+QTEST_GUILESS_MAIN(TstPreventivi)
+#include "tst_preventivi.moc"
