@@ -113,14 +113,5 @@ void TSTD_OK::Setup(TIcon icon, const QString &text, Qt::Alignment align, bool i
 
 void TSTD_OK::Place(int position, double heightFactor, double widthFactor)
 {
-    adjustSize();
-    QSize size = sizeHint().expandedTo(minimumSizeHint());
-    if (heightFactor > 1) {
-        size.setHeight(qRound(size.height() * heightFactor));
-        lbl_Testo->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    }
-    if (widthFactor > 1)
-        size.setWidth(qRound(size.width() * widthFactor));
-    resize(size);
-    PlaceOnWorkArea(this, position);
+    PlaceMessageWindow(this, lbl_Testo, position, heightFactor, widthFactor);
 }

@@ -68,14 +68,5 @@ void TSTD_YESNO::Setup(const QString &text)
 
 void TSTD_YESNO::Place(int position, double heightFactor, double widthFactor)
 {
-    adjustSize();
-    QSize size = sizeHint().expandedTo(minimumSizeHint());
-    if (heightFactor > 1) {
-        size.setHeight(qRound(size.height() * heightFactor));
-        lbl_Testo->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    }
-    if (widthFactor > 1)
-        size.setWidth(qRound(size.width() * widthFactor));
-    resize(size);
-    PlaceOnWorkArea(this, position);
+    PlaceMessageWindow(this, lbl_Testo, position, heightFactor, widthFactor);
 }

@@ -249,3 +249,18 @@ void CenterTreeSelection(QTreeView *tree)
     if (index.isValid())
         tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
+
+void PlaceMessageWindow(
+    QWidget *window, QLabel *text, int position, double heightFactor, double widthFactor)
+{
+    window->adjustSize();
+    QSize size = window->sizeHint().expandedTo(window->minimumSizeHint());
+    if (heightFactor > 1) {
+        size.setHeight(qRound(size.height() * heightFactor));
+        text->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    }
+    if (widthFactor > 1)
+        size.setWidth(qRound(size.width() * widthFactor));
+    window->resize(size);
+    PlaceOnWorkArea(window, position);
+}

@@ -29,6 +29,10 @@ void CenterOnWorkArea(QWidget *window);
 // position 0: the window's right edge at the middle of the work area; 1: its left edge at the
 // middle; other: centred. Vertically centred in every case.
 void PlaceOnWorkArea(QWidget *window, int position);
+// Sizes a message window to its content, enlarged by each factor above 1, and places it with
+// PlaceOnWorkArea; a taller window aligns its text top-left.
+void PlaceMessageWindow(
+    QWidget *window, QLabel *text, int position, double heightFactor, double widthFactor);
 
 // Gives the control the focus (never failing visibly); unless keepCaret, the caret goes after
 // the last character of the control when it is an editor, or of its inner editor.
