@@ -1,0 +1,437 @@
+#include "masterdata/listwindow.h"
+
+#include "common/dialogs.h"
+#include "common/formats.h"
+#include "common/sessioninfo.h"
+#include "common/windowroutines.h"
+#include "controls/tkrtgrid.h"
+#include "db/commandtext.h"
+#include "db/dataset.h"
+#include "db/dbmodule.h"
+#include "masterdata/companyselector.h"
+#include "masterdata/filtersettings.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+QMdiSubWindow *SubWindowOf(QWidget *w)
+{
+    return w ? qobject_cast<QMdiSubWindow *>(w->parentWidget()) : nullptr;
+}
+
+QRect WorkArea(QWidget *w)
+{
+    const QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+} // namespace
+
+QWidget *MainWindowOf(QWidget *window)
+{
+    for (QWidget *w = window ? window->parentWidget() : nullptr; w; w = w->parentWidget()) {
+        if (qobject_cast<QMdiArea *>(w))
+            return w->window();
+    }
+    return nullptr;
+}
+
+TListWindow::TListWindow(const QString &name, const QString &caption, QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(name);
+    setWindowTitle(caption);
+    setAttribute(Qt::WA_DeleteOnClose);
+    ApplyFormatSettings();
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(4, 4, 4, 4);
+    m_layout->setSpacing(4);
+}
+
+TListWindow::~TListWindow()
+{
+    // The grid must let go of the copy before the list part frees it.
+    if (m_grid)
+        m_grid->SetDataSet(nullptr);
+}
+
+QWidget *TListWindow::Frame()
+{
+    if (QMdiSubWindow *sub = SubWindowOf(this))
+        return sub;
+    return this;
+}
+
+// --- Building -------------------------------------------------------------------------------
+
+bool TListWindow::AddCompanySelector(const QString &errorMessage)
+{
+    m_company = new TCompanySelector(this);
+    m_layout->addWidget(m_company);
+    // Decided once: a later logon as another operator does not change an open window.
+    m_companyShown = TCompanySelector::IsNeeded();
+    if (!m_companyShown) {
+        m_company->hide();
+        return true;
+    }
+    if (!m_company->Load(errorMessage)) {
+        m_creationFailed = true;
+        return false;
+    }
+    m_company->OnChange = [this](TCompanySelector *) {
+        if (m_extractedWithFilters && !EditMode())
+            ExtractWithFilters();
+    };
+    return true;
+}
+
+QFrame *TListWindow::AddFilterPanel()
+{
+    m_filters = new QFrame(this);
+    m_filters->setObjectName(QStringLiteral("PAN_Filters"));
+    m_filters->setFrameShape(QFrame::StyledPanel);
+    m_layout->addWidget(m_filters);
+    return m_filters;
+}
+
+TKRTGrid *TListWindow::AddGrid(const QString &name, TListDefinition definition)
+{
+    m_separator = new QFrame(this);
+    m_separator->setObjectName(QStringLiteral("PAN_Separatore"));
+    m_separator->setFrameShape(QFrame::HLine);
+    m_separator->setFrameShadow(QFrame::Sunken);
+    m_layout->addWidget(m_separator);
+
+    m_grid = new TKRTGrid(this);
+    m_grid->setObjectName(name);
+    m_grid->SideBarCaption = QStringLiteral("NO_TRIANGOLO");
+    m_grid->Sortable = true;
+    m_grid->AllowSortOnTitleColumn = true;
+    m_layout->addWidget(m_grid, 1);
+
+    m_statusPanel = new QFrame(this);
+    m_statusPanel->setObjectName(QStringLiteral("PAN_Status"));
+    m_statusPanel->setFrameShape(QFrame::StyledPanel);
+    auto *status = new QHBoxLayout(m_statusPanel);
+    status->setContentsMargins(6, 2, 6, 2);
+    m_status = new QLabel(m_statusPanel);
+    m_status->setObjectName(QStringLiteral("SF_Status"));
+    status->addWidget(m_status);
+    status->addStretch(1);
+    m_layout->addWidget(m_statusPanel);
+    m_statusPanel->hide();
+
+    m_list = new TListData(std::move(definition), m_grid, m_status, m_statusPanel, this);
+    return m_grid;
+}
+
+void TListWindow::AddEditPanel(QWidget *panel)
+{
+    panel->setParent(this);
+    panel->adjustSize();
+    const QSize design = panel->sizeHint().expandedTo(panel->minimumSizeHint());
+    panel->setMinimumSize(design);
+    panel->setMaximumSize(RoundToInt(design.width() * 1.2), RoundToInt(design.height() * 1.2));
+    panel->hide();
+    m_panels.push_back(panel);
+}
+
+TFilterSettings &TListWindow::CreateSettings(const QString &prefix)
+{
+    m_settings = std::make_unique<TFilterSettings>(prefix);
+    return *m_settings;
+}
+
+TFilterSettings &TListWindow::Settings()
+{
+    if (!m_settings)
+        m_settings = std::make_unique<TFilterSettings>(QString());
+    return *m_settings;
+}
+
+bool TListWindow::HasCompanySelector() const
+{
+    return m_company && m_companyShown;
+}
+
+// --- Extraction -----------------------------------------------------------------------------
+
+QString TListWindow::CompanyArgument()
+{
+    sIdSocieta = HasCompanySelector() ? m_company->SelectedId() : SessionInfo().sOperatorCompanyId;
+    return sIdSocieta;
+}
+
+void TListWindow::ExtractEmpty(const QString &procedure)
+{
+    m_list->Extract(QStringLiteral("EXEC ") + procedure + QStringLiteral("  0"),
+                    ExtractionSort(),
+                    QString());
+}
+
+TExtractResult TListWindow::ExtractWithFilters()
+{
+    if (m_busy)
+        return TExtractResult::Failed;
+    m_busy = true;
+    const auto release = qScopeGuard([this] { m_busy = false; });
+    const QString command = ExtractionCommand();
+    const TExtractResult result = m_list->Extract(command, ExtractionSort(), sLastId);
+    sLastId.clear();
+    m_extractedWithFilters = true;
+    if (m_settings)
+        m_settings->Save();
+    return result;
+}
+
+TExtractResult TListWindow::ExtractAndWarn(const QString &notVisibleSentence)
+{
+    const TExtractResult result = ExtractWithFilters();
+    if (result == TExtractResult::NotVisible)
+        ShowWarningBox(notVisibleSentence + LineBreaks(2)
+                       + QStringLiteral("Cambiare le impostazioni."));
+    return result;
+}
+
+void TListWindow::RestoreFilters(const QString &firstKey, const QString &companyKey)
+{
+    if (HasCompanySelector() && !companyKey.isEmpty()) {
+        // An absent company leaves the first one selected.
+        m_company->Select(TFilterSettings::Read(Settings().Key(companyKey), QString()));
+    }
+    if (!Settings().Restore(firstKey))
+        ResetFilters();
+    AfterFiltersRestored();
+}
+
+// --- Edit mode ------------------------------------------------------------------------------
+
+void TListWindow::SetListPartsVisible(bool on)
+{
+    if (m_company)
+        m_company->setVisible(on && HasCompanySelector());
+    if (m_filters)
+        m_filters->setVisible(on);
+    if (m_separator)
+        m_separator->setVisible(on);
+    if (m_list)
+        m_list->SetListMode(on);
+}
+
+void TListWindow::EnterEditMode(QWidget *panel, QWidget *focusWidget)
+{
+    for (QWidget *p : m_panels) {
+        if (p != panel)
+            p->hide();
+    }
+    SetListPartsVisible(false);
+    m_activePanel = panel;
+    PlaceEditPanel();
+    panel->show();
+    panel->raise();
+    if (focusWidget)
+        FocusField(focusWidget);
+}
+
+void TListWindow::LeaveEditMode()
+{
+    if (m_activePanel)
+        m_activePanel->hide();
+    m_activePanel = nullptr;
+    SetListPartsVisible(true);
+    CloseRecord();
+    xTipoOp = coGENNone;
+    if (m_grid)
+        FocusField(m_grid);
+}
+
+void TListWindow::PlaceEditPanel()
+{
+    if (!m_activePanel)
+        return;
+    const QSize client = size();
+    const QSize min = m_activePanel->minimumSize();
+    // The client area less 15 % each way; at most the height less 10 % and the width plus
+    // 10 %, never below the panel's design size.
+    const int maxWidth = qMax(min.width(), RoundToInt(client.width() * 1.1));
+    const int maxHeight = qMax(min.height(), RoundToInt(client.height() * 0.9));
+    m_activePanel->setMaximumSize(maxWidth, maxHeight);
+    const int w = qBound(min.width(), RoundToInt(client.width() * 0.85), maxWidth);
+    const int h = qBound(min.height(), RoundToInt(client.height() * 0.85), maxHeight);
+    m_activePanel->setGeometry(qMax(0, (client.width() - w) / 2),
+                               qMax(0, (client.height() - h) / 2),
+                               w,
+                               h);
+}
+
+// --- Editable record ------------------------------------------------------------------------
+
+void TListWindow::OpenRecord(const QString &table, const QString &key, const QString &commandText)
+{
+    CloseRecord();
+    auto record = std::make_unique<TEditableRecord>(TSTD_DBMODULE::Instance(), table, key);
+    record->Open(commandText);
+    m_record = std::move(record);
+    m_recordTable = table;
+    m_recordKey = key;
+    m_recordCommand = commandText;
+}
+
+void TListWindow::CloseRecord()
+{
+    if (m_record)
+        m_record->Close();
+    m_record.reset();
+}
+
+bool TListWindow::PostRecord(const QString &postError,
+                             bool stampAudit,
+                             const std::function<void(TDataSet &)> &fill,
+                             const std::vector<TPostStep> &after)
+{
+    TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
+    QString failing = postError;
+    try {
+        if (!db)
+            throw EDatabaseError(QStringLiteral("Modulo del database assente."));
+        // A record lost with a failed attempt is read again first.
+        if (!m_record)
+            OpenRecord(m_recordTable, m_recordKey, m_recordCommand);
+        db->BeginTrans();
+        if (xTipoOp == coGENInsert)
+            m_record->Append(sLastId);
+        else
+            m_record->Edit();
+        fill(m_record->Data());
+        m_record->Post(SessionInfo().sUserName, stampAudit);
+        for (const TPostStep &step : after) {
+            failing = step.sError;
+            step.run();
+        }
+        failing = postError;
+        db->CommitTrans();
+        return true;
+    } catch (const std::exception &e) {
+        if (m_record) {
+            try {
+                m_record->Cancel();
+            } catch (const std::exception &) {
+                // The record is read again below.
+            }
+        }
+        if (db)
+            db->RollbackTrans();
+        // The record believes what it posted is stored: read it again as the table has it
+        // (a new record comes back new). When that fails too it is read before the next try.
+        try {
+            OpenRecord(m_recordTable, m_recordKey, m_recordCommand);
+        } catch (const std::exception &) {
+            m_record.reset();
+        }
+        ShowDbError(failing, e);
+        return false;
+    }
+}
+
+void TListWindow::RunProcedure(const QString &commandText)
+{
+    TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
+    if (!db)
+        throw EDatabaseError(QStringLiteral("Modulo del database assente."));
+    db->Query(commandText);
+}
+
+QString TListWindow::UserArgument()
+{
+    return SqlText(SessionInfo().sUserName);
+}
+
+// --- Events ---------------------------------------------------------------------------------
+
+void TListWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_firstShown)
+        return;
+    m_firstShown = true;
+    PlaceFirstTime();
+    if (m_firstFocus)
+        FocusField(m_firstFocus);
+}
+
+void TListWindow::PlaceFirstTime()
+{
+    QWidget *frame = Frame();
+    QWidget *main = MainWindowOf(this);
+    int launcher = 0;
+    const int debug = SessionInfo().iDebugPaneHeight;
+    QSize free;
+    if (main) {
+        QWidget *client = main;
+        if (auto *mw = qobject_cast<QMainWindow *>(main); mw && mw->centralWidget())
+            client = mw->centralWidget();
+        if (QWidget *pan = main->findChild<QWidget *>(QStringLiteral("PAN_Funzioni"));
+            pan && pan->isVisible())
+            launcher = pan->width();
+        free = QSize(client->width() - launcher, client->height() - debug);
+    } else {
+        free = WorkArea(this).size();
+    }
+    QSize wanted(RoundToInt(free.width() * 0.7), RoundToInt(free.height() * 0.7));
+    // Room for the edit panels' design size, so that no panel is ever cut.
+    const QSize decoration = frame == this ? QSize(0, 0) : frame->size() - size();
+    for (QWidget *p : m_panels)
+        wanted = wanted.expandedTo(p->minimumSize() + QSize(24, 24) + decoration);
+    // The size is the window's outer size (its MDI frame included).
+    frame->resize(wanted);
+    frame->setMinimumSize(frame->size());
+    if (main)
+        CenterInMainArea(this, main, launcher, debug);
+    else
+        CenterOnWorkArea(this);
+}
+
+void TListWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    PlaceEditPanel();
+}
+
+void TListWindow::closeEvent(QCloseEvent *event)
+{
+    if (xTipoOp != coGENNone) {
+        if (!AskYesNo(QStringLiteral("Confermi l'annullamento dell'operazione in corso ?"))) {
+            event->ignore();
+            return;
+        }
+        CloseRecord();
+        xTipoOp = coGENNone;
+    }
+    event->accept();
+}
+
+void TListWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Enter in a filter is the default button "Estrai elenco".
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    QWidget *focus = focusWidget();
+    const bool inFilters = focus && m_filters && m_filters->isAncestorOf(focus);
+    if (enter && inFilters && !EditMode() && m_extractButton && m_extractButton->isEnabled()
+        && m_extractButton->isVisible()) {
+        m_extractButton->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
