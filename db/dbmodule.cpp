@@ -9,6 +9,8 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+
 namespace {
 
 TSTD_DBMODULE *g_instance = nullptr;
@@ -51,6 +53,8 @@ struct TSTD_DBMODULE::Impl
     PGconn *conn = nullptr;
     QString conninfo;
     bool userTrans = false;
+    quint64 transSerial = 0;         // the caller's transactions, numbered from 1
+    std::vector<quint64> rolledBack; // those that ended without a commit
     int timeoutSeconds = 30;
     QString lastCommand;
 
@@ -61,6 +65,15 @@ struct TSTD_DBMODULE::Impl
         if (conn)
             PQfinish(conn);
         conn = nullptr;
+        endTrans(false);
+    }
+
+    // Ends the caller's transaction; one that did not commit is remembered, so that records
+    // posted inside it know they were not stored.
+    void endTrans(bool committed)
+    {
+        if (userTrans && !committed)
+            rolledBack.push_back(transSerial);
         userTrans = false;
     }
 
@@ -368,6 +381,7 @@ void TSTD_DBMODULE::BeginTrans()
     d->ensureOpen();
     d->runSimple(QStringLiteral("BEGIN"));
     d->userTrans = true;
+    ++d->transSerial;
 }
 
 void TSTD_DBMODULE::CommitTrans()
@@ -380,12 +394,15 @@ void TSTD_DBMODULE::CommitTrans()
     try {
         r = d->run(QStringLiteral("COMMIT"));
     } catch (...) {
-        d->userTrans = false;
+        d->endTrans(false);
         throw;
     }
-    d->userTrans = false;
     // COMMIT of a transaction that already failed ends it as a rollback.
-    if (failed || (!r.empty() && qstrcmp(PQcmdStatus(r.front().get()), "ROLLBACK") == 0))
+    const bool rolledBack = failed
+                            || (!r.empty()
+                                && qstrcmp(PQcmdStatus(r.front().get()), "ROLLBACK") == 0);
+    d->endTrans(!rolledBack);
+    if (rolledBack)
         throw EDatabaseError(
             QStringLiteral("La transazione è stata annullata per un errore precedente."));
 }
@@ -394,13 +411,23 @@ void TSTD_DBMODULE::RollbackTrans()
 {
     if (!d->userTrans)
         return;
-    d->userTrans = false;
+    d->endTrans(false);
     d->rollbackQuietly();
 }
 
 bool TSTD_DBMODULE::InTransaction() const
 {
     return d->userTrans;
+}
+
+quint64 TSTD_DBMODULE::TransactionSerial() const
+{
+    return d->userTrans ? d->transSerial : 0;
+}
+
+bool TSTD_DBMODULE::TransactionRolledBack(quint64 serial) const
+{
+    return std::find(d->rolledBack.cbegin(), d->rolledBack.cend(), serial) != d->rolledBack.cend();
 }
 
 QDateTime TSTD_DBMODULE::ReadServerTime()

@@ -81,6 +81,10 @@ public:
     void CommitTrans();
     void RollbackTrans();
     bool InTransaction() const;
+    // The caller's open transaction (0 when none), and whether a transaction ended without a
+    // commit: a record posted inside it was not stored.
+    quint64 TransactionSerial() const;
+    bool TransactionRolledBack(quint64 serial) const;
 
     // "SELECT GETDATE() AS TMNOW"; the local time on any failure.
     QDateTime ReadServerTime();

@@ -38,6 +38,27 @@ struct TEditableRecord::Impl
     bool inserting = false; // Append was called and the row is not stored yet
     QVariantList original;  // the stored values of the row, to find what the program changed
 
+    // A post inside the caller's transaction is stored only if that transaction commits: until
+    // then the state before the post is kept, to be restored if it is rolled back.
+    quint64 pendingSerial = 0;
+    bool savedStoredRow = false;
+    bool savedInserting = false;
+    QVariantList savedOriginal;
+
+    void settle()
+    {
+        if (!pendingSerial)
+            return;
+        if (db->TransactionRolledBack(pendingSerial)) {
+            storedRow = savedStoredRow;
+            inserting = savedInserting;
+            original = savedOriginal;
+            pendingSerial = 0;
+        } else if (db->TransactionSerial() != pendingSerial) {
+            pendingSerial = 0; // committed
+        }
+    }
+
     TDataSet &ds()
     {
         if (!data)
@@ -111,6 +132,7 @@ void TEditableRecord::Open(const QString &commandText)
 
 bool TEditableRecord::IsNew() const
 {
+    d->settle();
     return !d->storedRow;
 }
 
@@ -121,6 +143,7 @@ TDataSet &TEditableRecord::Data()
 
 void TEditableRecord::Edit()
 {
+    d->settle();
     TDataSet &ds = d->ds();
     if (!d->storedRow && !d->inserting)
         throw EDatabaseError(QStringLiteral("Il record non esiste: usare l'inserimento."));
@@ -130,6 +153,7 @@ void TEditableRecord::Edit()
 
 void TEditableRecord::Append(const QString &newKey)
 {
+    d->settle();
     TDataSet &ds = d->ds();
     if (ds.State() != TDataSetState::Browse)
         ds.Cancel();
@@ -144,6 +168,7 @@ void TEditableRecord::Append(const QString &newKey)
 
 void TEditableRecord::Post(const QString &userName, bool stampAudit)
 {
+    d->settle();
     TDataSet &ds = d->ds();
     if (ds.State() == TDataSetState::Edit || ds.State() == TDataSetState::Insert)
         ds.Post();
@@ -205,6 +230,12 @@ void TEditableRecord::Post(const QString &userName, bool stampAudit)
     }
 
     const bool ownTrans = !d->db->InTransaction();
+    if (!ownTrans && d->pendingSerial != d->db->TransactionSerial()) {
+        d->pendingSerial = d->db->TransactionSerial();
+        d->savedStoredRow = d->storedRow;
+        d->savedInserting = d->inserting;
+        d->savedOriginal = d->original;
+    }
     if (ownTrans)
         d->db->BeginTrans();
     try {
@@ -234,6 +265,7 @@ void TEditableRecord::Post(const QString &userName, bool stampAudit)
 
 void TEditableRecord::Cancel()
 {
+    d->settle();
     if (!d->data)
         return;
     TDataSet &ds = *d->data;
@@ -249,6 +281,7 @@ void TEditableRecord::Cancel()
 
 void TEditableRecord::Close()
 {
+    d->pendingSerial = 0;
     d->data.reset();
     d->original.clear();
     d->storedRow = false;

@@ -17,6 +17,7 @@ private Q_SLOTS:
     void withoutAuditStamps();
     void failedInsertLeavesNothingAndKeepsInput();
     void insideCallersTransaction();
+    void retryAfterCallersRollbackWritesAgain();
     void updateOfVanishedRowFails();
     void cancelRestoresStoredValues();
     void newOperatorPasswordIsHashed();
@@ -193,6 +194,42 @@ void TstEditableRecord::insideCallersTransaction()
     QVERIFY_THROWS_EXCEPTION(EDatabaseError, bad.Post(QStringLiteral("ADMIN")));
     QVERIFY(m.InTransaction());
     m.RollbackTrans();
+}
+
+void TstEditableRecord::retryAfterCallersRollbackWritesAgain()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    TSTD_DBMODULE &m = db.Module();
+
+    // An insert whose transaction the caller rolls back (a later step of the save failed) is
+    // still a new record: the retry inserts it, exactly once.
+    TEditableRecord rec(&m, QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    rec.Append(kId);
+    rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Delta"));
+    m.BeginTrans();
+    rec.Post(QStringLiteral("ADMIN"));
+    QVERIFY(!rec.IsNew()); // inside the open transaction the row is there
+    m.RollbackTrans();
+    QVERIFY(rec.IsNew());
+    m.BeginTrans();
+    rec.Post(QStringLiteral("ADMIN"));
+    m.CommitTrans();
+    QVERIFY(!rec.IsNew());
+    QCOMPARE(column(db, QStringLiteral("txDenominazione")), QStringLiteral("Delta"));
+
+    // A change rolled back by the caller is written again by the retry, not taken as stored.
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txLocalita")).SetValue(QStringLiteral("Lecco"));
+    m.BeginTrans();
+    rec.Post(QStringLiteral("MROSSI"));
+    m.RollbackTrans();
+    QCOMPARE(column(db, QStringLiteral("txLocalita")), QStringLiteral("<null>"));
+    m.BeginTrans();
+    rec.Post(QStringLiteral("MROSSI"));
+    m.CommitTrans();
+    QCOMPARE(column(db, QStringLiteral("txLocalita")), QStringLiteral("Lecco"));
+    QCOMPARE(column(db, QStringLiteral("txUtenteMod")), QStringLiteral("MROSSI"));
 }
 
 void TstEditableRecord::updateOfVanishedRowFails()
