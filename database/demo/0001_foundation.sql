@@ -3,6 +3,7 @@
 --   ADMIN/gestore  administrator, first company      MROSSI/rossi  operator, first company
 --   GBIANCHI/bianchi  "funzionario", no company    LVERDI/lverdi  first logon (password = code)
 --   PNERI/neri  deactivated
+--   MIRTOS/pelv83, ASSISTENZA/ventorel  developer quick log-on (no company)
 
 INSERT INTO Societa (idSocieta, txDenominazione, txPartitaIVA, txCodFiscale, flEstero, txNazione,
                      txProvincia, txCap, txLocalita, txIndirizzo, txCodDestinatarioSDI,
@@ -41,7 +42,15 @@ VALUES
      0, 0, 'ADMIN', '2024-01-08 09:16:00'),
     ('{3C9E7A21-5D4B-4F18-8A62-7E1B0C2D2005}', '{6A1F0C3E-2B7D-4E59-9C41-0D8E5A7B1001}',
      'PNERI', 'bmVyaQ==', 'Piero Neri', NULL, 'p.neri@tecnoquadri.example.it',
-     0, 0, 'ADMIN', '2024-01-08 09:18:00');
+     0, 0, 'ADMIN', '2024-01-08 09:18:00'),
+    -- The accounts of the developer quick log-on: on the development and main catalogs, and
+    -- the shared one of the customer catalogs.
+    ('{3C9E7A21-5D4B-4F18-8A62-7E1B0C2D2006}', NULL,
+     'MIRTOS', 'cGVsdjgz', 'Sviluppo Ventorel', NULL, NULL,
+     1, 0, 'ADMIN', '2024-01-08 09:20:00'),
+    ('{3C9E7A21-5D4B-4F18-8A62-7E1B0C2D2007}', NULL,
+     'ASSISTENZA', 'dmVudG9yZWw=', 'Assistenza Ventorel', NULL, NULL,
+     0, 0, 'ADMIN', '2024-01-08 09:22:00');
 
 UPDATE Operatori SET dtCanc = '2024-06-28 18:00:00', txUtenteCanc = 'ADMIN'
  WHERE txOperatore = 'PNERI';

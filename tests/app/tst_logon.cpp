@@ -162,7 +162,7 @@ void tst_Logon::logonOutcome()
     }
     // No command of any attempt changed the operators.
     QCOMPARE(env.Db().SuperQuery(QStringLiteral("SELECT count(*) FROM Operatori")),
-             QStringLiteral("5"));
+             QStringLiteral("7"));
 }
 
 void tst_Logon::sessionRecord_data()
