@@ -437,11 +437,10 @@ void TKRTLabelEdit::Relayout(bool fromResize)
         Editor()->setGeometry(cw + 2, 0, ew, eh);
         m_button->setGeometry(cw + 2 + ew, 0, kButtonWidth, eh);
     }
-    if (fromResize) {
-        m_editWidth = ew;
-        m_editHeight = eh;
-    }
-    updateGeometry();
+    // A resize by a layout only places the parts: the preferred edit size stays, or a layout
+    // that squeezes the field once (a small first window) would shrink it for good.
+    if (!fromResize)
+        updateGeometry();
     m_relayout = false;
 }
 

@@ -394,6 +394,8 @@ void TListWindow::PlaceFirstTime()
     const QSize decoration = frame == this ? QSize(0, 0) : frame->size() - size();
     for (QWidget *p : m_panels)
         wanted = wanted.expandedTo(p->minimumSize() + QSize(24, 24) + decoration);
+    // Nor are the filters squeezed below what their fields need.
+    wanted = wanted.expandedTo(minimumSizeHint() + decoration);
     // The size is the window's outer size (its MDI frame included).
     frame->resize(wanted);
     frame->setMinimumSize(frame->size());

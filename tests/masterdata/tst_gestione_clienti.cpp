@@ -99,6 +99,7 @@ private slots:
     void infoSupplementari();
     void closingWhileEditing();
     void firstShowingInTheMainWindow();
+    void filtersKeepTheirWidthInASmallMainWindow();
     void connectionLostWhileEditing_data();
     void connectionLostWhileEditing();
 };
@@ -781,6 +782,27 @@ void tst_gestione_clienti::firstShowingInTheMainWindow()
     sub->close();
     QTRY_VERIFY(!w);
     QCOMPARE(env->Recorder().Count(TDialogKind::Question), 1);
+}
+
+void tst_gestione_clienti::filtersKeepTheirWidthInASmallMainWindow()
+{
+    // The smallest main window: 70 % of its client area is narrower than the filters need.
+    QMainWindow main;
+    auto *area = new QMdiArea;
+    main.setCentralWidget(area);
+    main.resize(1000, 700);
+    main.show();
+    SessionInfo().iDebugPaneHeight = 0;
+
+    w = new TGESTIONE_CLIENTI;
+    QMdiSubWindow *sub = area->addSubWindow(w);
+    sub->show();
+    TKRTLabelEdit *name = w->Filters->Registry->EF_Find_Denominazione;
+    QTRY_VERIFY(name->Edit()->isVisible());
+    QVERIFY(w->width() >= w->minimumSizeHint().width());
+    QCOMPARE(name->Edit()->width(), name->EditWidth());
+    sub->close();
+    QTRY_VERIFY(!w);
 }
 
 void tst_gestione_clienti::connectionLostWhileEditing_data()
