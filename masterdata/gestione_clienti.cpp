@@ -188,15 +188,11 @@ void TGESTIONE_CLIENTI::MenuChosen()
 
 bool TGESTIONE_CLIENTI::OpenCustomer(const QString &id, const QString &errorMessage)
 {
-    try {
-        OpenRecord(QStringLiteral("Clienti"),
-                   QStringLiteral("idCliente"),
-                   QStringLiteral("EXEC DatiCliente ") + SqlText(id));
-    } catch (const std::exception &e) {
-        xTipoOp = coGENNone;
-        ShowDbError(errorMessage, e);
+    if (!TryOpenRecord(QStringLiteral("Clienti"),
+                       QStringLiteral("idCliente"),
+                       QStringLiteral("EXEC DatiCliente ") + SqlText(id),
+                       errorMessage))
         return false;
-    }
     PAN_Input->LimitLengths(Record()->Data());
     return true;
 }

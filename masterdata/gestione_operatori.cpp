@@ -233,15 +233,11 @@ void TGESTIONE_OPERATORI::MenuChosen()
 
 bool TGESTIONE_OPERATORI::OpenOperator(const QString &id, const QString &errorMessage)
 {
-    try {
-        OpenRecord(QStringLiteral("Operatori"),
-                   QStringLiteral("idOperatore"),
-                   QStringLiteral("EXEC DatiOperatore ") + SqlText(id));
-    } catch (const std::exception &e) {
-        xTipoOp = coGENNone;
-        ShowDbError(errorMessage, e);
+    if (!TryOpenRecord(QStringLiteral("Operatori"),
+                       QStringLiteral("idOperatore"),
+                       QStringLiteral("EXEC DatiOperatore ") + SqlText(id),
+                       errorMessage))
         return false;
-    }
     TDataSet &record = Record()->Data();
     LimitInputLength(EF_Operatore, record, QStringLiteral("txOperatore"), 50);
     LimitInputLength(EF_Descrizione, record, QStringLiteral("txDescrizione"), 100);

@@ -361,16 +361,10 @@ void TGESTIONE_SOCIETA::MenuChosen()
 
 bool TGESTIONE_SOCIETA::OpenCompany(const QString &id, const QString &errorMessage)
 {
-    try {
-        OpenRecord(QStringLiteral("Societa"),
-                   QStringLiteral("idSocieta"),
-                   QStringLiteral("EXEC DatiSocieta ") + SqlText(id));
-    } catch (const std::exception &e) {
-        xTipoOp = coGENNone;
-        ShowDbError(errorMessage, e);
-        return false;
-    }
-    return true;
+    return TryOpenRecord(QStringLiteral("Societa"),
+                         QStringLiteral("idSocieta"),
+                         QStringLiteral("EXEC DatiSocieta ") + SqlText(id),
+                         errorMessage);
 }
 
 void TGESTIONE_SOCIETA::NuovaSocieta()

@@ -278,6 +278,21 @@ void TListWindow::PlaceEditPanel()
 
 // --- Editable record ------------------------------------------------------------------------
 
+bool TListWindow::TryOpenRecord(const QString &table,
+                                const QString &key,
+                                const QString &commandText,
+                                const QString &errorMessage)
+{
+    try {
+        OpenRecord(table, key, commandText);
+    } catch (const std::exception &e) {
+        xTipoOp = coGENNone;
+        ShowDbError(errorMessage, e);
+        return false;
+    }
+    return true;
+}
+
 void TListWindow::OpenRecord(const QString &table, const QString &key, const QString &commandText)
 {
     CloseRecord();

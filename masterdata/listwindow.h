@@ -113,6 +113,12 @@ protected:
     // --- Editable record --------------------------------------------------------------------
     // Opens the record procedure; errors are raised (EDatabaseError).
     void OpenRecord(const QString &table, const QString &key, const QString &commandText);
+    // The same, reporting a failure with the window's message and ending the operation; false
+    // when the record could not be opened.
+    bool TryOpenRecord(const QString &table,
+                       const QString &key,
+                       const QString &commandText,
+                       const QString &errorMessage);
     void CloseRecord();
     // Writes the record in one transaction: Append with sLastId (coGENInsert) or Edit, fill,
     // post (with the audit stamps when stampAudit), the steps in order, commit. On a failure
