@@ -268,15 +268,9 @@ void TGESTIONE_CLIENTI::PB_Ok_InputClick()
     PAN_Input->PB_Ok_Input->setEnabled(true);
     if (!saved)
         return;
-    const TExtractResult result = ExtractWithFilters();
-    LeaveEditMode();
-    if (result == TExtractResult::NotVisible) {
-        ShowWarningBox((insert ? QStringLiteral("Il cliente inserito non è visibile con i filtri "
-                                                "applicati.")
-                               : QStringLiteral("Il cliente modificato non è visibile con i "
-                                                "filtri applicati."))
-                       + LineBreaks(2) + QStringLiteral("Cambiare le impostazioni."));
-    }
+    ExtractAfterSave(
+        insert ? QStringLiteral("Il cliente inserito non è visibile con i filtri applicati.")
+               : QStringLiteral("Il cliente modificato non è visibile con i filtri applicati."));
 }
 
 void TGESTIONE_CLIENTI::PB_Annulla_InputClick()

@@ -426,15 +426,9 @@ void TGESTIONE_SOCIETA::PB_Ok_InputClick()
     PAN_Input->PB_Ok_Input->setEnabled(true);
     if (!saved)
         return;
-    const TExtractResult result = ExtractWithFilters();
-    LeaveEditMode();
-    if (result == TExtractResult::NotVisible) {
-        ShowWarningBox((insert ? QStringLiteral("La società inserita non è visibile con i filtri "
-                                                "applicati.")
-                               : QStringLiteral("La società modificata non è visibile con i "
-                                                "filtri applicati."))
-                       + LineBreaks(2) + QStringLiteral("Cambiare le impostazioni."));
-    }
+    ExtractAfterSave(
+        insert ? QStringLiteral("La società inserita non è visibile con i filtri applicati.")
+               : QStringLiteral("La società modificata non è visibile con i filtri applicati."));
 }
 
 void TGESTIONE_SOCIETA::PB_Annulla_InputClick()

@@ -196,13 +196,28 @@ TExtractResult TListWindow::ExtractWithFilters()
     return result;
 }
 
+namespace {
+
+void WarnNotVisible(TExtractResult result, const QString &sentence)
+{
+    if (result == TExtractResult::NotVisible)
+        ShowWarningBox(sentence + LineBreaks(2) + QStringLiteral("Cambiare le impostazioni."));
+}
+
+} // namespace
+
 TExtractResult TListWindow::ExtractAndWarn(const QString &notVisibleSentence)
 {
     const TExtractResult result = ExtractWithFilters();
-    if (result == TExtractResult::NotVisible)
-        ShowWarningBox(notVisibleSentence + LineBreaks(2)
-                       + QStringLiteral("Cambiare le impostazioni."));
+    WarnNotVisible(result, notVisibleSentence);
     return result;
+}
+
+void TListWindow::ExtractAfterSave(const QString &notVisibleSentence)
+{
+    const TExtractResult result = ExtractWithFilters();
+    LeaveEditMode();
+    WarnNotVisible(result, notVisibleSentence);
 }
 
 void TListWindow::RestoreFilters(const QString &firstKey, const QString &companyKey)

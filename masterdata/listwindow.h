@@ -66,6 +66,9 @@ public:
     // Extracts with the filters and, when the record worked on is not in the list, warns
     // with the sentence + two line breaks + "Cambiare le impostazioni.".
     TExtractResult ExtractAndWarn(const QString &notVisibleSentence);
+    // After a saved edit: extracts with the filters, leaves edit mode, then warns as
+    // ExtractAndWarn when the saved record is not in the list.
+    void ExtractAfterSave(const QString &notVisibleSentence);
     // The company argument: the selected company when the selector is shown, otherwise the
     // operator's; remembered in sIdSocieta.
     QString CompanyArgument();
