@@ -3,7 +3,8 @@
 DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['estraiprovinceitaliane', 'estraielencosocieta', 'estraisocieta',
     'datisocieta', 'changestatosocieta', 'estraioperatori', 'datioperatore', 'isnewoperatoreok',
     'resetpasswordoperatore', 'changestatooperatore', 'estraiclienti', 'daticliente',
-    'setnewcodcliente', 'changestatocliente', 'estraielencocondpagam', 'vt_filtro_nazionalita']); END $$;
+    'setnewcodcliente', 'changestatocliente', 'estraielencocondpagam', 'vt_filtro_nazionalita',
+    'vt_filtro_anagrafica']); END $$;
 
 -- Province list for the lookup boxes, in the order shown.
 CREATE FUNCTION estraiprovinceitaliane()
@@ -12,6 +13,31 @@ LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET j
 #variable_conflict use_column
 BEGIN
     RETURN QUERY SELECT txcodprovincia, txdescprovincia FROM province ORDER BY txdescprovincia;
+END $$;
+
+-- Code, name, VAT and tax-code filters on the customer alias c, shared by the customer, quote
+-- and order lists: the code, VAT and tax code start with the text, the name is the caller's
+-- pattern.
+CREATE FUNCTION vt_filtro_anagrafica(p_codice text, p_denominazione text, p_partitaiva text,
+                                     p_codfiscale text)
+RETURNS text
+LANGUAGE plpgsql IMMUTABLE AS $$
+DECLARE
+    f text := '';
+BEGIN
+    IF vt_vuoto(p_codice) IS NOT NULL THEN
+        f := f || ' AND ' || vt_like('c.txcodcliente', btrim(p_codice) || '%');
+    END IF;
+    IF vt_vuoto(p_denominazione) IS NOT NULL THEN
+        f := f || ' AND ' || vt_like('c.txdenominazione', p_denominazione);
+    END IF;
+    IF vt_vuoto(p_partitaiva) IS NOT NULL THEN
+        f := f || ' AND ' || vt_like('c.txpartitaiva', btrim(p_partitaiva) || '%');
+    END IF;
+    IF vt_vuoto(p_codfiscale) IS NOT NULL THEN
+        f := f || ' AND ' || vt_like('c.txcodfiscale', btrim(p_codfiscale) || '%');
+    END IF;
+    RETURN f;
 END $$;
 
 -- Nationality filter shared by the customer, company, quote and order lists:
@@ -213,18 +239,7 @@ BEGIN
         IF NOT FOUND THEN
             RAISE EXCEPTION 'Società non trovata (%).', p_idsocieta USING ERRCODE = 'P0002';
         END IF;
-        IF vt_vuoto(p_codice) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txcodcliente', btrim(p_codice) || '%');
-        END IF;
-        IF vt_vuoto(p_denominazione) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txdenominazione', p_denominazione);
-        END IF;
-        IF vt_vuoto(p_partitaiva) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txpartitaiva', btrim(p_partitaiva) || '%');
-        END IF;
-        IF vt_vuoto(p_codfiscale) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txcodfiscale', btrim(p_codfiscale) || '%');
-        END IF;
+        f := f || vt_filtro_anagrafica(p_codice, p_denominazione, p_partitaiva, p_codfiscale);
         f := f || vt_filtro_nazionalita('c', p_nazionalita, p_provnaz);
         IF coalesce(p_nonattivi, 0) = 0 THEN
             f := f || ' AND c.dtcanc IS NULL';

@@ -284,18 +284,7 @@ BEGIN
             f := f || ' AND q.flbloccato = 1 AND q.dtcanc IS NULL
                         AND NOT EXISTS (SELECT 1 FROM ordini o WHERE o.idpreventivo = q.idpreventivo)';
         END IF;
-        IF vt_vuoto(p_codcliente) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txcodcliente', btrim(p_codcliente) || '%');
-        END IF;
-        IF vt_vuoto(p_denominazione) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txdenominazione', p_denominazione);
-        END IF;
-        IF vt_vuoto(p_partitaiva) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txpartitaiva', btrim(p_partitaiva) || '%');
-        END IF;
-        IF vt_vuoto(p_codfiscale) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txcodfiscale', btrim(p_codfiscale) || '%');
-        END IF;
+        f := f || vt_filtro_anagrafica(p_codcliente, p_denominazione, p_partitaiva, p_codfiscale);
         IF p_nazionalita IS NOT NULL AND p_nazionalita <> 2 THEN
             f := f || ' AND c.idcliente IS NOT NULL' || vt_filtro_nazionalita('c', p_nazionalita, p_provnaz);
         END IF;

@@ -58,18 +58,7 @@ BEGIN
         IF coalesce(p_firmati, 0) = 1 THEN f := f || ' AND o.flfirmato = 1'; END IF;
         IF coalesce(p_nonattivi, 0) = 0 THEN f := f || ' AND o.dtcanc IS NULL'; END IF;
         IF coalesce(p_bloccati, 1) = 0 THEN f := f || ' AND o.flbloccato = 0'; END IF;
-        IF vt_vuoto(p_codcliente) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txcodcliente', btrim(p_codcliente) || '%');
-        END IF;
-        IF vt_vuoto(p_denominazione) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txdenominazione', p_denominazione);
-        END IF;
-        IF vt_vuoto(p_partitaiva) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txpartitaiva', btrim(p_partitaiva) || '%');
-        END IF;
-        IF vt_vuoto(p_codfiscale) IS NOT NULL THEN
-            f := f || ' AND ' || vt_like('c.txcodfiscale', btrim(p_codfiscale) || '%');
-        END IF;
+        f := f || vt_filtro_anagrafica(p_codcliente, p_denominazione, p_partitaiva, p_codfiscale);
         IF p_nazionalita IS NOT NULL AND p_nazionalita <> 2 THEN
             f := f || ' AND c.idcliente IS NOT NULL' || vt_filtro_nazionalita('c', p_nazionalita, p_provnaz);
         END IF;
