@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libqt6svg6-dev
   qt6-webengine-dev
   libpq-dev postgresql-15 postgresql-contrib
