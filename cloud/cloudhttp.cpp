@@ -31,6 +31,7 @@ struct Transfer
     QElapsedTimer clock;
     qint64 lastActivity = 0;
     qint64 sent = 0;
+    qint64 bodyStart = 0; // position of the streamed body in its device
     bool cancelled = false;
     QString deviceError;
     QByteArray sentSample; // the first bytes of a streamed body, for the trace
@@ -63,6 +64,18 @@ size_t ReadBody(char *buffer, size_t size, size_t count, void *user)
         t->sentSample.append(buffer, int(qMin<qint64>(got, t->http->iBufferSize + 1)));
     t->sent += got;
     return size_t(got);
+}
+
+// libcurl rewinds a streamed body when it must send it again (a redirect, an authentication
+// round).
+int SeekBody(void *user, curl_off_t offset, int origin)
+{
+    auto *t = static_cast<Transfer *>(user);
+    if (origin != SEEK_SET || offset < 0 || offset > t->request->iBodySize
+        || !t->request->bodyDevice->seek(t->bodyStart + qint64(offset)))
+        return CURL_SEEKFUNC_CANTSEEK;
+    t->sent = qint64(offset);
+    return CURL_SEEKFUNC_OK;
 }
 
 size_t WriteBody(char *data, size_t size, size_t count, void *user)
@@ -399,6 +412,11 @@ TCloudResponse TCloudHttp::Post(const TCloudRequest &request)
     if (request.bodyDevice) {
         curl_easy_setopt(c, CURLOPT_READFUNCTION, ReadBody);
         curl_easy_setopt(c, CURLOPT_READDATA, &t);
+        t.bodyStart = request.bodyDevice->pos();
+        if (!request.bodyDevice->isSequential()) {
+            curl_easy_setopt(c, CURLOPT_SEEKFUNCTION, SeekBody);
+            curl_easy_setopt(c, CURLOPT_SEEKDATA, &t);
+        }
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.iBodySize));
     } else {
         curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
@@ -470,12 +488,13 @@ TCloudResponse TCloudHttp::Post(const TCloudRequest &request)
         if (msg->msg == CURLMSG_DONE)
             code = msg->data.result;
     }
-    if (t.cancelled || code == CURLE_ABORTED_BY_CALLBACK)
-        throw ECloudError(TCloudErrorKind::Cancelled, QStringLiteral("Cancelled"));
+    // A failing local file also aborts through a callback: it is told apart first.
     if (!t.deviceError.isEmpty())
         throw ECloudError(TCloudErrorKind::File,
                           QStringLiteral("Errore del file locale durante il trasferimento: %1")
                               .arg(t.deviceError));
+    if (t.cancelled || code == CURLE_ABORTED_BY_CALLBACK)
+        throw ECloudError(TCloudErrorKind::Cancelled, QStringLiteral("Cancelled"));
     if (code != CURLE_OK) {
         const QString reason = errbuf[0] ? QString::fromUtf8(errbuf).trimmed()
                                          : QString::fromUtf8(curl_easy_strerror(code));

@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
 
@@ -57,6 +58,7 @@ private slots:
     void proxy_data();
     void proxy();
     void progressCanCancel();
+    void localDeviceFailureIsNotACancel();
 
 private:
     TCloudTestEnv m_env;
@@ -246,6 +248,17 @@ void TestDropboxTransport::redirects()
         client->CreateFolder(QStringLiteral("/Qui/Nuova"));
         QVERIFY(m_env.fake->Exists(QStringLiteral("/Qui/Nuova")));
         QCOMPARE(m_env.fake->Count(QStringLiteral("/2/files/create_folder")), times + 1);
+        // So does a body read from a stream, sent again from its start.
+        m_env.fake->Redirect(QStringLiteral("/files/upload"), times);
+        QByteArray data(200000, Qt::Uninitialized);
+        for (int i = 0; i < data.size(); ++i)
+            data[i] = char(i % 251);
+        QBuffer buffer;
+        buffer.setData(data);
+        QVERIFY(buffer.open(QIODevice::ReadOnly));
+        QVERIFY(buffer.seek(100));
+        client->Upload(buffer, QStringLiteral("/Qui/dati.bin"));
+        QCOMPARE(m_env.fake->Content(QStringLiteral("/Qui/dati.bin")), data.mid(100));
     } else {
         const ECloudError e = ErrorOf([&] { client->CreateFolder(QStringLiteral("/Qui/Nuova")); });
         QVERIFY2(e.Text().contains(QStringLiteral("troppe volte")), qPrintable(e.Text()));
@@ -320,6 +333,19 @@ void TestDropboxTransport::progressCanCancel()
     QVERIFY(out.open(QIODevice::WriteOnly));
     e = ErrorOf([&] { client->DownloadByPathName(QStringLiteral("/scaricami.bin"), out); });
     QCOMPARE(e.Text(), QStringLiteral("Cancelled"));
+}
+
+void TestDropboxTransport::localDeviceFailureIsNotACancel()
+{
+    m_env.fake->AddFile(QStringLiteral("/dati.bin"), QByteArray(100000, 'd'));
+    auto client = m_env.NewClient();
+    QBuffer readOnly;
+    QVERIFY(readOnly.open(QIODevice::ReadOnly));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("ReadOnly device")));
+    const ECloudError e = ErrorOf(
+        [&] { client->DownloadByPathName(QStringLiteral("/dati.bin"), readOnly); });
+    QCOMPARE(e.Kind(), TCloudErrorKind::File);
+    QVERIFY2(e.Text().startsWith(QStringLiteral("Errore del file locale")), qPrintable(e.Text()));
 }
 
 QTEST_GUILESS_MAIN(TestDropboxTransport)
