@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libqt6svg6-dev
   qt6-webengine-dev
   libpq-dev postgresql-15 postgresql-contrib
-  libcurl4-openssl-dev
+  libcurl4-openssl-dev openssl
   libbenchmark-dev
   poppler-utils xvfb xauth clang-format
   fonts-dejavu-core fonts-liberation2 libgl-dev
