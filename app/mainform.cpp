@@ -361,6 +361,8 @@ bool TMAINFORM::Start(TPGM_SPLASH *splash, const QStringList &arguments)
     }
     s.bPrintersAvailable = !QPrinterInfo::availablePrinterNames().isEmpty();
 
+    if (splash)
+        splash->StayAbove(this);
     PlaceOnScreen();
     setEnabled(false);
     if (!m_progress)
