@@ -361,6 +361,8 @@ bool TMAINFORM::Start(TPGM_SPLASH *splash, const QStringList &arguments)
     }
     s.bPrintersAvailable = !QPrinterInfo::availablePrinterNames().isEmpty();
 
+    if (splash)
+        splash->StayAbove(this);
     PlaceOnScreen();
     setEnabled(false);
     if (!m_progress)
@@ -390,6 +392,14 @@ void TMAINFORM::PlaceOnScreen()
 
 bool TMAINFORM::RunLogon()
 {
+    if (!RunLogonWindow())
+        return false;
+    ShowSession();
+    return true;
+}
+
+bool TMAINFORM::RunLogonWindow()
+{
     TSessionInfo &s = SessionInfo();
     MNU_Info->setVisible(false);
     PAN_Funzioni->hide();
@@ -402,9 +412,67 @@ bool TMAINFORM::RunLogon()
         TDO_LOGON logon;
         result = logon.Start();
     }
-    if (result == TLogonResult::Cancel)
-        return false;
+    return result == TLogonResult::Ok;
+}
 
+bool TMAINFORM::SameOperator(const TSessionInfo &a, const TSessionInfo &b)
+{
+    return a.sUserName.compare(b.sUserName, Qt::CaseInsensitive) == 0
+           && a.sDatabaseName == b.sDatabaseName && a.sServerName == b.sServerName;
+}
+
+bool TMAINFORM::ReLogon()
+{
+    TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
+    const TSessionInfo previous = SessionInfo();
+    const QString previousConnection = db ? db->ConnectionString() : QString();
+    if (!RunLogonWindow()) {
+        EndProgram();
+        return false;
+    }
+    if (SameOperator(previous, SessionInfo())) {
+        ShowSession();
+        return true;
+    }
+
+    // Another operator (another company, other rights) must not see nor change what the
+    // previous one had open. The windows close under the session they were opened in, so
+    // that whatever they do on closing is done as their operator; a window with an operation
+    // in progress may refuse, and then the previous operator stays.
+    const TSessionInfo next = SessionInfo();
+    const QString nextConnection = db ? db->ConnectionString() : QString();
+    SessionInfo() = previous;
+    if (db)
+        db->SetConnectionString(previousConnection);
+    const bool closed = CloseChildWindows();
+    if (closed) {
+        SessionInfo() = next;
+        if (db)
+            db->SetConnectionString(nextConnection);
+    }
+    ShowSession();
+    if (!closed)
+        ShowInfoBox(QStringLiteral("Ricollegamento annullato: una funzione ha un'operazione in "
+                                   "corso.")
+                    + LineBreaks(2) + QStringLiteral("L'utente collegato resta ")
+                    + previous.sUserName.toUpper() + u'.');
+    return closed;
+}
+
+bool TMAINFORM::CloseChildWindows()
+{
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList(QMdiArea::StackingOrder)) {
+        if (sub->isHidden())
+            continue;
+        if (!sub->close())
+            return false;
+    }
+    return true;
+}
+
+void TMAINFORM::ShowSession()
+{
+    TSessionInfo &s = SessionInfo();
     if (m_progress)
         m_progress->ShowWait();
     if (TSTD_DBMODULE *db = TSTD_DBMODULE::Instance())
@@ -423,7 +491,6 @@ bool TMAINFORM::RunLogon()
     ApplyOperatorAccess();
     if (m_progress)
         m_progress->Hide();
-    return true;
 }
 
 QString TMAINFORM::StatusCaption(const TSessionInfo &s)
@@ -470,10 +537,8 @@ void TMAINFORM::ApplyOperatorAccess()
 
 void TMAINFORM::MNU_InfoClick()
 {
-    if (!AskYesNo(QStringLiteral("Vuoi ricollegarti con altro utente ?")))
-        return;
-    if (!RunLogon())
-        EndProgram();
+    if (AskYesNo(QStringLiteral("Vuoi ricollegarti con altro utente ?")))
+        ReLogon();
 }
 
 void TMAINFORM::EndProgram()

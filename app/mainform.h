@@ -38,6 +38,13 @@ public:
     // The logon procedure, also run by the re-logon. False when the logon was cancelled.
     bool RunLogon();
 
+    // The re-logon after the question: the logon procedure, and when another operator logged
+    // on, every child window closed first (a cancelled logon ends the program). False when a
+    // window refused to close: the previous operator then stays logged on.
+    bool ReLogon();
+    // True when both sessions are the same operator on the same catalog: his windows stay.
+    static bool SameOperator(const TSessionInfo &a, const TSessionInfo &b);
+
     // Opens the function's window, or raises it when open; the button's tag guards re-entry.
     void OpenFunction(QPushButton *button, const QString &componentName);
 
@@ -66,6 +73,12 @@ private:
                                    const QString &componentName);
     void ReadGlobalSettings();
     void PlaceOnScreen();
+    // Steps of the logon procedure: the logon window (false when cancelled), then the session
+    // shown in the main window.
+    bool RunLogonWindow();
+    void ShowSession();
+    // Closes the child windows one by one; false as soon as one refuses.
+    bool CloseChildWindows();
     void ApplyOperatorAccess();
 
     void MNU_InfoClick();

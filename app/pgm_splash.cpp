@@ -135,6 +135,39 @@ void TPGM_SPLASH::ShowCentered()
     QCoreApplication::processEvents();
 }
 
+void TPGM_SPLASH::StayAbove(QWidget *window)
+{
+    if (m_below)
+        m_below->removeEventFilter(this);
+    m_below = window;
+    if (!window)
+        return;
+    window->installEventFilter(this);
+    if (isVisible())
+        raise();
+}
+
+bool TPGM_SPLASH::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_below && !m_closed) {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::ZOrderChange:
+        case QEvent::WindowActivate:
+        case QEvent::WindowStateChange:
+            // Once the other window is mapped or raised: a raise now would come before it.
+            QTimer::singleShot(0, this, [this] {
+                if (!m_closed && isVisible())
+                    raise();
+            });
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void TPGM_SPLASH::WaitClosed()
 {
     if (m_closed || !isVisible())
@@ -159,6 +192,8 @@ void TPGM_SPLASH::mousePressEvent(QMouseEvent *event)
 void TPGM_SPLASH::closeEvent(QCloseEvent *event)
 {
     TM_Close->stop();
+    if (m_below)
+        m_below->removeEventFilter(this);
     event->accept();
     if (!m_closed) {
         m_closed = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -15,6 +16,9 @@ public:
 
     // Shows the window centred on the screen and lets it paint.
     void ShowCentered();
+    // Keeps the splash above window until it closes. A window manager honours "stay on top",
+    // but without one the window shown or raised last covers the splash.
+    void StayAbove(QWidget *window);
     // Returns once the window has closed, dispatching events meanwhile.
     void WaitClosed();
     bool IsClosed() const { return m_closed; }
@@ -28,11 +32,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLabel *m_image = nullptr;          // Owned by Qt parent.
     QLabel *SF_VersionNumber = nullptr; // Owned by Qt parent.
     QTimer *TM_Close = nullptr;         // Owned by Qt parent.
+    QPointer<QWidget> m_below;          // Not owned.
     bool m_closed = false;
 };
 

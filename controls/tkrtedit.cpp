@@ -579,9 +579,16 @@ void TKRTEdit::RaiseChange()
 void TKRTEdit::focusInEvent(QFocusEvent *event)
 {
     QLineEdit::focusInEvent(event);
-    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    const Qt::FocusReason reason = event->reason();
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
         return;
     Display(m_text);
+    // Only a field entered by keyboard offers its whole text for replacing. A click, or the
+    // focus given back to the field after a click on a label or an empty spot of its window,
+    // selects nothing: the next key must not replace text the operator did not point at.
+    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason
+        && reason != Qt::ShortcutFocusReason)
+        return;
     QTimer::singleShot(0, this, [this] {
         if (hasFocus())
             selectAll();

@@ -116,22 +116,36 @@ SQL
 }
 
 # Applies, in order, the migrations not yet recorded, then re-creates every function and the
-# grants. Migrations change tables and keep data; functions are replaced as a whole.
+# grants. Migrations change tables and keep data; functions are replaced as a whole. The
+# catalog remembers a checksum of the function and grant files it holds: when no migration is
+# new and the files are unchanged, a start costs one query.
 cmd_migrate() {
   local sock="$1" db="$2"
   export PGOPTIONS="-c role=ventorel_owner -c client_min_messages=warning"
-  psql_su "$sock" "$db" -c "CREATE TABLE IF NOT EXISTS schema_migrations (version text PRIMARY KEY, applied_at timestamp NOT NULL DEFAULT now())"
-  local f v
+  local sum state
+  sum="$(cat "$DBDIR"/functions/*.sql "$DBDIR"/grants.sql 2>/dev/null | sha256sum | cut -d' ' -f1)"
+  state="$(psql_su "$sock" "$db" -tA <<'SQL'
+CREATE TABLE IF NOT EXISTS schema_migrations (version text PRIMARY KEY, applied_at timestamp NOT NULL DEFAULT now());
+CREATE TABLE IF NOT EXISTS schema_functions (checksum text NOT NULL, applied_at timestamp NOT NULL DEFAULT now());
+SELECT 'M ' || version FROM schema_migrations UNION ALL SELECT 'F ' || checksum FROM schema_functions;
+SQL
+)"
+  local f v changed=0
   for f in $(ls "$DBDIR"/migrations/*.sql 2>/dev/null | sort); do
     v="$(basename "$f" .sql)"
-    if [ -z "$(psql_su "$sock" "$db" -tAc "SELECT 1 FROM schema_migrations WHERE version = '$v'")" ]; then
+    if ! grep -qxF "M $v" <<< "$state"; then
       psql_su "$sock" "$db" -1 -f "$f" -c "INSERT INTO schema_migrations(version) VALUES ('$v')"
+      changed=1
     fi
   done
-  for f in $(ls "$DBDIR"/functions/*.sql 2>/dev/null | sort); do
-    psql_su "$sock" "$db" -1 -f "$f"
-  done
-  if [ -f "$DBDIR/grants.sql" ]; then psql_su "$sock" "$db" -1 -f "$DBDIR/grants.sql"; fi
+  if [ "$changed" -eq 1 ] || ! grep -qxF "F $sum" <<< "$state"; then
+    for f in $(ls "$DBDIR"/functions/*.sql 2>/dev/null | sort); do
+      psql_su "$sock" "$db" -1 -f "$f"
+    done
+    if [ -f "$DBDIR/grants.sql" ]; then psql_su "$sock" "$db" -1 -f "$DBDIR/grants.sql"; fi
+    psql_su "$sock" "$db" -c "DELETE FROM schema_functions" \
+      -c "INSERT INTO schema_functions(checksum) VALUES ('$sum')"
+  fi
   unset PGOPTIONS
 }
 

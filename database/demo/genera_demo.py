@@ -52,6 +52,9 @@ class Canvas:
         self.rect(x1 - t, y0, x1, y1, col)
 
     def text(self, x, y, s, col, scale=2):
+        # A text that does not fit would be cut: the picture would look broken.
+        if x < 0 or y < 0 or x + text_width(s, scale) > self.w or y + 7 * scale > self.h:
+            raise ValueError("%r does not fit a %dx%d picture at (%d, %d)" % (s, self.w, self.h, x, y))
         for ch in s:
             glyph = FONT.get(ch.upper(), FONT[" "])
             for gy, line in enumerate(glyph):
@@ -104,12 +107,27 @@ FONT = {
 }
 
 
-def logo(text, sub, bg, fg):
-    c = Canvas(320, 110, (255, 255, 255))
-    c.rect(0, 0, 110, 110, bg)
-    c.text(14, 34, text[:3], fg, 6)
-    c.text(124, 28, text, bg, 3)
-    c.text(124, 70, sub, (90, 90, 90), 2)
+def text_width(s, scale):
+    """Width of a text in the 5x7 font: 6 columns a letter, the last one's gap left out."""
+    return max(0, 6 * len(s) - 1) * scale
+
+
+LOGO_SIDE, LOGO_GAP, LOGO_MARGIN = 110, 16, 14
+
+
+def logo(initials, name, sub, bg, fg):
+    """A company logo: a square with the initials, the name and a second line beside it. The
+    picture is as wide as the name needs, with the same margin all round, so that nothing is cut
+    in the company window or in the box of the printed quote."""
+    side, gap, margin = LOGO_SIDE, LOGO_GAP, LOGO_MARGIN
+    width = side + gap + max(text_width(name, 3), text_width(sub, 2)) + margin
+    c = Canvas(width, side, (255, 255, 255))
+    c.rect(0, 0, side, side, bg)
+    if text_width(initials, 6) > side - 2 * margin:
+        raise ValueError("initials %r do not fit the square" % initials)
+    c.text((side - text_width(initials, 6)) // 2, (side - 7 * 6) // 2, initials, fg, 6)
+    c.text(side + gap, 28, name, bg, 3)
+    c.text(side + gap, 70, sub, (90, 90, 90), 2)
     return c.png()
 
 
@@ -180,8 +198,8 @@ def pagina(accent):
 
 
 IMMAGINI = {
-    "logo1": logo("TECNOQUADRI", "LOMBARDA SRL", (32, 78, 150), (255, 255, 255)),
-    "logo2": logo("ELETTROSISTEMI", "ADRIATICA SPA", (20, 120, 90), (255, 255, 255)),
+    "logo1": logo("TQ", "TECNOQUADRI", "LOMBARDA SRL", (32, 78, 150), (255, 255, 255)),
+    "logo2": logo("ES", "ELETTROSISTEMI", "ADRIATICA SPA", (20, 120, 90), (255, 255, 255)),
     "quadro_grigio": armadio((214, 217, 222), (240, 120, 30), 1, False),
     "quadro_doppio": armadio((214, 217, 222), (32, 78, 150), 2, True),
     "quadro_triplo": armadio((200, 205, 212), (200, 40, 40), 3, True),

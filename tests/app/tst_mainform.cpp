@@ -12,7 +12,9 @@
 #include "common/texts.h"
 #include "common/windowregistry.h"
 #include "db/commandtext.h"
+#include "db/dataset.h"
 #include "db/dbmodule.h"
+#include "masterdata/gestione_clienti.h"
 
 #include <QAction>
 #include <QFrame>
@@ -105,6 +107,7 @@ private Q_SLOTS:
     void debugTimingLine();
     void closeConfirmation();
     void reLogon();
+    void reLogonAsOperatorOfAnotherCompany();
     void lostConnectionEndsProgram();
     void secondInstanceEndsSilently();
 };
@@ -600,6 +603,7 @@ void tst_MainForm::reLogon()
     TFakeFunction clienti;
     RegisterFunction(QStringLiteral("GESTIONE_CLIENTI"), clienti);
     m.Button("PB_GestioneClienti")->click();
+    QMdiArea *area = m.form.MdiArea();
     QAction *info = m.Action("MNU_Info");
     const QString adminCaption = info->text();
 
@@ -610,7 +614,16 @@ void tst_MainForm::reLogon()
              QStringLiteral("Vuoi ricollegarti con altro utente ?"));
     QCOMPARE(info->text(), adminCaption);
 
-    // "Si": a new logon, the open windows stay.
+    // "Si" and the same operator again: his windows stay open.
+    rec.QueueYes();
+    AnswerLogon(QStringLiteral("admin"), kAdminPassword);
+    info->trigger();
+    QCOMPARE(SessionInfo().sUserName, QStringLiteral("ADMIN"));
+    QCOMPARE(area->subWindowList().size(), 1);
+    QVERIFY(area->subWindowList().at(0)->isVisible());
+
+    // Another operator: the previous one's windows are closed first, without a question when
+    // none has an operation in progress.
     rec.QueueYes();
     AnswerLogon(QStringLiteral("MROSSI"), QStringLiteral("rossi"));
     info->trigger();
@@ -620,7 +633,9 @@ void tst_MainForm::reLogon()
     QVERIFY(!m.Find<QMenu>("MNU_Admin")->menuAction()->isVisible());
     QVERIFY(!m.Widget("PAN_Debug")->isVisible());
     QCOMPARE(SessionInfo().iDebugPaneHeight, 0);
-    QCOMPARE(m.form.MdiArea()->subWindowList().size(), 1);
+    QTRY_COMPARE(area->subWindowList().size(), 0);
+    QCOMPARE(rec.Count(TDialogKind::Question), 3);
+    QCOMPARE(rec.Count(TDialogKind::Info), 0);
     QVERIFY(!rec.Terminated());
 
     // A cancelled re-logon ends the program.
@@ -629,6 +644,87 @@ void tst_MainForm::reLogon()
     info->trigger();
     QVERIFY(rec.Terminated());
     QCOMPARE(rec.LastText(TDialogKind::Terminate), QStringLiteral("0"));
+}
+
+// The fault met by a new user: the administrator had the customers of the first company open,
+// an operator of the second company logged on and could see and change them. Now the window
+// closes first; one with an edit in progress asks, and "No" keeps the previous operator.
+void tst_MainForm::reLogonAsOperatorOfAnotherCompany()
+{
+    TAppTestEnvironment env;
+    const QString firstCompany = QStringLiteral("{6A1F0C3E-2B7D-4E59-9C41-0D8E5A7B1001}");
+    const QString secondCompany = QStringLiteral("{6A1F0C3E-2B7D-4E59-9C41-0D8E5A7B1002}");
+    const QString lverdiPassword = QStringLiteral("verdi24");
+    env.Db().SuperQuery(QStringLiteral("UPDATE Operatori SET txPassword = %1 WHERE txOperatore = "
+                                       "'LVERDI'")
+                            .arg(SqlText(PasswordToBase64(lverdiPassword))));
+    RegisterWindow(QStringLiteral("GESTIONE_CLIENTI"),
+                   [](QWidget *parent) { return new TGESTIONE_CLIENTI(parent); });
+    TStartedMainForm m(QStringLiteral("ADMIN"), kAdminPassword);
+    QVERIFY(m.started);
+    TDialogRecorder &rec = env.Recorder();
+    QMdiArea *area = m.form.MdiArea();
+    QAction *info = m.Action("MNU_Info");
+    const QString adminCaption = info->text();
+
+    const auto openCustomers = [&] {
+        m.Button("PB_GestioneClienti")->click();
+        auto *w = qobject_cast<TGESTIONE_CLIENTI *>(area->activeSubWindow()->widget());
+        if (w)
+            w->PB_EstraiElencoClick();
+        return w;
+    };
+    const auto companiesListed = [](TGESTIONE_CLIENTI *w) {
+        QSet<QString> companies;
+        TDataSet *rows = w->DST_GRID_Clienti();
+        for (rows->First(); !rows->Eof(); rows->Next())
+            companies.insert(rows->FieldByName(QStringLiteral("idSocieta")).AsString());
+        return companies;
+    };
+    TGESTIONE_CLIENTI *customers = openCustomers();
+    QVERIFY(customers);
+    QCOMPARE(companiesListed(customers), QSet<QString>{firstCompany});
+    customers->NuovoCliente();
+    QVERIFY(customers->EditMode());
+    rec.Clear();
+
+    // The window asks before its edit is dropped; "No" cancels the re-logon.
+    rec.QueueYes();
+    rec.QueueNo();
+    AnswerLogon(QStringLiteral("LVERDI"), lverdiPassword);
+    info->trigger();
+    QCOMPARE(rec.Count(TDialogKind::Question), 2);
+    QCOMPARE(rec.LastText(TDialogKind::Question),
+             QStringLiteral("Confermi l'annullamento dell'operazione in corso ?"));
+    QCOMPARE(rec.LastText(TDialogKind::Info),
+             QStringLiteral("Ricollegamento annullato: una funzione ha un'operazione in corso.")
+                 + LineBreaks(2) + QStringLiteral("L'utente collegato resta ADMIN."));
+    QCOMPARE(SessionInfo().sUserName, QStringLiteral("ADMIN"));
+    QCOMPARE(SessionInfo().sOperatorCompanyId, firstCompany);
+    QVERIFY(SessionInfo().bAdministrator);
+    QCOMPARE(info->text(), adminCaption);
+    QVERIFY(info->isVisible());
+    QVERIFY(m.Widget("PAN_Funzioni")->isVisible());
+    QVERIFY(m.Button("PB_GestioneSocieta")->isVisible());
+    QCOMPARE(area->subWindowList().size(), 1);
+    QVERIFY(customers->EditMode());
+    QVERIFY(!rec.Terminated());
+
+    // "Si": the edit is dropped, the window closes and the new operator works in his company.
+    rec.Clear();
+    rec.QueueYes();
+    rec.QueueYes();
+    AnswerLogon(QStringLiteral("LVERDI"), lverdiPassword);
+    info->trigger();
+    QCOMPARE(rec.Count(TDialogKind::Question), 2);
+    QCOMPARE(rec.Count(TDialogKind::Info), 0);
+    QCOMPARE(SessionInfo().sUserName, QStringLiteral("LVERDI"));
+    QCOMPARE(SessionInfo().sOperatorCompanyId, secondCompany);
+    QVERIFY(info->text().contains(QLatin1String("(LVERDI)")));
+    QTRY_COMPARE(area->subWindowList().size(), 0);
+    customers = openCustomers();
+    QVERIFY(customers);
+    QCOMPARE(companiesListed(customers), QSet<QString>{secondCompany});
 }
 
 void tst_MainForm::lostConnectionEndsProgram()

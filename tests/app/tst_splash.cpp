@@ -20,6 +20,7 @@ private Q_SLOTS:
     void closesOnOperatorAction_data();
     void closesOnOperatorAction();
     void closesByItself();
+    void staysAboveLaterWindows();
 };
 
 void tst_Splash::lookAndPlace()
@@ -87,6 +88,56 @@ void tst_Splash::closesByItself()
     timer->start(20);
     splash.WaitClosed();
     QVERIFY(splash.IsClosed());
+    QVERIFY(!splash.isVisible());
+}
+
+// Runs on a real X server without a window manager (the CTest entry starts Xvfb): nothing but
+// the program keeps the splash above the main window that is shown, raised and activated after
+// it. What the screen shows at the splash's place is compared with the splash itself.
+void tst_Splash::staysAboveLaterWindows()
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X server: run by the Xvfb entry of this test");
+    QScreen *screen = QGuiApplication::primaryScreen();
+    const QRect area = screen->availableGeometry();
+    const QColor mainColour(200, 30, 30);
+
+    TPGM_SPLASH splash;
+    splash.ShowCentered();
+    QVERIFY(QTest::qWaitForWindowExposed(&splash));
+    QWidget main;
+    main.setAutoFillBackground(true);
+    QPalette palette = main.palette();
+    palette.setColor(QPalette::Window, mainColour);
+    main.setPalette(palette);
+    main.setGeometry(area);
+    splash.StayAbove(&main);
+
+    const auto splashOnScreen = [&] {
+        QTest::qWait(200); // the X server has handled the map and stacking requests
+        const QRect r = splash.frameGeometry();
+        const QImage shown = screen->grabWindow(0, r.x(), r.y(), r.width(), r.height()).toImage();
+        const QImage own = splash.grab().toImage();
+        // A few points spread over the window: the splash's own pixels, not the main window's.
+        for (const QPointF f : {QPointF(0.1, 0.1), QPointF(0.5, 0.5), QPointF(0.9, 0.9)}) {
+            const QPoint p(int(r.width() * f.x()), int(r.height() * f.y()));
+            if (shown.pixelColor(p) == mainColour || shown.pixelColor(p) != own.pixelColor(p))
+                return false;
+        }
+        return true;
+    };
+
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    QVERIFY2(splashOnScreen(), "the main window shown later covers the splash");
+    main.raise();
+    main.activateWindow();
+    QVERIFY2(splashOnScreen(), "the main window raised covers the splash");
+
+    // Once closed, the splash no longer comes back above.
+    splash.close();
+    main.raise();
+    QTest::qWait(200);
     QVERIFY(!splash.isVisible());
 }
 

@@ -11,6 +11,8 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QToolButton>
@@ -83,6 +85,8 @@ private Q_SLOTS:
     void onChangeRaisedForTypingAndWrites();
     void captionStyleAndEvents();
     void wordWrapKeepsLines();
+    void onlyKeyboardEntrySelectsText_data();
+    void onlyKeyboardEntrySelectsText();
 };
 
 void tst_TKRTLabelEdit::numberIsFormattedWhenLeft_data()
@@ -639,6 +643,89 @@ void tst_TKRTLabelEdit::wordWrapKeepsLines()
     f.field->SetWordWrap(false);
     QVERIFY(!f.field->Memo());
     QCOMPARE(f.field->Text(), QStringLiteral("riga uno\nriga due!"));
+}
+
+void tst_TKRTLabelEdit::onlyKeyboardEntrySelectsText_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("selected");
+    QTest::newRow("click in the field") << "field" << false;
+    QTest::newRow("click on a label") << "label" << false;
+    QTest::newRow("click on the field's caption") << "caption" << false;
+    QTest::newRow("click on an empty spot") << "empty" << false;
+    QTest::newRow("Tab into the field") << "tab" << true;
+    QTest::newRow("Backtab into the field") << "backtab" << true;
+}
+
+// An edit panel in a window of the main window's MDI area, as the management windows have: a
+// click that lands on no control passes the focus through the sub-window and back to the
+// field. The field's text is selected only when the operator entered it by keyboard; a click
+// never selects text the operator did not point at, so the next key does not replace it.
+void tst_TKRTLabelEdit::onlyKeyboardEntrySelectsText()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, selected);
+
+    QMdiArea area;
+    area.resize(700, 400);
+    auto *panel = new QWidget;
+    auto *layout = new QVBoxLayout(panel);
+    auto *title = new QLabel(QStringLiteral("Dati anagrafici"), panel);
+    auto *before = new TKRTLabelEdit(QStringLiteral("EF_Codice"), QStringLiteral("Codice"), panel);
+    auto *field = new TKRTLabelEdit(QStringLiteral("EF_Denominazione"),
+                                    QStringLiteral("Denominazione"),
+                                    panel);
+    field->SetCaptionWidth(110);
+    auto *after = new TKRTLabelEdit(QStringLiteral("EF_Localita"),
+                                    QStringLiteral("Località"),
+                                    panel);
+    layout->addWidget(title);
+    layout->addWidget(before);
+    layout->addWidget(field);
+    layout->addWidget(after);
+    layout->addStretch(1);
+    before->SetText(QStringLiteral("C0042"));
+    field->SetText(QStringLiteral("Rossi Impianti"));
+    after->SetText(QStringLiteral("Milano"));
+    QMdiSubWindow *sub = area.addSubWindow(panel);
+    sub->resize(500, 300);
+    area.show();
+    area.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&area));
+    QLineEdit *edit = field->Edit();
+
+    // The operator is in the field with the caret at its end (no selection).
+    QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() - 4, edit->height() / 2));
+    QTRY_VERIFY(edit->hasFocus());
+    edit->end(false);
+    QTest::qWait(20);
+
+    if (action == QLatin1String("field")) {
+        after->SetFocus();
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() - 4, edit->height() / 2));
+    } else if (action == QLatin1String("label")) {
+        QTest::mouseClick(title, Qt::LeftButton, {}, QPoint(4, title->height() / 2));
+    } else if (action == QLatin1String("caption")) {
+        QTest::mouseClick(field->CaptionLabel(), Qt::LeftButton);
+    } else if (action == QLatin1String("empty")) {
+        QTest::mouseClick(panel,
+                          Qt::LeftButton,
+                          {},
+                          QPoint(panel->width() / 2, panel->height() - 10));
+    } else if (action == QLatin1String("tab")) {
+        before->SetFocus();
+        QTest::keyClick(before->Edit(), Qt::Key_Tab);
+    } else {
+        after->SetFocus();
+        QTest::keyClick(after->Edit(), Qt::Key_Backtab);
+    }
+    QTest::qWait(50); // the deferred selection of a field just entered
+    QVERIFY(edit->hasFocus());
+    QCOMPARE(edit->selectedText(), selected ? QStringLiteral("Rossi Impianti") : QString());
+
+    // The next key replaces only what was selected.
+    QTest::keyClicks(edit, QStringLiteral("1"));
+    QCOMPARE(field->Text(), selected ? QStringLiteral("1") : QStringLiteral("Rossi Impianti1"));
 }
 
 QTEST_MAIN(tst_TKRTLabelEdit)

@@ -230,7 +230,7 @@ void tst_gestione_societa::printData()
     QCOMPARE(w->EF_RootDropbox->Text(), QStringLiteral("VENTOREL"));
     QCOMPARE(w->EF_FolderDropbox->Text(), QStringLiteral("TECNOQUADRI"));
     QVERIFY(w->EF_Piede_Pagina->toPlainText().startsWith(QStringLiteral("Tecnoquadri Lombarda")));
-    QCOMPARE(w->Logo().size(), QSize(320, 110));
+    QCOMPARE(w->Logo().size(), QSize(335, 110));
     QVERIFY(HasFocus(w->EF_Piede_Pagina));
 
     // Unchanged logo: its stored bytes stay as they are (no second compression).
