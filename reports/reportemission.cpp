@@ -28,7 +28,18 @@ QFont TRenderer::FontOf(const TFontSpec &font) const
     f.setUnderline(font.underline == 1);
     f.setStrikeOut(font.strike == 1);
     f.setHintingPreference(QFont::PreferNoHinting);
+    DisableLigatures(f);
     return f;
+}
+
+double TRenderer::LineSpacingOf(double own) const
+{
+    return own > 0 ? own : m_def.lineSpacing;
+}
+
+double TRenderer::ParagraphSpacingOf(double ownMm) const
+{
+    return MmToDots(ownMm >= 0 ? ownMm : m_def.paragraphSpacing);
 }
 
 std::shared_ptr<const TTextStyle> TRenderer::StyleOf(const TReportObject &o)
@@ -41,8 +52,169 @@ std::shared_ptr<const TTextStyle> TRenderer::StyleOf(const TReportObject &o)
     style->color = o.color.isValid() ? o.color : QColor(Qt::black);
     style->align = o.align | o.valign;
     style->wrap = o.wrap;
+    style->lineSpacing = LineSpacingOf(o.lineSpacing);
+    style->paragraphSpacing = ParagraphSpacingOf(o.paragraphSpacing);
     m_styles.emplace(&o, style);
     return style;
+}
+
+std::shared_ptr<const TTextStyle> TRenderer::StyleOf(const TReportObject &table,
+                                                     const TTableColumn &c)
+{
+    auto it = m_styles.find(&c);
+    if (it != m_styles.end())
+        return it->second;
+    // The column's font is written over the table's.
+    TFontSpec font = table.font;
+    if (!c.font.family.isEmpty())
+        font.family = c.font.family;
+    if (c.font.pointSize > 0)
+        font.pointSize = c.font.pointSize;
+    if (c.font.bold >= 0)
+        font.bold = c.font.bold;
+    if (c.font.italic >= 0)
+        font.italic = c.font.italic;
+    if (c.font.underline >= 0)
+        font.underline = c.font.underline;
+    if (c.font.strike >= 0)
+        font.strike = c.font.strike;
+    auto style = std::make_shared<TTextStyle>();
+    style->font = FontOf(font);
+    style->color = c.color.isValid()       ? c.color
+                   : table.color.isValid() ? table.color
+                                           : QColor(Qt::black);
+    style->align = c.align | c.valign;
+    style->wrap = c.wrap;
+    style->lineSpacing = LineSpacingOf(c.lineSpacing > 0 ? c.lineSpacing : table.lineSpacing);
+    style->paragraphSpacing = ParagraphSpacingOf(c.paragraphSpacing >= 0 ? c.paragraphSpacing
+                                                                         : table.paragraphSpacing);
+    m_styles.emplace(&c, style);
+    return style;
+}
+
+QString TRenderer::CellText(const TTableColumn &c, TEval &ev)
+{
+    if (!c.value)
+        return c.text;
+    const QVariant v = ev.Eval(c.value);
+    if (!c.format.isEmpty())
+        return FormatValue(v, c.format);
+    // A plain field keeps the display format its dataset gives it.
+    if (c.value->kind == TExprKind::Field && ev.s.run && ev.s.run->data && ev.s.pos >= 0
+        && c.value->cacheColumn >= 0 && c.value->cacheData == ev.s.run->data) {
+        const TFieldDef &def = ev.s.run->data->FieldDefs()[size_t(c.value->cacheColumn)];
+        if (!def.displayFormat.isEmpty() || !def.displayValues.isEmpty())
+            return ev.s.run->data->DisplayTextAt(ev.s.run->rows[size_t(ev.s.pos)],
+                                                 c.value->cacheColumn);
+    }
+    return ValueToText(v);
+}
+
+double TRenderer::EmitTableRow(const TReportObject &o,
+                               TEval &ev,
+                               double ox,
+                               double oy,
+                               double ow,
+                               double minHeight,
+                               std::vector<TPrimitive> &items)
+{
+    // Column widths: the given ones, the rest of the table shared by the columns without one.
+    std::vector<double> widths;
+    double fixed = 0;
+    int flexible = 0;
+    for (const TTableColumn &c : o.columns) {
+        fixed += MmToDots(c.width);
+        flexible += c.width > 0 ? 0 : 1;
+    }
+    const double share = flexible > 0 ? qMax(0.0, ow - fixed) / flexible : 0;
+    for (const TTableColumn &c : o.columns)
+        widths.push_back(c.width > 0 ? MmToDots(c.width) : share);
+
+    const double padX = MmToDots(o.paddingX);
+    const double padY = MmToDots(o.paddingY);
+    struct Cell
+    {
+        TPrimitive text;
+        double height = 0;
+    };
+    std::vector<Cell> cells(o.columns.size());
+    double rowHeight = minHeight;
+    for (size_t i = 0; i < o.columns.size(); ++i) {
+        Cell &cell = cells[i];
+        cell.text.kind = TPrimitiveKind::Text;
+        cell.text.objectName = o.name + u'.' + o.columns[i].name;
+        cell.text.style = StyleOf(o, o.columns[i]);
+        cell.text.text = CellText(o.columns[i], ev);
+        if (!cell.text.text.isEmpty()) {
+            const TTextLines lines = LayOutText(cell.text.text,
+                                                *cell.text.style,
+                                                qMax(1.0, widths[i] - 2 * padX));
+            cell.height = lines.Height();
+        }
+        rowHeight = qMax(rowHeight, cell.height + 2 * padY);
+    }
+
+    // Backgrounds, then texts, then rules, so a rule is never hidden by a neighbour's fill.
+    const bool striped = o.alternate.isValid() && ev.s.pos >= 0 && ev.s.pos % 2 == 1;
+    const QColor rowFill = striped ? o.alternate : o.background;
+    QPen rule(o.borderColor.isValid() ? o.borderColor : QColor(Qt::black), MmToDots(o.lineWidth));
+    rule.setCapStyle(Qt::FlatCap);
+    if (rowFill.isValid()) {
+        TPrimitive bg;
+        bg.kind = TPrimitiveKind::Rect;
+        bg.objectName = o.name;
+        bg.rect = QRectF(ox, oy, ow, rowHeight);
+        bg.brush = QBrush(rowFill);
+        items.push_back(std::move(bg));
+    }
+    double cx = ox;
+    for (size_t i = 0; i < o.columns.size(); ++i) {
+        const QRectF cellRect(cx, oy, widths[i], rowHeight);
+        if (o.columns[i].background.isValid() && !striped) {
+            TPrimitive bg;
+            bg.kind = TPrimitiveKind::Rect;
+            bg.objectName = cells[i].text.objectName;
+            bg.rect = cellRect;
+            bg.brush = QBrush(o.columns[i].background);
+            items.push_back(std::move(bg));
+        }
+        cx += widths[i];
+    }
+    cx = ox;
+    for (size_t i = 0; i < o.columns.size(); ++i) {
+        Cell &cell = cells[i];
+        const QRectF inner(cx + padX,
+                           oy + padY,
+                           qMax(1.0, widths[i] - 2 * padX),
+                           qMax(0.0, rowHeight - 2 * padY));
+        cx += widths[i];
+        if (cell.text.text.isEmpty())
+            continue;
+        cell.text.rect = inner;
+        if (!o.printed)
+            cell.text.exportOnly = true;
+        items.push_back(std::move(cell.text));
+    }
+    if (o.tableLines == TTableLines::All) {
+        cx = ox;
+        for (size_t i = 0; i < o.columns.size(); ++i) {
+            TPrimitive frame;
+            frame.kind = TPrimitiveKind::Rect;
+            frame.objectName = o.name;
+            frame.rect = QRectF(cx, oy, widths[i], rowHeight);
+            frame.pen = rule;
+            items.push_back(std::move(frame));
+            cx += widths[i];
+        }
+    } else if (o.tableLines == TTableLines::Rows) {
+        TPrimitive line;
+        line.kind = TPrimitiveKind::Line;
+        line.objectName = o.name;
+        line.rect = QRectF(QPointF(ox, oy + rowHeight), QPointF(ox + ow, oy + rowHeight));
+        line.pen = rule;
+        items.push_back(std::move(line));
+    }
+    return rowHeight;
 }
 
 QString TRenderer::ObjectText(const TReportObject &o, TEval &ev)
@@ -228,6 +400,12 @@ std::unique_ptr<TBlock> TRenderer::BuildBlock(const TReportBand &band,
                                   MmToDots(o.borderWidth));
                 items.push_back(bg);
             }
+            if (!o.printed) {
+                // Only in the exports: no background, no frame, no room taken from others.
+                items.resize(firstItem);
+                p.exportOnly = true;
+                growth = 0;
+            }
             if (!p.text.isEmpty() || p.late)
                 items.push_back(std::move(p));
             break;
@@ -239,7 +417,11 @@ std::unique_ptr<TBlock> TRenderer::BuildBlock(const TReportBand &band,
             p.objectName = o.name;
             if (!text.trimmed().isEmpty()) {
                 QFont font = FontOf(o.font);
-                p.document = LayOutRichText(text, font, ow);
+                p.document = LayOutRichText(text,
+                                            font,
+                                            ow,
+                                            LineSpacingOf(o.lineSpacing),
+                                            ParagraphSpacingOf(o.paragraphSpacing));
                 const double dh = p.document->size().height();
                 if (o.grow && allowGrow && dh > oh + kEpsilon) {
                     growth = dh - oh;
@@ -261,8 +443,21 @@ std::unique_ptr<TBlock> TRenderer::BuildBlock(const TReportBand &band,
                                   MmToDots(o.borderWidth));
                 items.push_back(bg);
             }
+            if (!o.printed) {
+                items.resize(firstItem);
+                p.exportOnly = true;
+                growth = 0;
+            }
             if (p.document)
                 items.push_back(std::move(p));
+            break;
+        }
+        case TObjectKind::Table: {
+            const double rowHeight = EmitTableRow(o, ev, ox, oy, ow, oh, items);
+            if (allowGrow && rowHeight > oh + kEpsilon) {
+                growth = rowHeight - oh;
+                oh = rowHeight;
+            }
             break;
         }
         case TObjectKind::Image: {
@@ -395,6 +590,12 @@ void TRenderer::EmitBand(const TReportBand &band,
         b.mainCtx = mainCtx;
         b.openGroups = OpenGroupsSnapshot();
     };
+    keepWithNext = keepWithNext || band.keepWithNext;
+    if (subs.empty() && band.columns > 1) {
+        EmitAcross(band, others, ev, x, width, newPageBefore, newPageAfter, finish);
+        return;
+    }
+    FlushAcross();
     if (subs.empty()) {
         auto block = BuildBlock(band, others, 0, band.height, ev, x, width, true);
         finish(*block);
@@ -423,12 +624,13 @@ void TRenderer::EmitBand(const TReportBand &band,
         auto block = BuildBlock(band, objs, top, qMax(0.0, bottom - top), ev, x, width, true);
         finish(*block);
         block->keepTogether = false;
+        const bool heading = first && band.keepWithNext;
         if (first)
             block->newPageBefore = newPageBefore;
         first = false;
         TFlowItem item;
         item.block = std::move(block);
-        Emit(std::move(item), false);
+        Emit(std::move(item), heading);
     };
     for (size_t i = 0; i < subs.size(); ++i) {
         const TReportObject &s = *subs[i];
@@ -570,6 +772,7 @@ void TRenderer::RunSection(
         for (const TReportBand *b : rf)
             EmitBand(*b, ev, x, width, main, false, false, depth);
     }
+    FlushAcross();
 }
 
 std::shared_ptr<const TOpenGroups> TRenderer::OpenGroupsSnapshot()
@@ -577,6 +780,56 @@ std::shared_ptr<const TOpenGroups> TRenderer::OpenGroupsSnapshot()
     if (!m_openGroupsShared)
         m_openGroupsShared = std::make_shared<const TOpenGroups>(m_openGroups);
     return m_openGroupsShared;
+}
+
+void TRenderer::EmitAcross(const TReportBand &band,
+                           const std::vector<const TReportObject *> &objects,
+                           TEval &ev,
+                           double x,
+                           double width,
+                           bool newPageBefore,
+                           bool newPageAfter,
+                           const std::function<void(TBlock &)> &finish)
+{
+    if (m_across
+        && (m_across->columns != band.columns || qAbs(m_across->x - x) > kEpsilon
+            || qAbs(m_across->width - width) > kEpsilon || m_across->filled >= band.columns
+            || newPageBefore))
+        FlushAcross();
+    const double columnWidth = width / band.columns;
+    const int slot = m_across ? m_across->filled : 0;
+    auto block
+        = BuildBlock(band, objects, 0, band.height, ev, x + slot * columnWidth, columnWidth, true);
+    finish(*block);
+    if (!m_across) {
+        m_across = std::make_unique<TAcrossRow>();
+        m_across->columns = band.columns;
+        m_across->x = x;
+        m_across->width = width;
+        block->newPageBefore = newPageBefore;
+        m_across->block = std::move(block);
+    } else {
+        TBlock &row = *m_across->block;
+        for (TPrimitive &p : block->items)
+            row.items.push_back(std::move(p));
+        row.height = qMax(row.height, block->height);
+        row.keepTogether = row.keepTogether || block->keepTogether;
+    }
+    ++m_across->filled;
+    if (newPageAfter)
+        m_across->block->newPageAfter = true;
+    if (m_across->filled >= m_across->columns || newPageAfter)
+        FlushAcross();
+}
+
+void TRenderer::FlushAcross()
+{
+    if (!m_across)
+        return;
+    std::unique_ptr<TAcrossRow> row = std::move(m_across);
+    TFlowItem item;
+    item.block = std::move(row->block);
+    Emit(std::move(item), false);
 }
 
 void TRenderer::Emit(TFlowItem item, bool keepWithNext)
@@ -587,14 +840,26 @@ void TRenderer::Emit(TFlowItem item, bool keepWithNext)
         return;
     }
     if (!c.chain.empty()) {
-        TFlowItem pair;
-        pair.keepTogether = true;
-        pair.children = std::move(c.chain);
+        std::vector<TFlowItem> chain = std::move(c.chain);
         c.chain.clear();
-        pair.children.push_back(std::move(item));
-        item = std::move(pair);
+        AttachChain(std::move(chain), item);
     }
     Deliver(std::move(item));
+}
+
+void TRenderer::AttachChain(std::vector<TFlowItem> chain, TFlowItem &item)
+{
+    // What is kept with the next item goes with its first block only, not with everything a
+    // compound holds (a heading stays with the first lines of its section).
+    if (!item.block && !item.keepTogether && !item.children.empty()) {
+        AttachChain(std::move(chain), item.children.front());
+        return;
+    }
+    TFlowItem pair;
+    pair.keepTogether = true;
+    pair.children = std::move(chain);
+    pair.children.push_back(std::move(item));
+    item = std::move(pair);
 }
 
 void TRenderer::Deliver(TFlowItem item)
@@ -615,6 +880,7 @@ void TRenderer::FlushChain(TCollector &c)
 
 void TRenderer::PushCollector(bool keepTogether)
 {
+    FlushAcross();
     TCollector c;
     c.keepTogether = keepTogether;
     m_collectors.push_back(std::move(c));
@@ -622,6 +888,7 @@ void TRenderer::PushCollector(bool keepTogether)
 
 void TRenderer::PopCollector(bool keepWithNext)
 {
+    FlushAcross();
     FlushChain(m_collectors.back());
     TCollector c = std::move(m_collectors.back());
     m_collectors.pop_back();

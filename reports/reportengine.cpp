@@ -354,6 +354,8 @@ void TRenderer::CheckFields(const TReportSection &section, TDataSet *data, const
             const QString where = QStringLiteral("oggetto \"%1\"").arg(o->name);
             check(o->value, o->line, where);
             check(o->suppress, o->line, where);
+            for (const TTableColumn &c : o->columns)
+                check(c.value, c.line, QStringLiteral("%1, colonna \"%2\"").arg(where, c.name));
             for (const auto &l : o->links) {
                 if (data->FieldIndex(l.mainField) < 0)
                     Fail(o->line,
@@ -590,6 +592,13 @@ std::unique_ptr<TReportDocument> TRenderer::Run()
             if (ds && SubreportBaseName(name).compare(s->name, Qt::CaseInsensitive) == 0)
                 source = ds;
         }
+        // A subreport that walks the rows bound to another name (the children of a tree node
+        // under the node's band) reads that data unless the caller bound its own.
+        for (const auto &[name, ds] : m_input.subreports) {
+            if (!source && ds && !s->dataName.isEmpty()
+                && SubreportBaseName(name).compare(s->dataName, Qt::CaseInsensitive) == 0)
+                source = ds;
+        }
         if (!source)
             continue;
         const QString label = QStringLiteral("sottoreport \"%1\"").arg(s->name);
@@ -646,6 +655,7 @@ std::unique_ptr<TReportDocument> TRenderer::Run()
     TSnapshot none;
     none.run = m_mainRun;
     RunSection(m_mainRun, m_left, m_bodyWidth, none, 0);
+    FlushAcross();
     while (m_collectors.size() > 1)
         PopCollector(false);
     FlushChain(m_collectors.back());

@@ -96,6 +96,16 @@ struct TFlowItem
     }
 };
 
+// A row of a band printed in columns, while it fills.
+struct TAcrossRow
+{
+    std::unique_ptr<TBlock> block;
+    int columns = 1;
+    int filled = 0;
+    double x = 0;
+    double width = 0;
+};
+
 struct TCollector
 {
     std::vector<TFlowItem> items;
@@ -218,9 +228,34 @@ private:
                                        bool allowGrow);
     QString ObjectText(const TReportObject &o, TEval &ev);
     std::shared_ptr<const TTextStyle> StyleOf(const TReportObject &o);
+    std::shared_ptr<const TTextStyle> StyleOf(const TReportObject &table, const TTableColumn &c);
+    double LineSpacingOf(double own) const;
+    double ParagraphSpacingOf(double ownMm) const; // dots
+    QString CellText(const TTableColumn &c, TEval &ev);
+    // One row of a table object at (ox, oy), ow wide, at least minHeight tall (dots); gives
+    // the row's height.
+    double EmitTableRow(const TReportObject &o,
+                        TEval &ev,
+                        double ox,
+                        double oy,
+                        double ow,
+                        double minHeight,
+                        std::vector<TPrimitive> &items);
     QFont FontOf(const TFontSpec &font) const;
     QByteArray ImageBytes(const TReportObject &o, TEval &ev, QSize *size);
+    // Detail bands printed in columns: the row of blocks being filled, emitted when full or
+    // when anything else prints.
+    void EmitAcross(const TReportBand &band,
+                    const std::vector<const TReportObject *> &objects,
+                    TEval &ev,
+                    double x,
+                    double width,
+                    bool newPageBefore,
+                    bool newPageAfter,
+                    const std::function<void(TBlock &)> &finish);
+    void FlushAcross();
     void Emit(TFlowItem item, bool keepWithNext);
+    void AttachChain(std::vector<TFlowItem> chain, TFlowItem &item);
     void Deliver(TFlowItem item);
     void PushCollector(bool keepTogether);
     void PopCollector(bool keepWithNext);
@@ -258,7 +293,8 @@ private:
     std::vector<TGroupCondition> m_mainConditions;
     const std::vector<int> m_noRows;
     std::unordered_map<std::string, QHash<QString, std::vector<int>>> m_linkIndex;
-    std::unordered_map<const TReportObject *, std::shared_ptr<const TTextStyle>> m_styles;
+    // Text styles of objects and of table columns, by their definition.
+    std::unordered_map<const void *, std::shared_ptr<const TTextStyle>> m_styles;
     std::unordered_map<TAggKey, QVariant, TAggKeyHash> m_aggCache;
     QHash<QString, QByteArray> m_fileImages;
 
@@ -267,6 +303,7 @@ private:
     TOpenGroups m_openGroups;
     std::shared_ptr<const TOpenGroups> m_openGroupsShared;
     bool m_breakBeforeNext = false;
+    std::unique_ptr<TAcrossRow> m_across;
     TRunPtr m_mainRun;
 
     // Placement state.
