@@ -105,6 +105,7 @@ struct TReportObject
     double lineSpacing = 0;       // times the font's line height; 0: the report's
     double paragraphSpacing = -1; // mm after each paragraph; negative: the report's
     bool printed = true;          // false: only in the text exports, never painted
+    bool overrideFont = false;    // rich text: the object's font replaces the text's own
     bool grow = false;            // the object grows downwards to show all its text
     bool keepTogether = false;    // a grown text is never split across pages
     double borderWidth = 0;       // mm; 0 none

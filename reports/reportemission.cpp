@@ -421,7 +421,8 @@ std::unique_ptr<TBlock> TRenderer::BuildBlock(const TReportBand &band,
                                             font,
                                             ow,
                                             LineSpacingOf(o.lineSpacing),
-                                            ParagraphSpacingOf(o.paragraphSpacing));
+                                            ParagraphSpacingOf(o.paragraphSpacing),
+                                            o.overrideFont);
                 const double dh = p.document->size().height();
                 if (o.grow && allowGrow && dh > oh + kEpsilon) {
                     growth = dh - oh;
@@ -590,7 +591,6 @@ void TRenderer::EmitBand(const TReportBand &band,
         b.mainCtx = mainCtx;
         b.openGroups = OpenGroupsSnapshot();
     };
-    keepWithNext = keepWithNext || band.keepWithNext;
     if (subs.empty() && band.columns > 1) {
         EmitAcross(band, others, ev, x, width, newPageBefore, newPageAfter, finish);
         return;
@@ -603,7 +603,7 @@ void TRenderer::EmitBand(const TReportBand &band,
         block->newPageAfter = newPageAfter;
         TFlowItem item;
         item.block = std::move(block);
-        Emit(std::move(item), keepWithNext);
+        Emit(std::move(item), keepWithNext || band.keepWithNext);
         return;
     }
 
@@ -801,11 +801,17 @@ void TRenderer::EmitAcross(const TReportBand &band,
     auto block
         = BuildBlock(band, objects, 0, band.height, ev, x + slot * columnWidth, columnWidth, true);
     finish(*block);
+    // The band's background goes under the whole row, also where a row has fewer pieces than
+    // columns; it is laid when the row is complete.
+    if (band.background.isValid() && !block->items.empty())
+        block->items.erase(block->items.begin());
     if (!m_across) {
         m_across = std::make_unique<TAcrossRow>();
         m_across->columns = band.columns;
         m_across->x = x;
         m_across->width = width;
+        m_across->background = band.background;
+        m_across->name = band.name;
         block->newPageBefore = newPageBefore;
         m_across->block = std::move(block);
     } else {
@@ -827,6 +833,14 @@ void TRenderer::FlushAcross()
     if (!m_across)
         return;
     std::unique_ptr<TAcrossRow> row = std::move(m_across);
+    if (row->background.isValid()) {
+        TPrimitive bg;
+        bg.kind = TPrimitiveKind::Rect;
+        bg.objectName = row->name;
+        bg.rect = QRectF(row->x, 0, row->width, row->block->height);
+        bg.brush = QBrush(row->background);
+        row->block->items.insert(row->block->items.begin(), std::move(bg));
+    }
     TFlowItem item;
     item.block = std::move(row->block);
     Emit(std::move(item), false);

@@ -104,6 +104,8 @@ struct TAcrossRow
     int filled = 0;
     double x = 0;
     double width = 0;
+    QColor background; // of the band, under the whole row
+    QString name;
 };
 
 struct TCollector

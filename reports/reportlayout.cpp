@@ -175,7 +175,8 @@ std::shared_ptr<QTextDocument> LayOutRichText(const QString &rtfOrText,
                                               const QFont &defaultFont,
                                               double width,
                                               double lineSpacing,
-                                              double paragraphSpacing)
+                                              double paragraphSpacing,
+                                              bool overrideFont)
 {
     auto doc = std::make_shared<QTextDocument>();
     doc->setDefaultFont(defaultFont);
@@ -212,6 +213,10 @@ std::shared_ptr<QTextDocument> LayOutRichText(const QString &rtfOrText,
     {
         QTextCharFormat plain;
         plain.setFontStyleStrategy(QFont::PreferNoShaping);
+        if (overrideFont) {
+            plain.setFontFamilies(QStringList{defaultFont.family()});
+            plain.setFontPointSize(defaultFont.pointSizeF());
+        }
         QTextCursor all(doc.get());
         all.select(QTextCursor::Document);
         all.mergeCharFormat(plain);

@@ -40,12 +40,14 @@ QStringList PrintedLines(const TPrimitive &text);
 // A rich-text document (RTF or plain text) laid out for a width in dots with the given default
 // font; margins, indents and tab stops scaled to the layout resolution. A line spacing other
 // than 1 sets the proportional line height of every paragraph; a paragraph spacing (dots) is
-// the least room below every paragraph but the last.
+// the least room below every paragraph but the last. With overrideFont the default font's
+// family and size replace those the text carries (its styles and colours stay).
 std::shared_ptr<QTextDocument> LayOutRichText(const QString &rtfOrText,
                                               const QFont &defaultFont,
                                               double width,
                                               double lineSpacing = 1.0,
-                                              double paragraphSpacing = 0);
+                                              double paragraphSpacing = 0,
+                                              bool overrideFont = false);
 // Fonts of the report engine are shaped without ligatures, so that a reader of a PDF finds
 // and copies "fi" and "fl" as the letters they are.
 void DisableLigatures(QFont &font);

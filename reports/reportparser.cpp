@@ -677,6 +677,8 @@ std::unique_ptr<TReportObject> DefinitionParser::ReadObject(const Node &n,
                    && (o->kind == TObjectKind::Text || o->kind == TObjectKind::Field
                        || o->kind == TObjectKind::Special || o->kind == TObjectKind::RichText)) {
             o->printed = Flag(p);
+        } else if (k == u"override-font" && o->kind == TObjectKind::RichText) {
+            o->overrideFont = Flag(p);
         } else if (k == u"padding" && o->kind == TObjectKind::Table) {
             const std::vector<double> pad = Numbers(p, 1, 2);
             if (pad.front() < 0 || pad.back() < 0)

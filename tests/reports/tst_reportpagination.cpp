@@ -3,6 +3,8 @@
 #include "reporttesthelpers.h"
 
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 using namespace rpt_test;
 
@@ -104,9 +106,11 @@ private slots:
     void lineAndParagraphSpacing_data();
     void lineAndParagraphSpacing();
     void rtfSpaceBetweenParagraphsKeepsItsSize();
+    void richTextTakesTheObjectsFontWhenAsked();
     void detailColumnsPrintRowsSideBySide();
     void headingKeptWithTheFirstLinesOfItsSection_data();
     void headingKeptWithTheFirstLinesOfItsSection();
+    void keptHeadingDoesNotDragTheSectionBeforeIt();
     void nestedSubreportsWalkATreeAndHideDisabledBranches();
 };
 
@@ -659,6 +663,43 @@ void TestReportPagination::rtfSpaceBetweenParagraphsKeepsItsSize()
              qPrintable(QString::number(items[1]->rect.height() - items[0]->rect.height())));
 }
 
+void TestReportPagination::richTextTakesTheObjectsFontWhenAsked()
+{
+    auto data = MakeData({QStringLiteral("r:text")},
+                         {{QStringLiteral("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs40 Testo "
+                                          "\\b grassetto\\b0  e \\i corsivo\\i0\\par}")}});
+    TReportInput in;
+    in.main = data.get();
+    for (const bool override : {false, true}) {
+        const auto doc = Render(QStringLiteral("report \"x\"\nband detail\n  height: 1\n"
+                                               "  richtext Testo\n    rect: 0 0 150 1\n"
+                                               "    value: {r}\n    grow: yes\n"
+                                               "    font: \"DejaVu Serif\" 9\n"
+                                               "    override-font: %1\n")
+                                    .arg(override ? u"yes" : u"no"),
+                                in);
+        const auto items = ItemsOf(*doc, 0, QStringLiteral("Testo"), TPrimitiveKind::RichText);
+        QCOMPARE(items.size(), size_t(1));
+        QStringList styles;
+        for (QTextBlock b = items[0]->document->begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat f = it.fragment().charFormat();
+                if (override) {
+                    QCOMPARE(f.fontPointSize(), 9.0);
+                    QCOMPARE(f.font().family(), QStringLiteral("DejaVu Serif"));
+                } else {
+                    QCOMPARE(f.fontPointSize(), 20.0);
+                }
+                styles << QString(QChar(f.fontWeight() >= QFont::Bold ? u'B' : u'-'))
+                              + QChar(f.fontItalic() ? u'I' : u'-');
+            }
+        }
+        // Bold and italic stay where the text put them.
+        QVERIFY2(styles.contains(QStringLiteral("B-")), qPrintable(styles.join(u',')));
+        QVERIFY(styles.contains(QStringLiteral("-I")));
+    }
+}
+
 void TestReportPagination::detailColumnsPrintRowsSideBySide()
 {
     auto data = Numbers(45);
@@ -699,6 +740,27 @@ band report-footer
     QVERIFY(r45 && end);
     QCOMPARE(end->rect.top() - r45->rect.top(), MmToDots(20));
     QCOMPARE(end->rect.left(), r1->rect.left());
+
+    // A band background lies under the whole row, also under a row with a column left free.
+    auto four = Numbers(4);
+    in.main = four.get();
+    const auto tinted = Render(kHead + QString::fromUtf8(R"RPT(
+band detail
+  height: 20
+  columns: 3
+  background: #EEEEEE
+  name: Righe
+  field Testo
+    rect: 0 0 50 18
+    value: {txt}
+)RPT"),
+                               in);
+    const auto fills = ItemsOf(*tinted, 0, QStringLiteral("Righe"), TPrimitiveKind::Rect);
+    QCOMPARE(fills.size(), size_t(2));
+    for (const TPrimitive *f : fills) {
+        QCOMPARE(f->rect.width(), MmToDots(180));
+        QCOMPARE(f->rect.height(), MmToDots(20));
+    }
 }
 
 void TestReportPagination::headingKeptWithTheFirstLinesOfItsSection_data()
@@ -751,6 +813,50 @@ subreport Voci
     QCOMPARE(PageOf(*doc, QStringLiteral("Voce 2.1")), 2);
     // Only the first line goes with the heading: the rest of a long section still flows.
     QCOMPARE(PageOf(*doc, QStringLiteral("Sezione 1")), 1);
+}
+
+void TestReportPagination::keptHeadingDoesNotDragTheSectionBeforeIt()
+{
+    auto sections = MakeData({QStringLiteral("sez:int")}, {{1}, {2}});
+    QList<QVariantList> rows;
+    for (int s = 1; s <= 2; ++s) {
+        for (int i = 1; i <= 10; ++i)
+            rows << QVariantList{s, QStringLiteral("Voce %1.%2").arg(s).arg(i)};
+    }
+    auto items = MakeData({QStringLiteral("sez:int"), QStringLiteral("voce:text")}, rows);
+    TReportInput in;
+    in.main = sections.get();
+    in.subreports = {{QStringLiteral("Voci"), items.get()}};
+    // 127 mm of header leave 120 mm: section 1 (8 + 10 x 10 = 108 mm) fits; with the heading
+    // and first line of section 2 (18 mm) it would not.
+    const auto doc = Render(kHead + QStringLiteral(R"RPT(
+band report-header
+  height: 127
+  text Apertura
+    rect: 0 0 100 8
+    text: Apertura
+band detail
+  height: 12
+  keep-with-next: yes
+  field Titolo
+    rect: 0 0 100 8
+    value: "Sezione " & {sez}
+  subreport Voci
+    rect: 0 8 180 4
+    report: Voci
+    link: sez = sez
+subreport Voci
+  band detail
+    height: 10
+    field Voce
+      rect: 0 0 100 8
+      value: {voce}
+)RPT"),
+                            in);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Sezione 1")), 1);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Voce 1.10")), 1);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Sezione 2")), 2);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Voce 2.1")), 2);
 }
 
 void TestReportPagination::nestedSubreportsWalkATreeAndHideDisabledBranches()
