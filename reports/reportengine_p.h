@@ -276,6 +276,7 @@ private:
     double Remaining() const;
     double FullBody() const;
     double FindSplit(const TBlock &block, double limit, bool forced) const;
+    static int LinesOnBothSides(const TPrimitive &p, int cutLine);
     std::unique_ptr<TBlock> SplitAt(TBlock &block, double cut) const;
     void ResolveLateTexts();
 

@@ -132,6 +132,28 @@ void TRenderer::Put(TBlock &block, bool body)
     }
 }
 
+// The fewer of the lines a text piece keeps above and below a cut after line `cutLine`.
+int TRenderer::LinesOnBothSides(const TPrimitive &p, int cutLine)
+{
+    const auto &lines = *p.lineBottoms;
+    int first = 0;
+    int end = int(lines.size());
+    if (p.kind == TPrimitiveKind::Text) {
+        first = p.firstLine;
+        if (p.lineCount >= 0)
+            end = qMin(end, first + p.lineCount);
+    } else {
+        // A rich-text piece shows the lines whose bottoms lie inside [docTop, docTop + height].
+        while (first < end && lines[size_t(first)] <= p.docTop + kEpsilon)
+            ++first;
+        int last = first;
+        while (last < end && lines[size_t(last)] <= p.docTop + p.rect.height() + kEpsilon)
+            ++last;
+        end = last;
+    }
+    return qMin(cutLine - first + 1, end - cutLine - 1);
+}
+
 double TRenderer::FindSplit(const TBlock &block, double limit, bool forced) const
 {
     // Candidate cuts: the limit, every line boundary of splittable texts and every item edge.
@@ -177,8 +199,12 @@ double TRenderer::FindSplit(const TBlock &block, double limit, bool forced) cons
                 const auto it = std::lower_bound(lines.begin() + first,
                                                  lines.end(),
                                                  target - kEpsilon);
-                if (it != lines.end() && *it <= target + kEpsilon)
-                    continue;
+                if (it != lines.end() && *it <= target + kEpsilon) {
+                    // No single line of a text left alone at the foot of a page or at the top
+                    // of the next (unless the page must be cut wherever it ends).
+                    if (forced || LinesOnBothSides(p, int(it - lines.begin())) >= 2)
+                        continue;
+                }
             }
             allowed = false;
             break;

@@ -100,6 +100,8 @@ private slots:
     void groupHeaderIsNotLeftAlone();
     void growingTextSplitsAcrossPagesAtLineBoundaries();
     void objectsBelowAGrowingTextMoveDown();
+    void noSingleLineLeftAloneAtAPageBreak_data();
+    void noSingleLineLeftAloneAtAPageBreak();
     void pageMarksGiveThePageWhereEachRowLands();
     void pageHeaderComesAfterTheReportHeaderOnPageOne();
     void tableRowsGrowWithTheirWrappedText();
@@ -492,6 +494,53 @@ band detail
                           QStringLiteral("INTESTAZIONE"),
                           QStringLiteral("Riga 1"),
                           QStringLiteral("Pagina 1 di 1")}));
+}
+
+void TestReportPagination::noSingleLineLeftAloneAtAPageBreak_data()
+{
+    QTest::addColumn<int>("lines");     // lines of the text
+    QTest::addColumn<int>("room");      // whole lines that fit at the foot of page 1
+    QTest::addColumn<int>("onPageOne"); // lines printed there
+    QTest::newRow("three lines, room for two") << 3 << 2 << 0;
+    QTest::newRow("five lines, room for one") << 5 << 1 << 0;
+    QTest::newRow("five lines, room for three") << 5 << 3 << 3;
+    QTest::newRow("five lines, room for four") << 5 << 4 << 3;
+    QTest::newRow("six lines, room for four") << 6 << 4 << 4;
+}
+
+void TestReportPagination::noSingleLineLeftAloneAtAPageBreak()
+{
+    QFETCH(int, lines);
+    QFETCH(int, room);
+    QFETCH(int, onPageOne);
+    QStringList text;
+    for (int i = 1; i <= lines; ++i)
+        text << QStringLiteral("Riga %1").arg(i);
+    auto data = MakeData({QStringLiteral("t:text")}, {{text.join(u'\n')}});
+    TReportInput in;
+    in.main = data.get();
+    auto render = [&](double headerMm) {
+        return Render(kHead
+                          + QStringLiteral("band report-header\n  height: %1\n"
+                                           "band detail\n  height: 1\n  field Testo\n"
+                                           "    rect: 0 0 100 1\n    value: {t}\n    grow: yes\n")
+                                .arg(headerMm),
+                      in);
+    };
+    // The height of one line, from the text laid out alone.
+    const auto probe = render(10);
+    const double lineMm = DotsToMm(ItemsOf(*probe, 0, QStringLiteral("Testo"), TPrimitiveKind::Text)
+                                       .front()
+                                       ->rect.height())
+                          / lines;
+    const auto doc = render(247 - (room + 0.5) * lineMm);
+    const auto first = ItemsOf(*doc, 0, QStringLiteral("Testo"), TPrimitiveKind::Text);
+    const int printed = first.empty() ? 0 : int(PrintedText(*first.front()).split(u'\n').size());
+    QCOMPARE(printed, onPageOne);
+    QCOMPARE(doc->PageCount(), 2);
+    const auto second = ItemsOf(*doc, 1, QStringLiteral("Testo"), TPrimitiveKind::Text);
+    QCOMPARE(second.size(), size_t(1));
+    QCOMPARE(int(PrintedText(*second.front()).split(u'\n').size()), lines - onPageOne);
 }
 
 void TestReportPagination::tableRowsGrowWithTheirWrappedText()
