@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 // Millimetres to pixels at 96 dpi (x * 3.7795275591, rounded half away from zero).
@@ -38,3 +39,28 @@ QImage ImageLoadFromBytes(const QByteArray &bytes, QByteArray *format = nullptr)
 QByteArray ImageSaveJpegBytes(const QImage &image, int quality = 90);
 QByteArray ImageSaveToBytes(const QImage &image, const QByteArray &format);
 bool ImageSaveToFile(const QImage &image, const QString &path, const QByteArray &format = {});
+
+// Checked reading, for pictures that come from files and from the database. Instead of an
+// image it gives a clear Italian message in *error for data that is not an image, for a damaged
+// or truncated picture and for a picture too large to decode; it never holds more than
+// kImageMaxDecodePixels pixels. With maxLongSide > 0 a larger picture comes reduced so that its
+// long side measures maxLongSide (a JPEG is decoded reduced, without the whole picture ever in
+// memory; other formats are decoded whole only when within the limit).
+inline constexpr qint64 kImageMaxDecodePixels = 40'000'000;
+// The long side pictures are kept at when loaded into the program (covers, node images).
+inline constexpr int kImageMaxStoredSide = 4000;
+struct TImageReadInfo
+{
+    QByteArray format;  // "jpeg", "png", ...
+    QSize originalSize; // as stored, before any reduction
+};
+QImage ImageReadChecked(const QByteArray &bytes,
+                        int maxLongSide,
+                        QString *error,
+                        TImageReadInfo *info = nullptr);
+QImage ImageReadFileChecked(const QString &path,
+                            int maxLongSide,
+                            QString *error,
+                            TImageReadInfo *info = nullptr);
+// The size a picture has in its header, without decoding it; invalid when it is not an image.
+QSize ImageStoredSize(const QByteArray &bytes, QByteArray *format = nullptr);

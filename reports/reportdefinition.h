@@ -53,11 +53,33 @@ struct TFontSpec
     int strike = -1;
 };
 
-enum class TObjectKind { Text, Field, RichText, Image, Line, Box, Special, Subreport };
+enum class TObjectKind { Text, Field, RichText, Image, Line, Box, Special, Subreport, Table };
 
 enum class TSpecialKind { PageNumber, TotalPages, PageNofM, PrintDate, PrintTime, RecordNumber };
 
 enum class TImageFit { Proportional, Stretch, None };
+
+// Which rules a table draws: every cell framed, a rule under each row, or none.
+enum class TTableLines { All, Rows, None };
+
+// One column of a table object: a cell of every row the table prints.
+struct TTableColumn
+{
+    QString name;
+    int line = 0;
+    double width = 0; // mm; 0: what the other columns leave of the table's width
+    QString text;     // a static cell text, or
+    TExprPtr value;   // the cell's value
+    QString format;
+    TFontSpec font; // over the table's font
+    QColor color;
+    QColor background;
+    Qt::Alignment align = Qt::AlignLeft;
+    Qt::Alignment valign = Qt::AlignTop;
+    bool wrap = true;
+    double lineSpacing = 0;       // 0: the table's
+    double paragraphSpacing = -1; // mm; negative: the table's
+};
 
 struct TSubreportLink
 {
@@ -80,9 +102,13 @@ struct TReportObject
     Qt::Alignment align = Qt::AlignLeft;
     Qt::Alignment valign = Qt::AlignTop;
     bool wrap = true;
-    bool grow = false;         // the object grows downwards to show all its text
-    bool keepTogether = false; // a grown text is never split across pages
-    double borderWidth = 0;    // mm; 0 none
+    double lineSpacing = 0;       // times the font's line height; 0: the report's
+    double paragraphSpacing = -1; // mm after each paragraph; negative: the report's
+    bool printed = true;          // false: only in the text exports, never painted
+    bool overrideFont = false;    // rich text: the object's font replaces the text's own
+    bool grow = false;            // the object grows downwards to show all its text
+    bool keepTogether = false;    // a grown text is never split across pages
+    double borderWidth = 0;       // mm; 0 none
     QColor borderColor;
     double lineWidth = 0.25; // lines and boxes, mm
     Qt::PenStyle lineStyle = Qt::SolidLine;
@@ -96,6 +122,13 @@ struct TReportObject
     QString subreportName; // as written (an extension is ignored)
     std::vector<TSubreportLink> links;
     bool suppressBlank = false;
+    // Table objects: the columns, the room inside each cell (mm), the rules and the background
+    // of every other row.
+    std::vector<TTableColumn> columns;
+    double paddingX = 1.0;
+    double paddingY = 0.6;
+    TTableLines tableLines = TTableLines::Rows;
+    QColor alternate;
 
     bool UsesPageValues() const; // refers to PageNumber or TotalPages
 };
@@ -121,6 +154,11 @@ struct TReportBand
     TExprPtr newPageBefore;
     TExprPtr newPageAfter;
     bool keepTogether = false;
+    // Kept on the page of what prints after it (for a band with subreports: its part above the
+    // first subreport), so a heading never stays alone at the foot of a page.
+    bool keepWithNext = false;
+    // Detail bands: consecutive rows printed side by side in this many columns.
+    int columns = 1;
     QColor background;
     std::vector<std::unique_ptr<TReportObject>> objects;
 };
@@ -158,6 +196,9 @@ struct TFormulaDef
 struct TReportSection
 {
     QString name; // subreports: the name the callers bind data to
+    // Subreports: read the data bound to another subreport's name (the same rows walked by
+    // another layout, e.g. the children of a node of a tree); empty: its own name.
+    QString dataName;
     int line = 0;
     bool isSubreport = false;
     std::vector<TSortField> sort;
@@ -193,7 +234,9 @@ struct TReportDefinition
     QString title;
     QString source; // the text it was read from (kept for reports that carry their data)
     TPageSetup page;
-    TFontSpec font; // the report's font (family and size always set)
+    TFontSpec font;              // the report's font (family and size always set)
+    double lineSpacing = 1.0;    // default of every text: times the font's line height
+    double paragraphSpacing = 0; // default of every text: mm after each paragraph
     std::vector<TParameterDef> parameters;
     std::vector<TFormulaDef> formulas;
     TReportSection main;

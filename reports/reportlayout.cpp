@@ -41,22 +41,14 @@ QPaintDevice *LayoutDevice()
 
 double TTextLines::Height() const
 {
-    if (!layout || layout->lineCount() == 0)
-        return 0;
-    const QTextLine last = layout->lineAt(layout->lineCount() - 1);
-    return last.y() + last.height();
+    return bottoms.empty() ? 0 : bottoms.back();
 }
 
-std::vector<double> TTextLines::LineBottoms() const
+void DisableLigatures(QFont &font)
 {
-    std::vector<double> out;
-    if (!layout)
-        return out;
-    for (int i = 0; i < layout->lineCount(); ++i) {
-        const QTextLine l = layout->lineAt(i);
-        out.push_back(l.y() + l.height());
-    }
-    return out;
+    // Latin text is then drawn glyph by glyph from the font's character map: no "fi" or "fl"
+    // ligature glyph reaches the PDF text layer (QFont::setFeature needs Qt 6.6).
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
 }
 
 TTextLines LayOutText(const QString &text, const TTextStyle &style, double width)
@@ -70,6 +62,8 @@ TTextLines LayOutText(const QString &text, const TTextStyle &style, double width
     out.layout->setTextOption(option);
     out.layout->setCacheEnabled(true);
     out.layout->beginLayout();
+    const QString &laid = out.layout->text();
+    const double spacing = style.lineSpacing > 0 ? style.lineSpacing : 1.0;
     double y = 0;
     while (true) {
         QTextLine line = out.layout->createLine();
@@ -77,9 +71,20 @@ TTextLines LayOutText(const QString &text, const TTextStyle &style, double width
             break;
         line.setLineWidth(qMax(1.0, width));
         line.setPosition(QPointF(0, y));
-        y += line.height();
+        y += line.height() * spacing;
+        const int end = line.textStart() + line.textLength();
+        // A line that ends with a line break ends a paragraph; the last line gets no spacing.
+        if (style.paragraphSpacing > 0 && end < laid.size() && end > 0
+            && laid.at(end - 1) == QChar::LineSeparator)
+            y += style.paragraphSpacing;
+        out.bottoms.push_back(y);
     }
     out.layout->endLayout();
+    if (!out.bottoms.empty() && out.layout->lineCount() > 0) {
+        // The last line keeps only its own height times the spacing.
+        const QTextLine last = out.layout->lineAt(out.layout->lineCount() - 1);
+        out.bottoms.back() = last.y() + last.height() * spacing;
+    }
     return out;
 }
 
@@ -168,7 +173,10 @@ QStringList PrintedLines(const TPrimitive &p)
 
 std::shared_ptr<QTextDocument> LayOutRichText(const QString &rtfOrText,
                                               const QFont &defaultFont,
-                                              double width)
+                                              double width,
+                                              double lineSpacing,
+                                              double paragraphSpacing,
+                                              bool overrideFont)
 {
     auto doc = std::make_shared<QTextDocument>();
     doc->setDefaultFont(defaultFont);
@@ -182,21 +190,36 @@ std::shared_ptr<QTextDocument> LayOutRichText(const QString &rtfOrText,
     doc->setDefaultTextOption(option);
 
     // Margins come in pixels at 96 dpi; lists are indented by margins of their own, so that the
-    // indent does not depend on the screen the program runs on.
+    // indent does not depend on the screen the program runs on. The document layout scales
+    // the space above and below paragraphs to the device by itself (not the side margins).
     QTextCursor cursor(doc.get());
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         QTextBlockFormat f = b.blockFormat();
         f.setLeftMargin(f.leftMargin() * kDotsPerPixel);
         f.setRightMargin(f.rightMargin() * kDotsPerPixel);
-        f.setTopMargin(f.topMargin() * kDotsPerPixel);
-        f.setBottomMargin(f.bottomMargin() * kDotsPerPixel);
         f.setTextIndent(f.textIndent() * kDotsPerPixel);
         if (QTextList *list = b.textList()) {
             const int level = qMax(1, list->format().indent());
             f.setLeftMargin(f.leftMargin() + level * MmToDots(kListIndentMm));
         }
+        if (lineSpacing > 0 && qAbs(lineSpacing - 1.0) > 0.001)
+            f.setLineHeight(lineSpacing * 100.0, QTextBlockFormat::ProportionalHeight);
+        if (paragraphSpacing > 0 && b.next().isValid())
+            f.setBottomMargin(qMax(f.bottomMargin(), paragraphSpacing / kDotsPerPixel));
         cursor.setPosition(b.position());
         cursor.setBlockFormat(f);
+    }
+    // Every run of text, whatever font the RTF gives it, without ligatures.
+    {
+        QTextCharFormat plain;
+        plain.setFontStyleStrategy(QFont::PreferNoShaping);
+        if (overrideFont) {
+            plain.setFontFamilies(QStringList{defaultFont.family()});
+            plain.setFontPointSize(defaultFont.pointSizeF());
+        }
+        QTextCursor all(doc.get());
+        all.select(QTextCursor::Document);
+        all.mergeCharFormat(plain);
     }
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         if (QTextList *list = b.textList()) {

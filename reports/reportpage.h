@@ -40,6 +40,8 @@ struct TTextStyle
     QColor color = Qt::black;
     Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop;
     bool wrap = true;
+    double lineSpacing = 1.0;    // times the font's line height
+    double paragraphSpacing = 0; // dots after each paragraph (not after the last)
 };
 
 struct TPrimitive
@@ -72,6 +74,10 @@ struct TPrimitive
 
     // Text that depends on the page number or the page count: set once pagination is done.
     std::shared_ptr<TLateText> late;
+
+    // A text that goes to the text exports (rich text, plain text) but is never painted: page
+    // marks that windows look for in an export.
+    bool exportOnly = false;
 };
 
 struct TReportPage

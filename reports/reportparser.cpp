@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -64,6 +65,11 @@ private:
     void ReadBand(const Node &n, TReportSection &section);
     void ReadSubreport(const Node &n);
     std::unique_ptr<TReportObject> ReadObject(const Node &n, const TReportSection &section);
+    TTableColumn ReadColumn(const Node &n, const QString &table);
+    Qt::Alignment Align(const Node &p) const;
+    Qt::Alignment VAlign(const Node &p) const;
+    double LineSpacing(const Node &p) const;
+    double ParagraphSpacing(const Node &p) const;
     std::vector<TSortField> ReadSort(const Node &p) const;
     void ReadSectionChild(const Node &c, TReportSection &section);
 
@@ -442,6 +448,10 @@ void DefinitionParser::ReadReport(const Node &n)
                 m_def->font.pointSize = f.pointSize;
         } else if (p.key == u"sort") {
             m_def->main.sort = ReadSort(p);
+        } else if (p.key == u"line-spacing") {
+            m_def->lineSpacing = LineSpacing(p);
+        } else if (p.key == u"paragraph-spacing") {
+            m_def->paragraphSpacing = ParagraphSpacing(p);
         } else {
             UnknownProperty(p, QStringLiteral("\"report\""));
         }
@@ -592,11 +602,12 @@ std::unique_ptr<TReportObject> DefinitionParser::ReadObject(const Node &n,
            {QStringLiteral("line"), TObjectKind::Line},
            {QStringLiteral("box"), TObjectKind::Box},
            {QStringLiteral("special"), TObjectKind::Special},
-           {QStringLiteral("subreport"), TObjectKind::Subreport}};
+           {QStringLiteral("subreport"), TObjectKind::Subreport},
+           {QStringLiteral("table"), TObjectKind::Table}};
     if (!kinds.contains(n.key))
         Fail(n.line,
              QStringLiteral("oggetto sconosciuto \"%1\" (text, field, richtext, image, "
-                            "line, box, special, subreport)")
+                            "line, box, special, subreport, table)")
                  .arg(n.key));
     auto o = std::make_unique<TReportObject>();
     o->kind = kinds.value(n.key);
@@ -612,6 +623,10 @@ std::unique_ptr<TReportObject> DefinitionParser::ReadObject(const Node &n,
     bool hasTo = false;
     QPointF from, to;
     for (const Node &p : n.children) {
+        if (!p.isProperty && p.key == u"column" && o->kind == TObjectKind::Table) {
+            o->columns.push_back(ReadColumn(p, o->name));
+            continue;
+        }
         if (!p.isProperty)
             UnknownProperty(p, where);
         const QString &k = p.key;
@@ -645,35 +660,49 @@ std::unique_ptr<TReportObject> DefinitionParser::ReadObject(const Node &n,
         } else if (k == u"background") {
             o->background = Color(p);
         } else if (k == u"align") {
-            const QString a = p.value.toLower();
-            if (a == u"left")
-                o->align = Qt::AlignLeft;
-            else if (a == u"center" || a == u"centre")
-                o->align = Qt::AlignHCenter;
-            else if (a == u"right")
-                o->align = Qt::AlignRight;
-            else if (a == u"justify")
-                o->align = Qt::AlignJustify;
-            else
-                Fail(p.line,
-                     QStringLiteral("allineamento sconosciuto \"%1\" (left, center, "
-                                    "right, justify)")
-                         .arg(p.value));
+            o->align = Align(p);
         } else if (k == u"valign") {
-            const QString a = p.value.toLower();
-            if (a == u"top")
-                o->valign = Qt::AlignTop;
-            else if (a == u"middle" || a == u"center")
-                o->valign = Qt::AlignVCenter;
-            else if (a == u"bottom")
-                o->valign = Qt::AlignBottom;
-            else
-                Fail(p.line,
-                     QStringLiteral("allineamento verticale sconosciuto \"%1\" (top, "
-                                    "middle, bottom)")
-                         .arg(p.value));
+            o->valign = VAlign(p);
         } else if (k == u"wrap") {
             o->wrap = Flag(p);
+        } else if (k == u"line-spacing" && o->kind != TObjectKind::Image
+                   && o->kind != TObjectKind::Line && o->kind != TObjectKind::Box
+                   && o->kind != TObjectKind::Subreport) {
+            o->lineSpacing = LineSpacing(p);
+        } else if (k == u"paragraph-spacing" && o->kind != TObjectKind::Image
+                   && o->kind != TObjectKind::Line && o->kind != TObjectKind::Box
+                   && o->kind != TObjectKind::Subreport) {
+            o->paragraphSpacing = ParagraphSpacing(p);
+        } else if (k == u"printed"
+                   && (o->kind == TObjectKind::Text || o->kind == TObjectKind::Field
+                       || o->kind == TObjectKind::Special || o->kind == TObjectKind::RichText)) {
+            o->printed = Flag(p);
+        } else if (k == u"override-font" && o->kind == TObjectKind::RichText) {
+            o->overrideFont = Flag(p);
+        } else if (k == u"padding" && o->kind == TObjectKind::Table) {
+            const std::vector<double> pad = Numbers(p, 1, 2);
+            if (pad.front() < 0 || pad.back() < 0)
+                Fail(p.line, QStringLiteral("margine interno negativo"));
+            o->paddingX = pad.front();
+            o->paddingY = pad.back();
+        } else if (k == u"lines" && o->kind == TObjectKind::Table) {
+            const QString l = p.value.toLower();
+            if (l == u"all")
+                o->tableLines = TTableLines::All;
+            else if (l == u"rows")
+                o->tableLines = TTableLines::Rows;
+            else if (l == u"none")
+                o->tableLines = TTableLines::None;
+            else
+                Fail(p.line,
+                     QStringLiteral("righe di tabella sconosciute \"%1\" (all, rows, none)")
+                         .arg(p.value));
+        } else if (k == u"line-width" && o->kind == TObjectKind::Table) {
+            o->lineWidth = Numbers(p, 1, 1)[0];
+        } else if (k == u"line-color" && o->kind == TObjectKind::Table) {
+            o->borderColor = Color(p);
+        } else if (k == u"alternate" && o->kind == TObjectKind::Table) {
+            o->alternate = Color(p);
         } else if (k == u"grow") {
             o->grow = Flag(p);
         } else if (k == u"keep-together") {
@@ -789,6 +818,22 @@ std::unique_ptr<TReportObject> DefinitionParser::ReadObject(const Node &n,
                                                    : QString()));
     if ((o->kind == TObjectKind::Field || o->kind == TObjectKind::RichText) && !o->value)
         Fail(n.line, QStringLiteral("oggetto \"%1\" senza \"value\"").arg(o->name));
+    if (o->kind == TObjectKind::Table) {
+        if (o->columns.empty())
+            Fail(n.line, QStringLiteral("tabella \"%1\" senza colonne (\"column\")").arg(o->name));
+        double fixed = 0;
+        int flexible = 0;
+        for (const TTableColumn &c : o->columns) {
+            fixed += c.width;
+            flexible += c.width <= 0 ? 1 : 0;
+        }
+        if (fixed > o->rect.width() + 0.01 || (flexible > 0 && fixed >= o->rect.width() - 0.01))
+            Fail(n.line,
+                 QStringLiteral("le colonne della tabella \"%1\" sono più larghe della tabella "
+                                "(%2 mm)")
+                     .arg(o->name)
+                     .arg(o->rect.width()));
+    }
     if (o->kind == TObjectKind::Image && !o->value && o->imageFile.isEmpty())
         Fail(n.line, QStringLiteral("immagine \"%1\" senza \"value\" né \"file\"").arg(o->name));
     if (o->kind == TObjectKind::Subreport && o->subreportName.isEmpty())
@@ -803,6 +848,103 @@ std::unique_ptr<TReportObject> DefinitionParser::ReadObject(const Node &n,
             o->imageFile = QFileInfo(m_fileName).absolutePath() + u'/' + o->imageFile;
     }
     return o;
+}
+
+Qt::Alignment DefinitionParser::Align(const Node &p) const
+{
+    const QString a = p.value.toLower();
+    if (a == u"left")
+        return Qt::AlignLeft;
+    if (a == u"center" || a == u"centre")
+        return Qt::AlignHCenter;
+    if (a == u"right")
+        return Qt::AlignRight;
+    if (a == u"justify")
+        return Qt::AlignJustify;
+    Fail(p.line,
+         QStringLiteral("allineamento sconosciuto \"%1\" (left, center, right, justify)")
+             .arg(p.value));
+}
+
+Qt::Alignment DefinitionParser::VAlign(const Node &p) const
+{
+    const QString a = p.value.toLower();
+    if (a == u"top")
+        return Qt::AlignTop;
+    if (a == u"middle" || a == u"center")
+        return Qt::AlignVCenter;
+    if (a == u"bottom")
+        return Qt::AlignBottom;
+    Fail(p.line,
+         QStringLiteral("allineamento verticale sconosciuto \"%1\" (top, middle, bottom)")
+             .arg(p.value));
+}
+
+double DefinitionParser::LineSpacing(const Node &p) const
+{
+    const double v = Numbers(p, 1, 1)[0];
+    if (v < 0.8 || v > 3)
+        Fail(p.line, QStringLiteral("interlinea fuori misura \"%1\" (da 0.8 a 3)").arg(p.value));
+    return v;
+}
+
+double DefinitionParser::ParagraphSpacing(const Node &p) const
+{
+    const double v = Numbers(p, 1, 1)[0];
+    if (v < 0 || v > 50)
+        Fail(p.line,
+             QStringLiteral("spazio tra i paragrafi fuori misura \"%1\" (da 0 a 50 mm)")
+                 .arg(p.value));
+    return v;
+}
+
+TTableColumn DefinitionParser::ReadColumn(const Node &n, const QString &table)
+{
+    TTableColumn c;
+    c.line = n.line;
+    c.name = n.value.trimmed();
+    if (c.name.isEmpty())
+        c.name = QStringLiteral("column@%1").arg(n.line);
+    const QString where = QStringLiteral("colonna \"%1\" della tabella \"%2\"").arg(c.name, table);
+    for (const Node &p : n.children) {
+        if (!p.isProperty)
+            UnknownProperty(p, where);
+        const QString &k = p.key;
+        if (k == u"width") {
+            c.width = Numbers(p, 1, 1)[0];
+            if (c.width <= 0)
+                Fail(p.line, QStringLiteral("larghezza di colonna non positiva"));
+        } else if (k == u"text") {
+            c.text = Unquote(p);
+        } else if (k == u"value") {
+            c.value = Expression(p);
+            if (UsesSpecial(*c.value, TSpecialValue::PageNumber)
+                || UsesSpecial(*c.value, TSpecialValue::TotalPages))
+                Fail(p.line,
+                     QStringLiteral("una cella di tabella non può mostrare il numero di pagina"));
+        } else if (k == u"format") {
+            c.format = Unquote(p);
+        } else if (k == u"font") {
+            c.font = Font(p);
+        } else if (k == u"color") {
+            c.color = Color(p);
+        } else if (k == u"background") {
+            c.background = Color(p);
+        } else if (k == u"align") {
+            c.align = Align(p);
+        } else if (k == u"valign") {
+            c.valign = VAlign(p);
+        } else if (k == u"wrap") {
+            c.wrap = Flag(p);
+        } else if (k == u"line-spacing") {
+            c.lineSpacing = LineSpacing(p);
+        } else if (k == u"paragraph-spacing") {
+            c.paragraphSpacing = ParagraphSpacing(p);
+        } else {
+            UnknownProperty(p, where);
+        }
+    }
+    return c;
 }
 
 void DefinitionParser::ReadBand(const Node &n, TReportSection &section)
@@ -858,6 +1000,13 @@ void DefinitionParser::ReadBand(const Node &n, TReportSection &section)
             band->newPageAfter = Condition(c);
         } else if (c.key == u"keep-together") {
             band->keepTogether = Flag(c);
+        } else if (c.key == u"keep-with-next") {
+            band->keepWithNext = Flag(c);
+        } else if (c.key == u"columns" && band->kind == TBandKind::Detail) {
+            const double cols = Numbers(c, 1, 1)[0];
+            if (cols < 1 || cols > 12 || cols != std::floor(cols))
+                Fail(c.line, QStringLiteral("\"columns\" vuole un numero intero da 1 a 12"));
+            band->columns = int(cols);
         } else if (c.key == u"background") {
             band->background = Color(c);
         } else {
@@ -874,6 +1023,12 @@ void DefinitionParser::ReadSectionChild(const Node &c, TReportSection &section)
     if (c.isProperty) {
         if (c.key == u"sort" && section.isSubreport) {
             section.sort = ReadSort(c);
+            return;
+        }
+        if (c.key == u"data" && section.isSubreport) {
+            section.dataName = SubreportBaseName(Unquote(c));
+            if (section.dataName.isEmpty())
+                Fail(c.line, QStringLiteral("nome dei dati mancante"));
             return;
         }
         UnknownProperty(c,
@@ -969,6 +1124,8 @@ void DefinitionParser::CheckReferences(TReportSection &section,
         for (const auto &o : b->objects) {
             check(o->value, o->line);
             check(o->suppress, o->line);
+            for (const TTableColumn &c : o->columns)
+                check(c.value, c.line);
         }
     }
 }

@@ -99,6 +99,8 @@ void PaintPage(QPainter &painter, const TReportPage &page, TImageCache &images)
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
     for (const TPrimitive &p : page.items) {
+        if (p.exportOnly)
+            continue;
         switch (p.kind) {
         case TPrimitiveKind::Rect:
             painter.setPen(p.pen);
@@ -264,14 +266,13 @@ QString DocumentRtf(const TReportDocument &doc)
             if (wholeDocument) {
                 const int startBlock = cursor.blockNumber();
                 cursor.insertFragment(QTextDocumentFragment(p->document.get()));
-                // Lengths of a laid-out document are in dots; rich text wants screen pixels.
+                // Side margins of a laid-out document are in dots; rich text wants screen
+                // pixels (the space above and below paragraphs is kept in pixels).
                 QTextCursor fix(&out);
                 for (QTextBlock b = out.findBlockByNumber(startBlock); b.isValid(); b = b.next()) {
                     QTextBlockFormat f = b.blockFormat();
                     f.setLeftMargin(f.leftMargin() / kDotsPerPixel);
                     f.setRightMargin(f.rightMargin() / kDotsPerPixel);
-                    f.setTopMargin(f.topMargin() / kDotsPerPixel);
-                    f.setBottomMargin(f.bottomMargin() / kDotsPerPixel);
                     f.setTextIndent(f.textIndent() / kDotsPerPixel);
                     if (b.blockNumber() == startBlock)
                         f.setPageBreakPolicy(bf.pageBreakPolicy());

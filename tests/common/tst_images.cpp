@@ -1,5 +1,7 @@
 #include "common/imageroutines.h"
+#include "tests/support/testimages.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,6 +42,11 @@ private slots:
     void fitInBoxEdgeCases();
     void scaleByLongSide();
     void loadAndSave();
+    void checkedReadingRefusesBadPictures_data();
+    void checkedReadingRefusesBadPictures();
+    void checkedReadingReducesLargePictures_data();
+    void checkedReadingReducesLargePictures();
+    void hugePicturesNeverFillTheMemory();
 };
 
 void TestImages::orientation_data()
@@ -206,6 +213,96 @@ void TestImages::loadAndSave()
     clear.fill(Qt::transparent);
     const QColor c = ImageLoadFromBytes(ImageSaveJpegBytes(clear)).pixelColor(10, 10);
     QVERIFY(c.red() > 240 && c.green() > 240 && c.blue() > 240);
+}
+
+void TestImages::checkedReadingRefusesBadPictures_data()
+{
+    using namespace testimages;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("text") << QByteArray("questo non è un'immagine") << "non è un'immagine";
+    QTest::newRow("empty") << QByteArray() << "non è un'immagine";
+    QTest::newRow("truncated JPEG")
+        << Truncated(Encoded(400, 300, Qt::red, "JPEG")) << "danneggiata o incompleta";
+    QTest::newRow("truncated PNG")
+        << Truncated(Encoded(400, 300, Qt::red, "PNG")) << "danneggiata o incompleta";
+    QTest::newRow("JPEG without its scan")
+        << Encoded(400, 300, Qt::red, "JPEG").left(300) << "danneggiata o incompleta";
+    QTest::newRow("10,000 x 10,000 PNG")
+        << MonoPng(10000, 10000) << "troppo grande (10.000 x 10.000 pixel)";
+}
+
+void TestImages::checkedReadingRefusesBadPictures()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    QString error;
+    const QImage image = ImageReadChecked(bytes, 0, &error);
+    QVERIFY(image.isNull());
+    QVERIFY2(error.contains(message), qPrintable(error));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("immagine.jpg"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    QVERIFY(ImageReadFileChecked(path, 605, &error).isNull());
+    QVERIFY2(error.contains(message), qPrintable(error));
+}
+
+void TestImages::checkedReadingReducesLargePictures_data()
+{
+    using namespace testimages;
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("maxLongSide");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QSize>("original");
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("JPEG decoded reduced") << GreyJpeg(10000, 10000) << 605 << QSize(605, 605)
+                                          << QSize(10000, 10000) << QByteArray("jpeg");
+    QTest::newRow("landscape PNG") << Encoded(1200, 800, Qt::red) << 302 << QSize(302, 201)
+                                   << QSize(1200, 800) << QByteArray("png");
+    QTest::newRow("portrait BMP") << Encoded(300, 600, Qt::red, "BMP") << 100 << QSize(50, 100)
+                                  << QSize(300, 600) << QByteArray("bmp");
+    QTest::newRow("small stays") << Encoded(40, 30, Qt::red, "JPEG") << 605 << QSize(40, 30)
+                                 << QSize(40, 30) << QByteArray("jpeg");
+    QTest::newRow("no limit") << Encoded(1200, 800, Qt::red) << 0 << QSize(1200, 800)
+                              << QSize(1200, 800) << QByteArray("png");
+}
+
+void TestImages::checkedReadingReducesLargePictures()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, maxLongSide);
+    QFETCH(QSize, size);
+    QFETCH(QSize, original);
+    QFETCH(QByteArray, format);
+    QString error = QStringLiteral("stale");
+    TImageReadInfo info;
+    const QImage image = ImageReadChecked(bytes, maxLongSide, &error, &info);
+    QVERIFY2(!image.isNull(), qPrintable(error));
+    QVERIFY(error.isEmpty());
+    QCOMPARE(image.size(), size);
+    QCOMPARE(info.originalSize, original);
+    QCOMPARE(info.format, format);
+    QCOMPARE(ImageStoredSize(bytes), original);
+}
+
+void TestImages::hugePicturesNeverFillTheMemory()
+{
+    // 10,000 x 10,000 pixels would take 100 MB in grey and 400 MB in colour, decoded whole.
+    const QByteArray jpeg = testimages::GreyJpeg(10000, 10000);
+    const QByteArray png = testimages::MonoPng(10000, 10000);
+    const double before = testimages::PeakMemoryMb();
+    QString error;
+    QCOMPARE(ImageReadChecked(jpeg, 302, &error).size(), QSize(302, 302));
+    QVERIFY(ImageReadChecked(png, 302, &error).isNull());
+    QVERIFY(ImageReadChecked(jpeg, 0, &error).isNull()); // whole, it is beyond the limit
+    QVERIFY(error.contains(QLatin1String("troppo grande")));
+    QVERIFY2(testimages::PeakMemoryMb() - before < 60,
+             qPrintable(
+                 QStringLiteral("%1 MB -> %2 MB").arg(before).arg(testimages::PeakMemoryMb())));
 }
 
 QTEST_GUILESS_MAIN(TestImages)

@@ -293,6 +293,32 @@ void TestReportDefinition::malformedFilesNameFileAndLine_data()
                                 << 4 << "colore non valido";
     QTest::newRow("margins too large") << "report \"x\"\n  margins: 120\n"
                                        << 1 << "margini troppo grandi";
+    QTest::newRow("table without columns")
+        << kMinimal + "band detail\n  height: 5\n  table T\n    rect: 0 0 100 5\n"
+        << 4 << "senza colonne";
+    QTest::newRow("columns wider than the table")
+        << kMinimal
+               + "band detail\n  height: 5\n  table T\n    rect: 0 0 50 5\n    column A\n"
+                 "      width: 40\n      text: a\n    column B\n      width: 20\n      text: b\n"
+        << 4 << "più larghe della tabella";
+    QTest::newRow("unknown column property")
+        << kMinimal
+               + "band detail\n  height: 5\n  table T\n    rect: 0 0 50 5\n    column A\n"
+                 "      colore: red\n"
+        << 7 << "proprietà sconosciuta \"colore\" in colonna \"A\"";
+    QTest::newRow("page number in a cell")
+        << kMinimal
+               + "band detail\n  height: 5\n  table T\n    rect: 0 0 50 5\n    column A\n"
+                 "      value: PageNumber\n"
+        << 7 << "numero di pagina";
+    QTest::newRow("line spacing out of range")
+        << kMinimal + "band detail\n  height: 5\n  text A\n    rect: 0 0 1 1\n    line-spacing: 5\n"
+        << 6 << "interlinea";
+    QTest::newRow("columns outside a detail band")
+        << kMinimal + "band report-header\n  height: 5\n  columns: 3\n"
+        << 4 << "proprietà sconosciuta \"columns\"";
+    QTest::newRow("columns not whole") << kMinimal + "band detail\n  height: 5\n  columns: 2.5\n"
+                                       << 4 << "numero intero";
 }
 
 void TestReportDefinition::malformedFilesNameFileAndLine()

@@ -34,6 +34,8 @@ private slots:
     void parameterThatDoesNotConvert();
     void pageImageLooksLikeAPrintedPage();
     void richTextSplitAcrossPagesPrintsEachLineOnce();
+    void pdfTextLayerHoldsPlainLettersNotLigatures();
+    void pageMarksGoToTheExportsButNeverOnThePage();
 
 private:
     std::unique_ptr<TReportDocument> MakeProducts(int rows);
@@ -392,6 +394,69 @@ void TestReportOutput::richTextSplitAcrossPagesPrintsEachLineOnce()
         QCOMPARE(all.count(line), 1);
     }
     QCOMPARE(PageTexts(*doc).join(u'\n').count(QLatin1String("Paragrafo")), 120);
+}
+
+void TestReportOutput::pdfTextLayerHoldsPlainLettersNotLigatures()
+{
+    // DejaVu draws "fi", "fl" and "ffi" as single ligature glyphs when text is shaped.
+    const QString words = QStringLiteral("official fluffy fifty flow efficient");
+    auto data = MakeData({QStringLiteral("t:text"), QStringLiteral("r:text")},
+                         {{words,
+                           QStringLiteral("{\\rtf1\\ansi{\\fonttbl{\\f0 DejaVu Serif;}}\\f0 "
+                                          "officina fluida affiliata\\par}")}});
+    TReportInput in;
+    in.main = data.get();
+    const auto doc = Render(QStringLiteral("report \"x\"\n  font: \"DejaVu Sans\" 11\n"
+                                           "band detail\n  height: 30\n"
+                                           "  field Testo\n    rect: 0 0 150 8\n    value: {t}\n"
+                                           "  table Cella\n    rect: 0 10 150 8\n"
+                                           "    column A\n      text: fiore filo\n"
+                                           "  richtext Ricco\n    rect: 0 20 150 8\n"
+                                           "    value: {r}\n"),
+                            in);
+    const QString pdf = m_dir.filePath(QStringLiteral("legature.pdf"));
+    WritePdf(*doc, pdf);
+    const QStringList pages = PdfPages(pdf);
+    QCOMPARE(pages.size(), 1);
+    for (const QString &w :
+         {words, QStringLiteral("fiore filo"), QStringLiteral("officina fluida affiliata")})
+        QVERIFY2(pages[0].contains(w), qPrintable(pages[0]));
+    for (const QChar ligature : {QChar(0xFB00), QChar(0xFB01), QChar(0xFB02), QChar(0xFB03)})
+        QVERIFY(!pages[0].contains(ligature));
+}
+
+void TestReportOutput::pageMarksGoToTheExportsButNeverOnThePage()
+{
+    auto data = MakeData({QStringLiteral("id:text")}, {{QStringLiteral("{NODO-1}")}});
+    TReportInput in;
+    in.main = data.get();
+    const auto doc = Render(QStringLiteral("report \"x\"\n  margins: 10\n"
+                                           "band detail\n  height: 40\n"
+                                           "  text Visibile\n    rect: 0 20 100 8\n"
+                                           "    text: Testo stampato\n"
+                                           "  field Marca\n    rect: 0 0 190 15\n"
+                                           "    value: Format(PageNumber, \"000\") & \"|\" & {id}\n"
+                                           "    font: 30\n    background: black\n"
+                                           "    printed: no\n"),
+                            in);
+    // In the texts of the page and in the rich text: what windows look for.
+    QVERIFY(doc->PageTexts(0).contains(QStringLiteral("001|{NODO-1}")));
+    QVERIFY(RtfToPlainText(DocumentRtf(*doc)).contains(QLatin1String("001|{NODO-1}")));
+    // Not on the page: no ink where it stands (even its background is not painted), and not
+    // in the PDF's text.
+    const QImage page = RenderPageImage(*doc, 0, 50);
+    const int top = qRound(10 / 25.4 * 50);
+    const int bottom = qRound(25 / 25.4 * 50);
+    for (int y = top; y < bottom; ++y) {
+        for (int x = 0; x < page.width(); ++x)
+            QCOMPARE(page.pixelColor(x, y), QColor(Qt::white));
+    }
+    const QString pdf = m_dir.filePath(QStringLiteral("marche.pdf"));
+    WritePdf(*doc, pdf);
+    const QStringList pages = PdfPages(pdf);
+    QCOMPARE(pages.size(), 1);
+    QVERIFY(pages[0].contains(QLatin1String("Testo stampato")));
+    QVERIFY(!pages[0].contains(QLatin1String("NODO")));
 }
 
 QTEST_MAIN(TestReportOutput)

@@ -3,6 +3,8 @@
 #include "reporttesthelpers.h"
 
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 
 using namespace rpt_test;
 
@@ -55,6 +57,31 @@ int CountOf(const TReportDocument &doc, const QString &text)
     return n;
 }
 
+// The primitives of one object (by name) on a page, in painting order.
+std::vector<const TPrimitive *> ItemsOf(const TReportDocument &doc,
+                                        int page,
+                                        const QString &name,
+                                        TPrimitiveKind kind)
+{
+    std::vector<const TPrimitive *> out;
+    for (const TPrimitive &p : doc.pages[size_t(page)].items) {
+        if (p.objectName == name && p.kind == kind)
+            out.push_back(&p);
+    }
+    return out;
+}
+
+const TPrimitive *TextItem(const TReportDocument &doc, const QString &text)
+{
+    for (const TReportPage &page : doc.pages) {
+        for (const TPrimitive &p : page.items) {
+            if (p.kind == TPrimitiveKind::Text && p.text == text)
+                return &p;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class TestReportPagination : public QObject
@@ -73,8 +100,20 @@ private slots:
     void groupHeaderIsNotLeftAlone();
     void growingTextSplitsAcrossPagesAtLineBoundaries();
     void objectsBelowAGrowingTextMoveDown();
+    void noSingleLineLeftAloneAtAPageBreak_data();
+    void noSingleLineLeftAloneAtAPageBreak();
     void pageMarksGiveThePageWhereEachRowLands();
     void pageHeaderComesAfterTheReportHeaderOnPageOne();
+    void tableRowsGrowWithTheirWrappedText();
+    void lineAndParagraphSpacing_data();
+    void lineAndParagraphSpacing();
+    void rtfSpaceBetweenParagraphsKeepsItsSize();
+    void richTextTakesTheObjectsFontWhenAsked();
+    void detailColumnsPrintRowsSideBySide();
+    void headingKeptWithTheFirstLinesOfItsSection_data();
+    void headingKeptWithTheFirstLinesOfItsSection();
+    void keptHeadingDoesNotDragTheSectionBeforeIt();
+    void nestedSubreportsWalkATreeAndHideDisabledBranches();
 };
 
 void TestReportPagination::detailsFillPagesWithPageNofM()
@@ -455,6 +494,477 @@ band detail
                           QStringLiteral("INTESTAZIONE"),
                           QStringLiteral("Riga 1"),
                           QStringLiteral("Pagina 1 di 1")}));
+}
+
+void TestReportPagination::noSingleLineLeftAloneAtAPageBreak_data()
+{
+    QTest::addColumn<int>("lines");     // lines of the text
+    QTest::addColumn<int>("room");      // whole lines that fit at the foot of page 1
+    QTest::addColumn<int>("onPageOne"); // lines printed there
+    QTest::newRow("three lines, room for two") << 3 << 2 << 0;
+    QTest::newRow("five lines, room for one") << 5 << 1 << 0;
+    QTest::newRow("five lines, room for three") << 5 << 3 << 3;
+    QTest::newRow("five lines, room for four") << 5 << 4 << 3;
+    QTest::newRow("six lines, room for four") << 6 << 4 << 4;
+}
+
+void TestReportPagination::noSingleLineLeftAloneAtAPageBreak()
+{
+    QFETCH(int, lines);
+    QFETCH(int, room);
+    QFETCH(int, onPageOne);
+    QStringList text;
+    for (int i = 1; i <= lines; ++i)
+        text << QStringLiteral("Riga %1").arg(i);
+    auto data = MakeData({QStringLiteral("t:text")}, {{text.join(u'\n')}});
+    TReportInput in;
+    in.main = data.get();
+    auto render = [&](double headerMm) {
+        return Render(kHead
+                          + QStringLiteral("band report-header\n  height: %1\n"
+                                           "band detail\n  height: 1\n  field Testo\n"
+                                           "    rect: 0 0 100 1\n    value: {t}\n    grow: yes\n")
+                                .arg(headerMm),
+                      in);
+    };
+    // The height of one line, from the text laid out alone.
+    const auto probe = render(10);
+    const double lineMm = DotsToMm(ItemsOf(*probe, 0, QStringLiteral("Testo"), TPrimitiveKind::Text)
+                                       .front()
+                                       ->rect.height())
+                          / lines;
+    const auto doc = render(247 - (room + 0.5) * lineMm);
+    const auto first = ItemsOf(*doc, 0, QStringLiteral("Testo"), TPrimitiveKind::Text);
+    const int printed = first.empty() ? 0 : int(PrintedText(*first.front()).split(u'\n').size());
+    QCOMPARE(printed, onPageOne);
+    QCOMPARE(doc->PageCount(), 2);
+    const auto second = ItemsOf(*doc, 1, QStringLiteral("Testo"), TPrimitiveKind::Text);
+    QCOMPARE(second.size(), size_t(1));
+    QCOMPARE(int(PrintedText(*second.front()).split(u'\n').size()), lines - onPageOne);
+}
+
+void TestReportPagination::tableRowsGrowWithTheirWrappedText()
+{
+    const QString longText = QStringLiteral(
+        "Quadro di distribuzione in lamiera d'acciaio zincata, verniciato a polveri epossidiche, "
+        "con porta trasparente, serratura a chiave, piastra di fondo regolabile in profondità, "
+        "ingressi cavi dall'alto e dal basso, predisposto per il montaggio di apparecchiature "
+        "modulari e scatolate fino a 630 A.");
+    auto data = MakeData({QStringLiteral("voce:text"), QStringLiteral("valore:text")},
+                         {{QStringLiteral("Tensione"), QStringLiteral("400 V")},
+                          {QStringLiteral("Descrizione"), longText},
+                          {QStringLiteral("Colore"), QStringLiteral("RAL 7035")}});
+    TReportInput in;
+    in.main = data.get();
+    const auto doc = Render(kHead + QString::fromUtf8(R"RPT(
+band report-header
+  height: 6
+  table Testata
+    rect: 0 0 180 6
+    lines: all
+    font: bold
+    column Voce
+      width: 60
+      text: Caratteristica
+    column Valore
+      text: Valore
+band detail
+  height: 6
+  table Righe
+    rect: 0 0 180 6
+    lines: all
+    line-width: 0.2
+    alternate: #EEEEEE
+    padding: 1 1
+    column Voce
+      width: 60
+      value: {voce}
+    column Valore
+      value: {valore}
+  text Sotto
+    rect: 0 6 50 4
+    text: sotto
+)RPT"),
+                            in);
+    QCOMPARE(doc->PageCount(), 1);
+    const QStringList texts = doc->PageTexts(0);
+    QVERIFY(texts.contains(QStringLiteral("Caratteristica")));
+    QVERIFY(texts.contains(QStringLiteral("RAL 7035")));
+    const TPrimitive *wrapped = TextItem(*doc, longText);
+    QVERIFY(wrapped);
+    // Every line of the long cell is printed: nothing is clipped by a fixed row height.
+    QCOMPARE(PrintedText(*wrapped).replace(u'\n', u' ').simplified(), longText.simplified());
+    QVERIFY(PrintedText(*wrapped).count(u'\n') >= 2);
+
+    // Frames: two cells a row, as tall as the row; each row starts below the one before it.
+    std::vector<const TPrimitive *> frames;
+    for (const TPrimitive *p : ItemsOf(*doc, 0, QStringLiteral("Righe"), TPrimitiveKind::Rect)) {
+        if (p->pen.style() != Qt::NoPen)
+            frames.push_back(p);
+    }
+    QCOMPARE(frames.size(), size_t(6));
+    const double minRow = MmToDots(6);
+    for (int row = 0; row < 3; ++row) {
+        const QRectF a = frames[size_t(2 * row)]->rect;
+        const QRectF b = frames[size_t(2 * row + 1)]->rect;
+        QCOMPARE(a.top(), b.top());
+        QCOMPARE(a.height(), b.height());
+        QCOMPARE(a.right(), b.left());
+        QVERIFY(a.height() >= minRow - 0.01);
+        if (row > 0)
+            QVERIFY(a.top() >= frames[size_t(2 * row - 2)]->rect.bottom() - 0.01);
+    }
+    const QRectF grown = frames[2]->rect;
+    QVERIFY(grown.height() > 2 * minRow);
+    QVERIFY(wrapped->rect.bottom() <= grown.bottom() + 0.01);
+    // The object below the table moved down with the row.
+    const auto below = ItemsOf(*doc, 0, QStringLiteral("Sotto"), TPrimitiveKind::Text);
+    QCOMPARE(below.size(), size_t(3));
+    QVERIFY(below[1]->rect.top() >= grown.bottom() - 0.01);
+    // Every other row carries the alternate background.
+    std::vector<const TPrimitive *> fills;
+    for (const TPrimitive *p : ItemsOf(*doc, 0, QStringLiteral("Righe"), TPrimitiveKind::Rect)) {
+        if (p->brush.style() != Qt::NoBrush)
+            fills.push_back(p);
+    }
+    QCOMPARE(fills.size(), size_t(1));
+    QCOMPARE(fills[0]->brush.color(), QColor(QStringLiteral("#EEEEEE")));
+    QCOMPARE(fills[0]->rect, grown.united(frames[3]->rect));
+}
+
+void TestReportPagination::lineAndParagraphSpacing_data()
+{
+    QTest::addColumn<QString>("kind");        // field or richtext
+    QTest::addColumn<QString>("objectProps"); // spacing given to the object
+    QTest::addColumn<QString>("reportProps"); // or to the report
+    QTest::addColumn<double>("ratio");        // height / height without spacing
+    QTest::addColumn<double>("extraMm");      // height - height without spacing * ratio
+
+    QTest::newRow("field line spacing") << "field"
+                                        << "    line-spacing: 1.5\n"
+                                        << "" << 1.5 << 0.0;
+    QTest::newRow("field paragraph spacing") << "field"
+                                             << "    paragraph-spacing: 3\n"
+                                             << "" << 1.0 << 6.0;
+    QTest::newRow("report defaults") << "field"
+                                     << ""
+                                     << "  line-spacing: 1.2\n  paragraph-spacing: 2\n"
+                                     << 1.2 << 4.0;
+    QTest::newRow("object over report") << "field"
+                                        << "    line-spacing: 1\n    paragraph-spacing: 0\n"
+                                        << "  line-spacing: 2\n  paragraph-spacing: 5\n"
+                                        << 1.0 << 0.0;
+    QTest::newRow("rich text line spacing") << "richtext"
+                                            << "    line-spacing: 1.5\n"
+                                            << "" << 1.5 << 0.0;
+    QTest::newRow("rich text paragraph spacing") << "richtext"
+                                                 << "    paragraph-spacing: 3\n"
+                                                 << "" << 1.0 << 6.0;
+}
+
+void TestReportPagination::lineAndParagraphSpacing()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, objectProps);
+    QFETCH(QString, reportProps);
+    QFETCH(double, ratio);
+    QFETCH(double, extraMm);
+    auto data = MakeData({QStringLiteral("t:text")},
+                         {{QStringLiteral("Primo paragrafo\nSecondo paragrafo\nTerzo paragrafo")}});
+    TReportInput in;
+    in.main = data.get();
+    auto height = [&](const QString &objProps, const QString &repProps) {
+        const QString text = QStringLiteral("report \"Spazi\"\n  font: \"Liberation Sans\" 10\n")
+                             + repProps
+                             + QStringLiteral("band detail\n  height: 2\n  %1 Testo\n    rect: 0 0 "
+                                              "150 1\n    value: {t}\n    grow: yes\n")
+                                   .arg(kind)
+                             + objProps;
+        const auto doc = Render(text, in);
+        const TPrimitiveKind k = kind == u"field" ? TPrimitiveKind::Text : TPrimitiveKind::RichText;
+        const auto items = ItemsOf(*doc, 0, QStringLiteral("Testo"), k);
+        return items.empty() ? 0.0 : items.front()->rect.height();
+    };
+    const double plain = height(QString(), QString());
+    QVERIFY(plain > MmToDots(10));
+    const double spaced = height(objectProps, reportProps);
+    // Rich text rounds each line on its own: a dot of tolerance per line.
+    QVERIFY2(qAbs(spaced - (plain * ratio + MmToDots(extraMm))) < 4,
+             qPrintable(QStringLiteral("%1 / %2").arg(spaced).arg(plain)));
+}
+
+void TestReportPagination::rtfSpaceBetweenParagraphsKeepsItsSize()
+{
+    // 567 twips after the first paragraph: 1 cm, not 1 cm scaled once more to the layout.
+    auto data = MakeData({QStringLiteral("r:text")},
+                         {{QStringLiteral("{\\rtf1\\ansi\\pard Primo\\par\\pard Secondo\\par}")},
+                          {QStringLiteral(
+                              "{\\rtf1\\ansi\\pard\\sa567 Primo\\par\\pard Secondo\\par}")}});
+    TReportInput in;
+    in.main = data.get();
+    const auto doc = Render(QStringLiteral("report \"x\"\nband detail\n  height: 1\n"
+                                           "  richtext Testo\n    rect: 0 0 100 1\n"
+                                           "    value: {r}\n    grow: yes\n"),
+                            in);
+    const auto items = ItemsOf(*doc, 0, QStringLiteral("Testo"), TPrimitiveKind::RichText);
+    QCOMPARE(items.size(), size_t(2));
+    QVERIFY2(qAbs(items[1]->rect.height() - items[0]->rect.height() - MmToDots(10)) < 2,
+             qPrintable(QString::number(items[1]->rect.height() - items[0]->rect.height())));
+}
+
+void TestReportPagination::richTextTakesTheObjectsFontWhenAsked()
+{
+    auto data = MakeData({QStringLiteral("r:text")},
+                         {{QStringLiteral("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs40 Testo "
+                                          "\\b grassetto\\b0  e \\i corsivo\\i0\\par}")}});
+    TReportInput in;
+    in.main = data.get();
+    for (const bool override : {false, true}) {
+        const auto doc = Render(QStringLiteral("report \"x\"\nband detail\n  height: 1\n"
+                                               "  richtext Testo\n    rect: 0 0 150 1\n"
+                                               "    value: {r}\n    grow: yes\n"
+                                               "    font: \"DejaVu Serif\" 9\n"
+                                               "    override-font: %1\n")
+                                    .arg(override ? u"yes" : u"no"),
+                                in);
+        const auto items = ItemsOf(*doc, 0, QStringLiteral("Testo"), TPrimitiveKind::RichText);
+        QCOMPARE(items.size(), size_t(1));
+        QStringList styles;
+        for (QTextBlock b = items[0]->document->begin(); b.isValid(); b = b.next()) {
+            for (auto it = b.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat f = it.fragment().charFormat();
+                if (override) {
+                    QCOMPARE(f.fontPointSize(), 9.0);
+                    QCOMPARE(f.font().family(), QStringLiteral("DejaVu Serif"));
+                } else {
+                    QCOMPARE(f.fontPointSize(), 20.0);
+                }
+                styles << QString(QChar(f.fontWeight() >= QFont::Bold ? u'B' : u'-'))
+                              + QChar(f.fontItalic() ? u'I' : u'-');
+            }
+        }
+        // Bold and italic stay where the text put them.
+        QVERIFY2(styles.contains(QStringLiteral("B-")), qPrintable(styles.join(u',')));
+        QVERIFY(styles.contains(QStringLiteral("-I")));
+    }
+}
+
+void TestReportPagination::detailColumnsPrintRowsSideBySide()
+{
+    auto data = Numbers(45);
+    TReportInput in;
+    in.main = data.get();
+    const auto doc = Render(kHead + QString::fromUtf8(R"RPT(
+band detail
+  height: 20
+  columns: 3
+  field Testo
+    rect: 0 0 50 18
+    value: {txt}
+band report-footer
+  height: 6
+  text Fine
+    rect: 0 0 50 5
+    text: Fine elenco
+)RPT"),
+                            in);
+    // 15 rows of three columns, 12 on a page (247 mm).
+    QCOMPARE(doc->PageCount(), 2);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Riga 36")), 1);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Riga 37")), 2);
+    const TPrimitive *r1 = TextItem(*doc, QStringLiteral("Riga 1"));
+    const TPrimitive *r2 = TextItem(*doc, QStringLiteral("Riga 2"));
+    const TPrimitive *r3 = TextItem(*doc, QStringLiteral("Riga 3"));
+    const TPrimitive *r4 = TextItem(*doc, QStringLiteral("Riga 4"));
+    QVERIFY(r1 && r2 && r3 && r4);
+    QCOMPARE(r2->rect.top(), r1->rect.top());
+    QCOMPARE(r3->rect.top(), r1->rect.top());
+    QCOMPARE(r2->rect.left() - r1->rect.left(), MmToDots(60));
+    QCOMPARE(r3->rect.left() - r1->rect.left(), MmToDots(120));
+    QCOMPARE(r4->rect.left(), r1->rect.left());
+    QCOMPARE(r4->rect.top() - r1->rect.top(), MmToDots(20));
+    // What follows the columns starts below the last row.
+    const TPrimitive *r45 = TextItem(*doc, QStringLiteral("Riga 45"));
+    const TPrimitive *end = TextItem(*doc, QStringLiteral("Fine elenco"));
+    QVERIFY(r45 && end);
+    QCOMPARE(end->rect.top() - r45->rect.top(), MmToDots(20));
+    QCOMPARE(end->rect.left(), r1->rect.left());
+
+    // A band background lies under the whole row, also under a row with a column left free.
+    auto four = Numbers(4);
+    in.main = four.get();
+    const auto tinted = Render(kHead + QString::fromUtf8(R"RPT(
+band detail
+  height: 20
+  columns: 3
+  background: #EEEEEE
+  name: Righe
+  field Testo
+    rect: 0 0 50 18
+    value: {txt}
+)RPT"),
+                               in);
+    const auto fills = ItemsOf(*tinted, 0, QStringLiteral("Righe"), TPrimitiveKind::Rect);
+    QCOMPARE(fills.size(), size_t(2));
+    for (const TPrimitive *f : fills) {
+        QCOMPARE(f->rect.width(), MmToDots(180));
+        QCOMPARE(f->rect.height(), MmToDots(20));
+    }
+}
+
+void TestReportPagination::headingKeptWithTheFirstLinesOfItsSection_data()
+{
+    QTest::addColumn<bool>("keep");
+    QTest::addColumn<int>("headingPage");
+    QTest::newRow("kept with next") << true << 2;
+    QTest::newRow("left alone") << false << 1;
+}
+
+void TestReportPagination::headingKeptWithTheFirstLinesOfItsSection()
+{
+    QFETCH(bool, keep);
+    QFETCH(int, headingPage);
+    auto sections = MakeData({QStringLiteral("sez:int")}, {{1}, {2}});
+    QList<QVariantList> rows;
+    for (int i = 1; i <= 23; ++i)
+        rows << QVariantList{1, QStringLiteral("Voce 1.%1").arg(i)};
+    rows << QVariantList{2, QStringLiteral("Voce 2.1")}
+         << QVariantList{2, QStringLiteral("Voce 2.2")};
+    auto items = MakeData({QStringLiteral("sez:int"), QStringLiteral("voce:text")}, rows);
+    TReportInput in;
+    in.main = sections.get();
+    in.subreports = {{QStringLiteral("Voci"), items.get()}};
+    // Section 1 takes 8 + 23 x 10 = 238 of 247 mm: the heading of section 2 fits in the 9 mm
+    // left, its first line does not.
+    const auto doc = Render(kHead
+                                + QStringLiteral(R"RPT(
+band detail
+  height: 12
+  keep-with-next: %1
+  field Titolo
+    rect: 0 0 100 8
+    value: "Sezione " & {sez}
+  subreport Voci
+    rect: 0 8 180 4
+    report: Voci
+    link: sez = sez
+subreport Voci
+  band detail
+    height: 10
+    field Voce
+      rect: 0 0 100 8
+      value: {voce}
+)RPT")
+                                      .arg(keep ? QStringLiteral("yes") : QStringLiteral("no")),
+                            in);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Voce 1.23")), 1);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Sezione 2")), headingPage);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Voce 2.1")), 2);
+    // Only the first line goes with the heading: the rest of a long section still flows.
+    QCOMPARE(PageOf(*doc, QStringLiteral("Sezione 1")), 1);
+}
+
+void TestReportPagination::keptHeadingDoesNotDragTheSectionBeforeIt()
+{
+    auto sections = MakeData({QStringLiteral("sez:int")}, {{1}, {2}});
+    QList<QVariantList> rows;
+    for (int s = 1; s <= 2; ++s) {
+        for (int i = 1; i <= 10; ++i)
+            rows << QVariantList{s, QStringLiteral("Voce %1.%2").arg(s).arg(i)};
+    }
+    auto items = MakeData({QStringLiteral("sez:int"), QStringLiteral("voce:text")}, rows);
+    TReportInput in;
+    in.main = sections.get();
+    in.subreports = {{QStringLiteral("Voci"), items.get()}};
+    // 127 mm of header leave 120 mm: section 1 (8 + 10 x 10 = 108 mm) fits; with the heading
+    // and first line of section 2 (18 mm) it would not.
+    const auto doc = Render(kHead + QStringLiteral(R"RPT(
+band report-header
+  height: 127
+  text Apertura
+    rect: 0 0 100 8
+    text: Apertura
+band detail
+  height: 12
+  keep-with-next: yes
+  field Titolo
+    rect: 0 0 100 8
+    value: "Sezione " & {sez}
+  subreport Voci
+    rect: 0 8 180 4
+    report: Voci
+    link: sez = sez
+subreport Voci
+  band detail
+    height: 10
+    field Voce
+      rect: 0 0 100 8
+      value: {voce}
+)RPT"),
+                            in);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Sezione 1")), 1);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Voce 1.10")), 1);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Sezione 2")), 2);
+    QCOMPARE(PageOf(*doc, QStringLiteral("Voce 2.1")), 2);
+}
+
+void TestReportPagination::nestedSubreportsWalkATreeAndHideDisabledBranches()
+{
+    auto root = MakeData({QStringLiteral("id:text")}, {{QStringLiteral("R")}});
+    auto nodes = MakeData({QStringLiteral("id:text"),
+                           QStringLiteral("padre:text"),
+                           QStringLiteral("nome:text"),
+                           QStringLiteral("attivo:int")},
+                          {{"A", "R", "Alfa", 1},
+                           {"A1", "A", "Alfa uno", 1},
+                           {"A2", "A", "Alfa due", 1},
+                           {"B", "R", "Beta", 0},
+                           {"B1", "B", "Beta uno", 1},
+                           {"C", "R", "Gamma", 1},
+                           {"C1", "C", "Gamma uno", 0}});
+    TReportInput in;
+    in.main = root.get();
+    // Only the first level is bound; the second reads the same rows under another layout.
+    in.subreports = {{QStringLiteral("Nodi"), nodes.get()}};
+    const auto doc = Render(kHead + QString::fromUtf8(R"RPT(
+band detail
+  height: 2
+  subreport Nodi
+    rect: 0 0 180 2
+    report: Nodi
+    link: id = padre
+subreport Nodi
+  band detail
+    height: 7
+    suppress: {attivo} = 0
+    field Nome
+      rect: 0 0 100 5
+      value: {nome}
+    subreport Figli
+      rect: 10 5 170 2
+      report: Figli
+      link: id = padre
+subreport Figli
+  data: Nodi
+  band detail
+    height: 5
+    suppress: {attivo} = 0
+    field Nome
+      rect: 0 0 100 5
+      value: "- " & {nome}
+)RPT"),
+                            in);
+    QStringList body = doc->PageTexts(0);
+    body.removeFirst(); // page header
+    body.removeLast();  // page footer
+    QCOMPARE(body,
+             QStringList({QStringLiteral("Alfa"),
+                          QStringLiteral("- Alfa uno"),
+                          QStringLiteral("- Alfa due"),
+                          QStringLiteral("Gamma")}));
+    const TPrimitive *child = TextItem(*doc, QStringLiteral("- Alfa uno"));
+    const TPrimitive *parent = TextItem(*doc, QStringLiteral("Alfa"));
+    QCOMPARE(child->rect.left() - parent->rect.left(), MmToDots(10));
 }
 
 QTEST_MAIN(TestReportPagination)
