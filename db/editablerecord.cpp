@@ -129,6 +129,11 @@ struct TEditableRecord::Impl
             for (int attempt = 0;; ++attempt) {
                 const QString before = readVersion(keyValue);
                 result = db->Query(commandText);
+                // Given by the record procedure but out of the login's reach (a row of another
+                // company): it could never be saved.
+                if (before.isEmpty() && result->RecordCount() > 0)
+                    throw EDatabaseError(QStringLiteral(
+                        "Il record non può essere modificato dall'operatore collegato."));
                 if (result->RecordCount() == 0)
                     break; // deleted meanwhile: a new record now
                 const QString after = readVersion(keyValue);

@@ -107,8 +107,16 @@ TSTD_DBMODULE &TTestDatabase::Module()
 
 void TTestDatabase::LogOn(const QString &operatorCode, TSTD_DBMODULE *module)
 {
+    LogOn(m_name, operatorCode, module ? *module : *m_module);
+}
+
+void TTestDatabase::LogOn(const QString &database,
+                          const QString &operatorCode,
+                          TSTD_DBMODULE &module)
+{
     const QString code = operatorCode.toUpper().replace(u'\'', QStringLiteral("''"));
-    runSuper(m_name,
+    // A hash no password matches: this operator logs on only through here.
+    runSuper(database,
              QStringLiteral(
                  "INSERT INTO operatori (idoperatore, txoperatore, txpassword, "
                  "txdescrizione, flfunzionario) SELECT '{' || upper(gen_random_uuid()::text) "
@@ -117,14 +125,14 @@ void TTestDatabase::LogOn(const QString &operatorCode, TSTD_DBMODULE *module)
                  .arg(code));
     const QString secret = QUuid::createUuid().toString(QUuid::Id128)
                            + QUuid::createUuid().toString(QUuid::Id128);
-    runSuper(m_name,
+    runSuper(database,
              QStringLiteral(
                  "INSERT INTO sessioni (idsessione, txtoken, idoperatore, dtin, dtultimo) "
                  "SELECT '{' || upper(gen_random_uuid()::text) || '}', "
                  "sha256(convert_to('%1', 'UTF8')), idoperatore, localtimestamp, "
                  "localtimestamp FROM operatori WHERE upper(txoperatore) = '%2'")
                  .arg(secret, code));
-    (module ? module : m_module.get())->ResumeOperatorSession(secret);
+    module.ResumeOperatorSession(secret);
 }
 
 QString TTestDatabase::SuperQuery(const QString &sql) const

@@ -32,6 +32,8 @@ public:
     // the superuser, without the password check, which the logon tests go through themselves.
     // Another module (a second program on the same catalog) when given.
     void LogOn(const QString &operatorCode, TSTD_DBMODULE *module = nullptr);
+    // The same on any catalog of the test cluster (benchmarks on their own databases).
+    static void LogOn(const QString &database, const QString &operatorCode, TSTD_DBMODULE &module);
     // Runs SQL as the superuser (fixtures, checks); returns the first column of the first row.
     QString SuperQuery(const QString &sql) const;
     static QString SocketDir();
