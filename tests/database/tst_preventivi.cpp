@@ -566,6 +566,24 @@ void TstPreventivi::lineDetail()
     QVERIFY(values->Locate("idVoceScheda", item));
     QCOMPARE(values->FieldByName("txValoreVoceScheda").AsString(),
              QStringLiteral("230 V d'emergenza"));
+    // Through the editable record on the view: saved only over the row version it read.
+    TEditableRecord rec(&db,
+                        QStringLiteral("PrevDet_Scheda_Valori"),
+                        QStringLiteral("idRigaValore"));
+    rec.Open(Exec("DatiPrevDetSchedaValori", {T(line), T(sheet)}));
+    QCOMPARE(rec.Data().FieldByName("idVoceScheda").AsString(), item);
+    sql("UPDATE prevdet_nodi SET txdescnodob = '400 V' WHERE idpreventivodet = '" + line
+        + "' AND idnodo = '" + item + "'");
+    rec.Edit();
+    rec.Data().FieldByName("txValoreVoceScheda").SetValue(QStringLiteral("24 V"));
+    QVERIFY_THROWS_EXCEPTION(ERecordChanged, rec.Post(QStringLiteral("MROSSI")));
+    QCOMPARE(rec.Data().FieldByName("txValoreVoceScheda").AsString(), QStringLiteral("400 V"));
+    rec.Edit();
+    rec.Data().FieldByName("txValoreVoceScheda").SetValue(QStringLiteral("24 V"));
+    rec.Post(QStringLiteral("MROSSI"));
+    QCOMPARE(sql("SELECT txdescnodob FROM prevdet_nodi WHERE idpreventivodet = '" + line
+                 + "' AND idnodo = '" + item + "'"),
+             QStringLiteral("24 V"));
     // Sub-paragraph description and quantity of the line.
     tree[0]->SetFilter("nuTipologia = 40");
     tree[0]->First();
