@@ -237,6 +237,7 @@ void TestVrlDettProd::itemGridRows()
 void TestVrlDettProd::demoProductTreeLoadsWhole()
 {
     TTestDatabase db;
+    db.LogOn(QStringLiteral("MROSSI"));
     const QString product = db.SuperQuery(
         QStringLiteral("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'QDG-100'"));
     auto sets = db.Module().QueryMulti(ExecText(QStringLiteral("EstraiAllDettagliProdotto"),
