@@ -41,9 +41,8 @@ protected:
     QString ExtractionSort() const override;
     void ResetFilters() override;
     void AfterFiltersRestored() override;
+    void BuildMenu(TListData &list) override;
 
 private:
-    void BuildMenu();
-    void MenuChosen();
     bool OpenCustomer(const QString &id, const QString &errorMessage);
 };

@@ -51,11 +51,10 @@ public:
 protected:
     QString ExtractionCommand() override;
     QString ExtractionSort() const override;
+    void BuildMenu(TListData &list) override;
 
 private:
     void BuildPanel();
-    void BuildMenu();
-    void MenuChosen();
     bool OpenOperator(const QString &id, const QString &errorMessage);
     void Extract();
 
