@@ -148,7 +148,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    // First showing: 70 % of the main window's free area, that size the minimum, centred.
+    // First showing: 70 % of the main window's free area, wider when the grid's columns need
+    // it (up to the free area), that size the minimum, centred.
     virtual void PlaceFirstTime();
 
     bool m_creationFailed = false;
