@@ -663,28 +663,17 @@ void TMAINFORM::OpenFunction(QPushButton *button, const QString &componentName)
             button->setProperty(kTagProperty, 0);
     });
 
-    if (QWidget *open = FindOpenForm(componentName)) {
-        BringWindowToFront(open);
-        return;
-    }
-    if (!IsWindowRegistered(componentName)) {
+    if (!FindOpenForm(componentName) && !IsWindowRegistered(componentName)) {
         ShowInfoBox(QStringLiteral("Funzione non ancora disponibile."));
         return;
     }
-    QWidget *window = nullptr;
     try {
-        window = CreateRegisteredWindow(componentName, m_mdiArea);
+        OpenChildWindow(componentName, m_mdiArea, [&componentName](QWidget *parent) {
+            return CreateRegisteredWindow(componentName, parent);
+        });
     } catch (const std::exception &e) {
         ShowErrorBox(QString::fromUtf8(e.what()));
-        return;
     }
-    if (!window)
-        return;
-    QMdiSubWindow *sub = m_mdiArea->addSubWindow(window);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setWindowIcon(window->windowIcon());
-    sub->show();
-    m_mdiArea->setActiveSubWindow(sub);
 }
 
 void TMAINFORM::closeEvent(QCloseEvent *event)
