@@ -196,7 +196,7 @@ std::vector<TDettProdTreeEntry> LoadDettProdTree(const TDataSet &rows,
                                                  bool bOwnerAttivo)
 {
     std::vector<TDettProdTreeEntry> tree;
-    tree.push_back({MakeRootNode(sIdOwner, bOwnerAttivo), -1});
+    tree.push_back({MakeRootNode(sIdOwner, bOwnerAttivo), -1, -1});
     QHash<QString, int> index; // node id -> entry
     index.insert(sIdOwner, 0);
     const int count = rows.Active() ? rows.RecordCount() : 0;
@@ -209,7 +209,7 @@ std::vector<TDettProdTreeEntry> LoadDettProdTree(const TDataSet &rows,
         if (parent == index.constEnd() || node->sIdNodo.isEmpty() || index.contains(node->sIdNodo))
             continue;
         index.insert(node->sIdNodo, int(tree.size()));
-        tree.push_back({std::move(node), parent.value()});
+        tree.push_back({std::move(node), parent.value(), r});
     }
     return tree;
 }
