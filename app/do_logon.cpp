@@ -342,6 +342,8 @@ bool TDO_LOGON::RunLogonCheck()
 
     if (TSTD_PROGRESS *wait = TSTD_PROGRESS::Instance())
         wait->ShowWait();
+    // A new logon replaces the operator session of the previous one.
+    db->EndSession();
     db->Close();
     db->SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(
         ConnectionParamsFromSettings(settingsFile, s.sDatabaseName)));

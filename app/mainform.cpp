@@ -543,8 +543,10 @@ void TMAINFORM::MNU_InfoClick()
 
 void TMAINFORM::EndProgram()
 {
-    if (TSTD_DBMODULE *db = TSTD_DBMODULE::Instance())
+    if (TSTD_DBMODULE *db = TSTD_DBMODULE::Instance()) {
+        db->EndSession();
         db->Close();
+    }
     TerminateProgram(0);
 }
 
@@ -661,7 +663,9 @@ void TMAINFORM::closeEvent(QCloseEvent *event)
         }
     }
     TM_DBConnected->stop();
-    if (TSTD_DBMODULE *db = TSTD_DBMODULE::Instance(); db && db->Connected())
+    if (TSTD_DBMODULE *db = TSTD_DBMODULE::Instance(); db && db->Connected()) {
+        db->EndSession();
         db->Close();
+    }
     event->accept();
 }

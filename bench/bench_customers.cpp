@@ -227,6 +227,7 @@ int main(int argc, char **argv)
         g_conninfo = TSTD_DBMODULE::ComposeConnectionString(p);
         TSTD_DBMODULE module;
         module.SetConnectionString(g_conninfo);
+        TTestDatabase::LogOn(QString::fromLatin1(kScaleDb), QStringLiteral("SCALA"), module);
         TSTD_DBMODULE::SetInstance(&module);
         g_module = &module;
 

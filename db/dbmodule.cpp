@@ -46,6 +46,63 @@ bool isCursorList(const PGresult *r)
 
 const char *kNoRowSet = "Il comando non ha restituito un insieme di righe.";
 
+// Values bound to $1, $2 ...: texts in UTF-8 (checked storable first), byte arrays as binary
+// bytea, dates and date-times in ISO form, null as NULL.
+struct TBoundParams
+{
+    std::vector<QByteArray> storage;
+    std::vector<const char *> values;
+    std::vector<int> lengths;
+    std::vector<int> formats;
+    std::vector<Oid> types;
+
+    explicit TBoundParams(const QVariantList &params)
+    {
+        const int n = int(params.size());
+        storage.resize(n);
+        values.assign(n, nullptr);
+        lengths.assign(n, 0);
+        formats.assign(n, 0);
+        types.assign(n, 0);
+        for (int i = 0; i < n; ++i) {
+            const QVariant &v = params.at(i);
+            if (!v.isValid() || v.isNull())
+                continue;
+            switch (v.typeId()) {
+            case QMetaType::QByteArray:
+                storage[i] = v.toByteArray();
+                formats[i] = 1;
+                types[i] = kByteaOid;
+                break;
+            case QMetaType::Bool:
+                storage[i] = v.toBool() ? "1" : "0";
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                storage[i] = QByteArray::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+                break;
+            case QMetaType::QDateTime:
+                storage[i]
+                    = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
+                break;
+            case QMetaType::QDate:
+                storage[i] = v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+                break;
+            default: {
+                // A text parameter is a C string for libpq: a NUL would cut it silently.
+                const QString text = v.toString();
+                CheckStorableText(text, QStringLiteral("parametro %1").arg(i + 1));
+                storage[i] = text.toUtf8();
+                break;
+            }
+            }
+            values[i] = storage[i].constData();
+            lengths[i] = int(storage[i].size());
+        }
+    }
+    int count() const { return int(values.size()); }
+};
+
 } // namespace
 
 struct TSTD_DBMODULE::Impl
@@ -57,6 +114,9 @@ struct TSTD_DBMODULE::Impl
     std::vector<quint64> rolledBack; // those that ended without a commit
     int timeoutSeconds = 30;
     QString lastCommand;
+    // The secret of the operator session opened by the log-on: a connection opened again is
+    // bound to the same session with it. Kept in memory only.
+    QString sessionSecret;
 
     ~Impl() { finish(); }
 
@@ -80,7 +140,8 @@ struct TSTD_DBMODULE::Impl
     bool connected() const { return conn && PQstatus(conn) == CONNECTION_OK; }
 
     // Opens the session. An implicit open (by a command, after the logon opened it once) that
-    // fails means the server went away: it is reported as a lost connection.
+    // fails means the server went away: it is reported as a lost connection. A connection of a
+    // logged-on program is bound to its operator session at once.
     void open(bool implicit)
     {
         if (connected())
@@ -101,6 +162,16 @@ struct TSTD_DBMODULE::Impl
         runSimple(QStringLiteral("SET standard_conforming_strings = on; SET DateStyle = ISO; "
                                  "SET statement_timeout = %1")
                       .arg(qint64(timeoutSeconds) * 1000));
+        if (!sessionSecret.isEmpty()) {
+            try {
+                runParams(QStringLiteral("SELECT * FROM RiprendiSessioneOperatore($1)"),
+                          {sessionSecret});
+            } catch (...) {
+                // An unbound connection would only answer "no operator" to every command.
+                finish();
+                throw;
+            }
+        }
     }
 
     void ensureOpen()
@@ -116,6 +187,27 @@ struct TSTD_DBMODULE::Impl
         open(true);
     }
 
+    // Whether a failure left the connection unusable: libpq says so, the server ended the
+    // session (a FATAL error, an administrator or crash shutdown, a connection error), or the
+    // socket no longer answers. Such a failure is reported as a lost connection at once.
+    bool unusable(const PGresult *r)
+    {
+        if (!conn || PQstatus(conn) == CONNECTION_BAD)
+            return true;
+        if (r) {
+            const char *severity = PQresultErrorField(r, PG_DIAG_SEVERITY_NONLOCALIZED);
+            if (severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0))
+                return true;
+            const QByteArray state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+            if (state.startsWith("08") || state == "57P01" || state == "57P02" || state == "57P03")
+                return true;
+        }
+        // Anything left to read (or a closed socket) shows up here.
+        if (!PQconsumeInput(conn))
+            return true;
+        return PQstatus(conn) == CONNECTION_BAD;
+    }
+
     // Raises the error of a failed result (or of the connection), marking a lost connection.
     [[noreturn]] void fail(const PGresult *r)
     {
@@ -128,20 +220,18 @@ struct TSTD_DBMODULE::Impl
             text = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
         if (text.isEmpty())
             text = QStringLiteral("Errore sconosciuto del database.");
-        if (!conn || PQstatus(conn) == CONNECTION_BAD) {
+        if (unusable(r)) {
             finish();
             throw EDatabaseError(QString::fromLatin1(kLostConnectionMark) + u' ' + text, true);
         }
         throw EDatabaseError(text);
     }
 
-    // Sends a text of one or more statements and returns every result in order. The first
-    // failing statement stops the text; its error is raised after the rest was drained.
-    std::vector<TPgResultPtr> run(const QString &sql)
+    // Collects every result of the command just sent; the first failing one is raised after
+    // the rest was drained.
+    std::vector<TPgResultPtr> drain()
     {
         std::vector<TPgResultPtr> results;
-        if (!PQsendQuery(conn, sql.toUtf8().constData()))
-            fail(nullptr);
         TPgResultPtr error;
         while (PGresult *raw = PQgetResult(conn)) {
             TPgResultPtr r = AdoptPgResult(raw);
@@ -157,6 +247,31 @@ struct TSTD_DBMODULE::Impl
         if (PQstatus(conn) == CONNECTION_BAD)
             fail(nullptr);
         return results;
+    }
+
+    // One statement with its values bound to $1, $2 ... (never written into the text).
+    std::vector<TPgResultPtr> runParams(const QString &sql, const QVariantList &params)
+    {
+        TBoundParams bound(params);
+        if (!PQsendQueryParams(conn,
+                               sql.toUtf8().constData(),
+                               bound.count(),
+                               bound.types.data(),
+                               bound.values.data(),
+                               bound.lengths.data(),
+                               bound.formats.data(),
+                               0))
+            fail(nullptr);
+        return drain();
+    }
+
+    // Sends a text of one or more statements and returns every result in order. The first
+    // failing statement stops the text; its error is raised after the rest was drained.
+    std::vector<TPgResultPtr> run(const QString &sql)
+    {
+        if (!PQsendQuery(conn, sql.toUtf8().constData()))
+            fail(nullptr);
+        return drain();
     }
 
     void runSimple(const QString &sql) { run(sql); }
@@ -175,13 +290,19 @@ struct TSTD_DBMODULE::Impl
     std::vector<TPgResultPtr> query(const QString &commandText)
     {
         lastCommand = commandText;
-        const QString sql = ToPostgres(commandText);
+        const TPgCommand command = TranslateCommand(commandText);
         ensureOpen();
-        const bool ownTrans = !userTrans && IsProcedureCall(commandText);
+        const bool ownTrans = !userTrans && !command.procedure.isEmpty();
         std::vector<TPgResultPtr> sets;
         try {
-            std::vector<TPgResultPtr> results = run(ownTrans ? QStringLiteral("BEGIN; ") + sql
-                                                             : sql);
+            std::vector<TPgResultPtr> results;
+            if (command.params.isEmpty()) {
+                results = run(ownTrans ? QStringLiteral("BEGIN; ") + command.sql : command.sql);
+            } else {
+                if (ownTrans)
+                    run(QStringLiteral("BEGIN"));
+                results = runParams(command.sql, command.params);
+            }
             TPgResultPtr first = results.empty() ? nullptr : results.back();
             if (isCursorList(first.get())) {
                 QStringList fetch, close;
@@ -212,7 +333,21 @@ struct TSTD_DBMODULE::Impl
                 rollbackQuietly();
             throw;
         }
+        if (command.procedure == QLatin1String("estraidatioperatore"))
+            takeSession();
         return sets;
+    }
+
+    // After the operator check: the session it opened on this connection (none for a wrong
+    // password or a deactivated operator), kept to bind later connections.
+    void takeSession()
+    {
+        std::vector<TPgResultPtr> r
+            = runParams(QStringLiteral("SELECT current_setting('ventorel.sessione', true)"), {});
+        const PGresult *res = r.empty() ? nullptr : r.front().get();
+        sessionSecret = res && PQntuples(res) == 1 && !PQgetisnull(res, 0, 0)
+                            ? QString::fromUtf8(PQgetvalue(res, 0, 0))
+                            : QString();
     }
 };
 
@@ -251,6 +386,12 @@ QString TSTD_DBMODULE::ComposeConnectionString(const TConnectionParams &p)
     if (p.connectTimeoutSeconds > 0)
         parts << QStringLiteral("connect_timeout=")
                      + quoteConnValue(QString::number(p.connectTimeoutSeconds));
+    // A dead or frozen remote server (or network) is noticed within about 30 s: keep-alive
+    // probes on an idle connection, and a limit on data left unacknowledged while sending.
+    // Neither limits a long command of a server that is alive. (Ignored on a Unix socket.)
+    parts << QStringLiteral("keepalives=1") << QStringLiteral("keepalives_idle=10")
+          << QStringLiteral("keepalives_interval=5") << QStringLiteral("keepalives_count=3")
+          << QStringLiteral("tcp_user_timeout=30000");
     parts << QStringLiteral("client_encoding='UTF8'")
           << QStringLiteral("application_name='Ventorel'");
     return parts.join(u' ');
@@ -314,64 +455,58 @@ std::vector<std::unique_ptr<TDataSet>> TSTD_DBMODULE::QueryMulti(const QString &
 void TSTD_DBMODULE::Execute(const QString &commandText)
 {
     d->lastCommand = commandText;
-    const QString sql = ToPostgres(commandText);
+    const TPgCommand command = TranslateCommand(commandText);
     d->ensureOpen();
-    d->run(sql);
+    if (command.params.isEmpty())
+        d->run(command.sql);
+    else
+        d->runParams(command.sql, command.params);
 }
 
 int TSTD_DBMODULE::ExecuteParams(const QString &sql, const QVariantList &params)
 {
     d->lastCommand = sql;
+    TBoundParams bound(params); // refuses unstorable texts before anything is sent
     d->ensureOpen();
-    const int n = int(params.size());
-    std::vector<QByteArray> storage(n);
-    std::vector<const char *> values(n, nullptr);
-    std::vector<int> lengths(n, 0);
-    std::vector<int> formats(n, 0);
-    std::vector<Oid> types(n, 0);
-    for (int i = 0; i < n; ++i) {
-        const QVariant &v = params.at(i);
-        if (!v.isValid() || v.isNull())
-            continue;
-        switch (v.typeId()) {
-        case QMetaType::QByteArray:
-            storage[i] = v.toByteArray();
-            formats[i] = 1;
-            types[i] = kByteaOid;
-            break;
-        case QMetaType::Bool:
-            storage[i] = v.toBool() ? "1" : "0";
-            break;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            storage[i] = QByteArray::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
-            break;
-        case QMetaType::QDateTime:
-            storage[i] = v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
-            break;
-        case QMetaType::QDate:
-            storage[i] = v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
-            break;
-        default:
-            storage[i] = v.toString().toUtf8();
-            break;
+    std::vector<TPgResultPtr> r = d->runParams(sql, params);
+    return r.empty() ? 0 : QByteArray(PQcmdTuples(r.back().get())).toInt();
+}
+
+std::unique_ptr<TDataSet> TSTD_DBMODULE::QueryParams(const QString &sql, const QVariantList &params)
+{
+    d->lastCommand = sql;
+    TBoundParams bound(params);
+    d->ensureOpen();
+    std::vector<TPgResultPtr> r = d->runParams(sql, params);
+    if (r.empty() || !isRowSet(r.back().get()))
+        throw EDatabaseError(QString::fromLatin1(kNoRowSet));
+    return DataSetFromResult(std::move(r.back()));
+}
+
+bool TSTD_DBMODULE::HasOperatorSession() const
+{
+    return !d->sessionSecret.isEmpty();
+}
+
+void TSTD_DBMODULE::ResumeOperatorSession(const QString &secret)
+{
+    d->sessionSecret = secret;
+    if (d->connected())
+        d->runParams(QStringLiteral("SELECT * FROM RiprendiSessioneOperatore($1)"), {secret});
+}
+
+void TSTD_DBMODULE::EndSession()
+{
+    if (d->connected() && !d->sessionSecret.isEmpty()) {
+        try {
+            if (d->userTrans)
+                RollbackTrans();
+            d->run(QStringLiteral("SELECT * FROM ChiudiSessioneOperatore()"));
+        } catch (const EDatabaseError &) {
+            // The session is forgotten here anyway; the server ends it by itself later.
         }
-        values[i] = storage[i].constData();
-        lengths[i] = int(storage[i].size());
     }
-    PGresult *raw = PQexecParams(d->conn,
-                                 sql.toUtf8().constData(),
-                                 n,
-                                 types.data(),
-                                 values.data(),
-                                 lengths.data(),
-                                 formats.data(),
-                                 0);
-    TPgResultPtr r = AdoptPgResult(raw);
-    const ExecStatusType st = raw ? PQresultStatus(raw) : PGRES_FATAL_ERROR;
-    if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
-        d->fail(raw);
-    return QByteArray(PQcmdTuples(raw)).toInt();
+    d->sessionSecret.clear();
 }
 
 void TSTD_DBMODULE::BeginTrans()

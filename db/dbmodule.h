@@ -31,6 +31,14 @@ private:
     bool m_lost;
 };
 
+// A save refused because the row changed on the server since the record read it (another
+// operator saved it meanwhile); the record has read the row again.
+class ERecordChanged : public EDatabaseError
+{
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
 // Connection parameters. The login is the program's own least-privilege login, read from the
 // global settings file; the operator is checked by a stored function, not by this login.
 struct TConnectionParams
@@ -74,8 +82,21 @@ public:
     // Pattern 2, action command: run, no result read.
     void Execute(const QString &commandText);
     // Parameterised statement for the program's own writes (editable records); values are
-    // sent apart from the text ($1, $2 ...). Returns the affected row count.
+    // sent apart from the text ($1, $2 ...). Returns the affected row count. A text value the
+    // database cannot store (NUL, lone surrogate) is refused before anything is sent.
     int ExecuteParams(const QString &sql, const QVariantList &params);
+    // The same, answering the statement's rows (RETURNING, a read by key).
+    std::unique_ptr<TDataSet> QueryParams(const QString &sql, const QVariantList &params);
+
+    // The operator session. The operator check (EXEC EstraiDatiOperatore) opens it on the
+    // server, bound to the connection; the module keeps its secret in memory and binds every
+    // connection it opens later to it, so that the functions know who is working.
+    bool HasOperatorSession() const;
+    // Binds this module to a session opened elsewhere by the same program (its secret).
+    void ResumeOperatorSession(const QString &secret);
+    // Log-off: ends the session on the server (when connected) and forgets it. A new logon
+    // starts with it.
+    void EndSession();
 
     void BeginTrans();
     void CommitTrans();
@@ -99,6 +120,13 @@ private:
 
 // Pattern 3, editable record: a record procedure's row kept for editing and posted as an
 // explicit INSERT or UPDATE of its base table with the same columns, in a transaction.
+//
+// Lost updates: the record remembers the row version it read (PostgreSQL's xmin, which every
+// committed change of the row renews); an UPDATE writes only over that version. When another
+// session changed the row meanwhile, Post raises ERecordChanged ("Il record è stato
+// modificato da un altro operatore: i dati sono stati riletti.") after reading the row again,
+// instead of overwriting the other change. The base table must let the login read its key
+// and xmin (database/grants.sql).
 class TEditableRecord
 {
 public:
@@ -111,9 +139,10 @@ public:
     TDataSet &Data();                   // one row once Edit/Append started
     void Edit();                        // existing row
     void Append(const QString &newKey); // new row with the program-made key
-    // Writes every field into the base table (INSERT for a new row, UPDATE by key otherwise),
-    // stamping txUtenteIn/dtIn or txUtenteMod/dtMod when the row set has them and stamp is set.
-    // Runs inside the caller's transaction when one is open, else in its own.
+    // Writes every field into the base table (INSERT for a new row, UPDATE by key and row
+    // version otherwise), stamping txUtenteIn/dtIn or txUtenteMod/dtMod when the row set has
+    // them and stamp is set. Runs inside the caller's transaction when one is open, else in its
+    // own. A text the database cannot store is refused before anything is written.
     void Post(const QString &userName, bool stampAudit = true);
     void Cancel();
     void Close();

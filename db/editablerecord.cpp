@@ -1,4 +1,5 @@
 #include "db/dbmodule.h"
+#include "db/pgadapter.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -17,6 +18,15 @@ QString quoteIdentifier(const QString &name)
     return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
+// The row version column: read by the record, never written.
+bool isVersionColumn(const QString &name)
+{
+    return name.compare(QLatin1String("xmin"), Qt::CaseInsensitive) == 0;
+}
+
+const char *kChangedMeanwhile
+    = "Il record è stato modificato da un altro operatore: i dati sono stati riletti.";
+
 bool sameValue(const QVariant &a, const QVariant &b)
 {
     const bool nullA = !a.isValid() || a.isNull();
@@ -33,10 +43,13 @@ struct TEditableRecord::Impl
     TSTD_DBMODULE *db = nullptr; // Not owned.
     QString table;
     QString key;
+    QString commandText; // the record procedure, run again to re-read the row
+    QString keyColumn;   // the key's name as the result gives it
     std::unique_ptr<TDataSet> data;
     bool storedRow = false; // the row exists in the table (false: new record)
     bool inserting = false; // Append was called and the row is not stored yet
     QVariantList original;  // the stored values of the row, to find what the program changed
+    QString version;        // the row version (xmin) the stored values belong to
 
     // A post inside the caller's transaction is stored only if that transaction commits: until
     // then the state before the post is kept, to be restored if it is rolled back.
@@ -44,6 +57,7 @@ struct TEditableRecord::Impl
     bool savedStoredRow = false;
     bool savedInserting = false;
     QVariantList savedOriginal;
+    QString savedVersion;
 
     void settle()
     {
@@ -53,6 +67,7 @@ struct TEditableRecord::Impl
             storedRow = savedStoredRow;
             inserting = savedInserting;
             original = savedOriginal;
+            version = savedVersion;
             pendingSerial = 0;
         } else if (db->TransactionSerial() != pendingSerial) {
             pendingSerial = 0; // committed
@@ -84,6 +99,70 @@ struct TEditableRecord::Impl
         return true;
     }
 
+    // The current version of the row with that key; empty when the row is gone.
+    QString readVersion(const QVariant &keyValue)
+    {
+        std::unique_ptr<TDataSet> r = db->QueryParams(QStringLiteral(
+                                                          "SELECT xmin::text FROM %1 WHERE %2 = $1")
+                                                          .arg(table, quoteIdentifier(keyColumn)),
+                                                      {keyValue});
+        if (r->RecordCount() == 0)
+            return QString();
+        r->First();
+        return r->Fields(0).AsString();
+    }
+
+    // Runs the record procedure and keeps its row with the version it belongs to. The row is
+    // read between two reads of its version: when they agree, no change was committed in
+    // between, so the values and the version match.
+    void read()
+    {
+        std::unique_ptr<TDataSet> result = db->Query(commandText);
+        if (result->FieldIndex(key) < 0)
+            throw EDatabaseError(
+                QStringLiteral("La chiave %1 manca nel risultato di %2.").arg(key, commandText));
+        keyColumn = result->FieldDefs().at(result->FieldIndex(key)).name;
+        QString rowVersion;
+        if (result->RecordCount() > 0) {
+            result->First();
+            const QVariant keyValue = result->FieldByName(key).Value();
+            for (int attempt = 0;; ++attempt) {
+                const QString before = readVersion(keyValue);
+                result = db->Query(commandText);
+                // Given by the record procedure but out of the login's reach (a row of another
+                // company): it could never be saved.
+                if (before.isEmpty() && result->RecordCount() > 0)
+                    throw EDatabaseError(QStringLiteral(
+                        "Il record non può essere modificato dall'operatore collegato."));
+                if (result->RecordCount() == 0)
+                    break; // deleted meanwhile: a new record now
+                const QString after = readVersion(keyValue);
+                if (!before.isEmpty() && before == after) {
+                    rowVersion = after;
+                    break;
+                }
+                if (attempt == 4)
+                    throw EDatabaseError(QStringLiteral(
+                        "Il record viene modificato da un altro operatore in questo momento: "
+                        "riprovare."));
+            }
+        }
+        // An in-memory copy of the row: editable, independent of the server result.
+        auto copy = std::make_unique<TDataSet>();
+        copy->CopyStructureFrom(*result);
+        copy->CreateDataSet();
+        if (result->RecordCount() > 0) {
+            result->First();
+            copy->AppendCurrentFrom(*result);
+            copy->First();
+        }
+        data = std::move(copy);
+        storedRow = data->RecordCount() > 0;
+        inserting = false;
+        original = storedRow ? currentValues() : QVariantList();
+        version = storedRow ? rowVersion : QString();
+    }
+
     void restore(const QVariantList &values)
     {
         data->Edit();
@@ -110,24 +189,8 @@ void TEditableRecord::Open(const QString &commandText)
         throw EDatabaseError(QStringLiteral("Modulo del database assente."));
     if (!isPlainIdentifier(d->table))
         throw EDatabaseError(QStringLiteral("Tabella non valida: ") + d->table);
-    std::unique_ptr<TDataSet> result = d->db->Query(commandText);
-    if (result->FieldIndex(d->key) < 0)
-        throw EDatabaseError(
-            QStringLiteral("La chiave %1 manca nel risultato di %2.").arg(d->key, commandText));
-    // An in-memory copy of the row: editable, independent of the server result.
-    auto data = std::make_unique<TDataSet>();
-    data->CopyStructureFrom(*result);
-    data->CreateDataSet();
-    if (result->RecordCount() > 0) {
-        result->First();
-        data->AppendCurrentFrom(*result);
-        data->First();
-    }
-    d->data = std::move(data);
-    d->storedRow = d->data->RecordCount() > 0;
-    d->inserting = false;
-    if (d->storedRow)
-        d->original = d->currentValues();
+    d->commandText = commandText;
+    d->read();
 }
 
 bool TEditableRecord::IsNew() const
@@ -195,12 +258,17 @@ void TEditableRecord::Post(const QString &userName, bool stampAudit)
     }
     const std::vector<TFieldDef> &defs = ds.FieldDefs();
     for (int c = 0; c < int(defs.size()); ++c) {
+        if (isVersionColumn(defs.at(c).name))
+            continue;
         QVariant v = values.at(c);
         const int s = int(stamped.indexOf(c));
         if (s >= 0)
             v = stampValues.at(s);
         else if (insert ? (!v.isValid() || v.isNull()) : sameValue(v, d->original.value(c)))
             continue; // not set by the program: the table keeps its default or stored value
+        // Refused here, before anything is written: libpq would cut a text at a NUL.
+        if (v.typeId() == QMetaType::QString)
+            CheckStorableText(v.toString(), QStringLiteral("campo ") + defs.at(c).name);
         columns << quoteIdentifier(defs.at(c).name);
         params << v;
     }
@@ -210,7 +278,7 @@ void TEditableRecord::Post(const QString &userName, bool stampAudit)
         QStringList marks;
         for (int i = 1; i <= columns.size(); ++i)
             marks << QStringLiteral("$%1").arg(i);
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3) RETURNING xmin::text")
                   .arg(d->table,
                        columns.join(QStringLiteral(", ")),
                        marks.join(QStringLiteral(", ")));
@@ -220,12 +288,16 @@ void TEditableRecord::Post(const QString &userName, bool stampAudit)
         QStringList sets;
         for (int i = 0; i < columns.size(); ++i)
             sets << QStringLiteral("%1 = $%2").arg(columns.at(i)).arg(i + 1);
+        // Only over the version that was read: a row another session changed meanwhile is
+        // not found, and the save is refused instead of overwriting that change.
         const int keyColumn = ds.FieldIndex(d->key);
-        params << d->original.value(keyColumn);
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4")
+        params << d->original.value(keyColumn) << d->version;
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3 = $%4 AND xmin = $%5::xid "
+                             "RETURNING xmin::text")
                   .arg(d->table,
                        sets.join(QStringLiteral(", ")),
                        quoteIdentifier(defs.at(keyColumn).name))
+                  .arg(params.size() - 1)
                   .arg(params.size());
     }
 
@@ -235,20 +307,40 @@ void TEditableRecord::Post(const QString &userName, bool stampAudit)
         d->savedStoredRow = d->storedRow;
         d->savedInserting = d->inserting;
         d->savedOriginal = d->original;
+        d->savedVersion = d->version;
     }
     if (ownTrans)
         d->db->BeginTrans();
+    QString newVersion;
+    bool changedMeanwhile = false;
     try {
-        const int rows = d->db->ExecuteParams(sql, params);
-        if (!insert && rows == 0)
-            throw EDatabaseError(
-                QStringLiteral("Il record non esiste più: è stato cancellato da un altro utente."));
-        if (ownTrans)
-            d->db->CommitTrans();
+        std::unique_ptr<TDataSet> written = d->db->QueryParams(sql, params);
+        if (written->RecordCount() == 0) {
+            if (d->readVersion(d->original.value(ds.FieldIndex(d->key))).isEmpty())
+                throw EDatabaseError(QStringLiteral(
+                    "Il record non esiste più: è stato cancellato da un altro utente."));
+            changedMeanwhile = true;
+        } else {
+            written->First();
+            newVersion = written->Fields(0).AsString();
+        }
+        if (ownTrans) {
+            if (changedMeanwhile)
+                d->db->RollbackTrans();
+            else
+                d->db->CommitTrans();
+        }
     } catch (...) {
         if (ownTrans)
             d->db->RollbackTrans();
         throw;
+    }
+    if (changedMeanwhile) {
+        // The other operator's row is read again (inside the caller's transaction when there is
+        // one: nothing was written by this save).
+        d->pendingSerial = 0;
+        d->read();
+        throw ERecordChanged(QString::fromUtf8(kChangedMeanwhile));
     }
 
     // Stored: the row now holds the stamps and becomes the reference for the next change.
@@ -261,6 +353,7 @@ void TEditableRecord::Post(const QString &userName, bool stampAudit)
     d->storedRow = true;
     d->inserting = false;
     d->original = d->currentValues();
+    d->version = newVersion;
 }
 
 void TEditableRecord::Cancel()
@@ -284,6 +377,7 @@ void TEditableRecord::Close()
     d->pendingSerial = 0;
     d->data.reset();
     d->original.clear();
+    d->version.clear();
     d->storedRow = false;
     d->inserting = false;
 }

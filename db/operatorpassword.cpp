@@ -11,6 +11,14 @@ void ChangeOperatorPassword(TSTD_DBMODULE &db,
     std::unique_ptr<TDataSet> ds = db.Query(
         ExecText(QStringLiteral("CambiaPasswordOperatore"),
                  {SqlText(userName), SqlText(currentBase64), SqlText(newBase64)}));
-    if (ds->RecordCount() == 0 || !ds->FieldByName(QStringLiteral("flOk")).AsBoolean())
+    if (ds->RecordCount() == 0)
         throw EDatabaseError(QStringLiteral("Cambio password non riuscito."));
+    ds->First();
+    if (!ds->FieldByName(QStringLiteral("flOk")).AsBoolean()) {
+        // A wrong current password is answered, not raised: the database counts it.
+        const TField reason = ds->FindField(QStringLiteral("ErrMess"));
+        throw EDatabaseError(reason.Index() >= 0 && !reason.AsString().isEmpty()
+                                 ? reason.AsString()
+                                 : QStringLiteral("Cambio password non riuscito."));
+    }
 }

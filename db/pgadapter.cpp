@@ -3,8 +3,126 @@
 #include "db/dbmodule.h"
 
 #include <QRegularExpression>
+#include <QSet>
+#include <QVariant>
 
 namespace {
+
+// Every procedure of the program's contract (the layout procedures are those the layouts
+// name), plus the password change that stands for the direct password update.
+const QSet<QString> &contractProcedures()
+{
+    static const QSet<QString> names = [] {
+        const char *const list[] = {"AddProdottoLinked",
+                                    "AddProdottoToPreventivo",
+                                    "AppendNodoProdotto",
+                                    "BloccaPreventivo",
+                                    "ChangeBloccoOrdine",
+                                    "ChangeBloccoPreventivo",
+                                    "ChangeParteUnita",
+                                    "ChangeSaltoPaginaNodo",
+                                    "ChangeStateNodo",
+                                    "ChangeStatoCliente",
+                                    "ChangeStatoListino",
+                                    "ChangeStatoOperatore",
+                                    "ChangeStatoOrdine",
+                                    "ChangeStatoPreventivo",
+                                    "ChangeStatoProdotto",
+                                    "ChangeStatoSocieta",
+                                    "CheckCodProdotto",
+                                    "CloneListino",
+                                    "ClonePreventivo",
+                                    "CloneProdotto",
+                                    "CopiaNodoInAltroProdotto",
+                                    "CreaOrdineDaPreventivo",
+                                    "DatiCliente",
+                                    "DatiImagesDettaglio",
+                                    "DatiImagesDettaglioPreview",
+                                    "DatiImagesProdotto",
+                                    "DatiImagesProdottoPreview",
+                                    "DatiListino",
+                                    "DatiListinoParteComp",
+                                    "DatiListinoSchedeValori",
+                                    "DatiNodo",
+                                    "DatiOperatore",
+                                    "DatiOrdine",
+                                    "DatiOrdineSommario",
+                                    "DatiPrevDetParteComp",
+                                    "DatiPrevDetSchedaValori",
+                                    "DatiPreventivo",
+                                    "DatiPreventivoDet",
+                                    "DatiProdotto",
+                                    "DatiSocieta",
+                                    "DelPreventivoDettaglio",
+                                    "DelProdottoLinked",
+                                    "DeleteListino",
+                                    "DeleteNodo",
+                                    "DeleteOrdine",
+                                    "DeletePreventivo",
+                                    "DeleteProdotto",
+                                    "EstraiAllDettagliProdotto",
+                                    "EstraiClienti",
+                                    "EstraiCompPartiListinoQta",
+                                    "EstraiDatiOperatore",
+                                    "EstraiElencoCondPagam",
+                                    "EstraiElencoSocieta",
+                                    "EstraiFornitori",
+                                    "EstraiLayouts",
+                                    "EstraiListinoProdotto",
+                                    "EstraiOperatori",
+                                    "EstraiOrdini",
+                                    "EstraiPrevDetSchedaValori",
+                                    "EstraiPreventivi",
+                                    "EstraiProdotti",
+                                    "EstraiProdottiForPreventivo",
+                                    "EstraiProdottiInPreventivo",
+                                    "EstraiProdottiLinked",
+                                    "EstraiProdottiNotLinked",
+                                    "EstraiProvinceItaliane",
+                                    "EstraiSchedeListinoValori",
+                                    "EstraiSocieta",
+                                    "EstraiSommarioOrdineValori",
+                                    "InsertAfterBeforeNodoProdotto",
+                                    "IsNewOperatoreOk",
+                                    "MergeParte",
+                                    "MovePreventivoDettaglio",
+                                    "MoveProdottoLinked",
+                                    "RefreshProdListSchedaVoci",
+                                    "RefreshProdListino",
+                                    "RefreshProdottoInDettagliPrev",
+                                    "ResetPasswordOperatore",
+                                    "RevisionePreventivo",
+                                    "SetNewCodCliente",
+                                    "SetNewPreventivo",
+                                    "SetOrdineNewNodo",
+                                    "SplitElencoPuntato",
+                                    "UndoRevisionePreventivo",
+                                    "UpdateChangeOfListino",
+                                    "UpdateChangesProdotto",
+                                    "UpdateListinoParte",
+                                    "UpdatePrevDetParte",
+                                    "UpdateProdottoLinked",
+                                    // The three procedures of the layouts (named in the Layout table).
+                                    "EstraiLayoutPrevMain",
+                                    "EstraiLayoutPrevCover",
+                                    "EstraiLayoutPrevTotali",
+                                    // The operator's own password change.
+                                    "CambiaPasswordOperatore"};
+        QSet<QString> set;
+        for (const char *name : list)
+            set.insert(QString::fromLatin1(name).toLower());
+        return set;
+    }();
+    return names;
+}
+
+// Calls whose arguments are passwords: sent as bound parameters, never inside the text.
+bool carriesPasswords(const QString &lowerName)
+{
+    return lowerName == QLatin1String("estraidatioperatore")
+           || lowerName == QLatin1String("cambiapasswordoperatore")
+           || lowerName == QLatin1String("resetpasswordoperatore");
+}
 
 bool isBlank(QChar c)
 {
@@ -95,6 +213,35 @@ bool isSingleLiteral(const QString &s)
     return end > 0 && skipBlanks(s, end) == s.size();
 }
 
+// The value of the literal s[begin, end): a quoted text without its quotes and with doubled
+// apostrophes undone, null, or the number as written.
+QVariant literalValue(const QString &s, int begin, int end)
+{
+    const QString lit = s.mid(begin, end - begin);
+    if (lit.startsWith(u'\'')) {
+        QString text = lit.mid(1, lit.size() - 2);
+        return text.replace(QStringLiteral("''"), QStringLiteral("'"));
+    }
+    if (lit.compare(QLatin1String("null"), Qt::CaseInsensitive) == 0)
+        return QVariant();
+    return lit;
+}
+
+// The values of a literal list accepted by IsLiteralList.
+QVariantList literalValues(const QString &arguments)
+{
+    QVariantList values;
+    int i = skipBlanks(arguments, 0);
+    while (i < arguments.size()) {
+        const int end = literalEnd(arguments, i);
+        values << literalValue(arguments, i, end);
+        i = skipBlanks(arguments, end);
+        if (i < arguments.size())
+            i = skipBlanks(arguments, i + 1); // the comma
+    }
+    return values;
+}
+
 struct TDirectStatement
 {
     const char *text;    // the program's text, or its start when followed by a literal
@@ -116,15 +263,10 @@ const TDirectStatement kDirectStatements[] = {
     {"select * from Prod_Comp_Parte_Txt", "select * from Prod_Comp_Parte_Txt", false},
 };
 
-// The session's table of split texts: created once per session, emptied on every use. Temporary
-// tables are private to the session, so the grant only lets the stored functions that read it
-// (which run as the schema owner) see it.
-const char *kTempTabTestoPg
-    = "CREATE TEMP TABLE IF NOT EXISTS TempTabTesto (idTesto varchar(38), nuRiga smallint, "
-      "txTesto text, txTestoRtf text); "
-      "GRANT SELECT, INSERT, UPDATE, DELETE ON TempTabTesto TO PUBLIC; "
-      "DELETE FROM TempTabTesto; "
-      "SELECT * FROM TempTabTesto";
+// The session's table of split texts: a stored function makes it (the program's login may not
+// create temporary objects, so nothing it made can stand in for the table), empties it and
+// answers its empty rows; the program then inserts into TempTabTesto as before.
+const char *kTempTabTestoPg = "SELECT * FROM PreparaTempTabTesto()";
 
 QString collapseBlanks(const QString &s)
 {
@@ -141,6 +283,41 @@ QString collapseBlanks(const QString &s)
 }
 
 } // namespace
+
+bool IsContractProcedure(const QString &name)
+{
+    return contractProcedures().contains(name.toLower());
+}
+
+bool IsStorableText(const QString &text)
+{
+    const int n = int(text.size());
+    for (int i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() == 0)
+            return false;
+        if (c.isHighSurrogate()) {
+            if (i + 1 >= n || !text.at(i + 1).isLowSurrogate())
+                return false;
+            ++i;
+        } else if (c.isLowSurrogate()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CheckStorableText(const QString &text, const QString &what)
+{
+    if (IsStorableText(text))
+        return;
+    QString message = QStringLiteral(
+        "Il testo contiene un carattere che il database non può memorizzare (carattere nullo o "
+        "carattere Unicode incompleto): correggerlo prima di salvare.");
+    if (!what.isEmpty())
+        message += QStringLiteral(" (") + what + u')';
+    throw EDatabaseError(message);
+}
 
 bool IsLiteralList(const QString &arguments)
 {
@@ -167,8 +344,10 @@ bool IsProcedureCall(const QString &commandText)
            && i + 4 < commandText.size() && isBlank(commandText.at(i + 4));
 }
 
-QString ToPostgres(const QString &commandText)
+TPgCommand TranslateCommand(const QString &commandText)
 {
+    CheckStorableText(commandText);
+    TPgCommand command;
     if (IsProcedureCall(commandText)) {
         int i = skipBlanks(commandText, skipBlanks(commandText, 0) + 4);
         const int nameStart = i;
@@ -182,24 +361,48 @@ QString ToPostgres(const QString &commandText)
         const QString name = commandText.mid(nameStart, i - nameStart);
         if (i < commandText.size() && !isBlank(commandText.at(i)))
             refuse(commandText, QStringLiteral("nome di procedura non valido"));
+        if (!IsContractProcedure(name))
+            refuse(commandText, QStringLiteral("procedura non prevista"));
         const QString args = commandText.mid(skipBlanks(commandText, i));
         if (!IsLiteralList(args))
             refuse(commandText, QStringLiteral("argomenti non validi"));
-        return QStringLiteral("SELECT * FROM %1(%2)").arg(name, args);
+        command.procedure = name.toLower();
+        if (carriesPasswords(command.procedure)) {
+            command.params = literalValues(args);
+            QStringList marks;
+            for (int p = 1; p <= command.params.size(); ++p)
+                marks << QStringLiteral("$%1").arg(p);
+            command.sql = QStringLiteral("SELECT * FROM %1(%2)")
+                              .arg(name, marks.join(QStringLiteral(", ")));
+        } else {
+            command.sql = QStringLiteral("SELECT * FROM %1(%2)").arg(name, args);
+        }
+        return command;
     }
 
     const QString text = commandText.trimmed();
     for (const TDirectStatement &st : kDirectStatements) {
         const QString prefix = QString::fromLatin1(st.text);
         if (!st.literalFollows) {
-            if (text == prefix)
-                return QString::fromLatin1(st.pgText);
+            if (text == prefix) {
+                command.sql = QString::fromLatin1(st.pgText);
+                return command;
+            }
             continue;
         }
-        if (text.startsWith(prefix) && isSingleLiteral(text.mid(prefix.size())))
-            return QString::fromLatin1(st.pgText) + text.mid(prefix.size()).trimmed();
+        if (text.startsWith(prefix) && isSingleLiteral(text.mid(prefix.size()))) {
+            command.sql = QString::fromLatin1(st.pgText) + text.mid(prefix.size()).trimmed();
+            return command;
+        }
     }
-    if (collapseBlanks(text) == collapseBlanks(QString::fromLatin1(kTempTabTestoBatch)))
-        return QString::fromLatin1(kTempTabTestoPg);
+    if (collapseBlanks(text) == collapseBlanks(QString::fromLatin1(kTempTabTestoBatch))) {
+        command.sql = QString::fromLatin1(kTempTabTestoPg);
+        return command;
+    }
     refuse(commandText, QStringLiteral("testo non previsto"));
+}
+
+QString ToPostgres(const QString &commandText)
+{
+    return TranslateCommand(commandText).sql;
 }

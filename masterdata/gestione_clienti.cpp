@@ -273,6 +273,14 @@ void TGESTIONE_CLIENTI::PB_Ok_InputClick()
                : QStringLiteral("Il cliente modificato non è visibile con i filtri applicati."));
 }
 
+void TGESTIONE_CLIENTI::RecordReadAgain()
+{
+    if (xTipoOp != coGENModify || !Record())
+        return;
+    PAN_Input->Clear();
+    PAN_Input->Fill(Record()->Data());
+}
+
 void TGESTIONE_CLIENTI::PB_Annulla_InputClick()
 {
     LeaveEditMode();

@@ -41,6 +41,7 @@ protected:
     QString ExtractionSort() const override;
     void ResetFilters() override;
     void AfterFiltersRestored() override;
+    void RecordReadAgain() override;
 
 private:
     void BuildMenu();

@@ -272,17 +272,28 @@ void TGESTIONE_OPERATORI::ModificaOperatore()
     sLastId = List()->CurrentId();
     if (!OpenOperator(sLastId, QStringLiteral("Errore modifica operatore (ERR.Q04).")))
         return;
-    TDataSet &record = Record()->Data();
     PAN_Desc_TipoOperazione->setText(QStringLiteral("Modifica Operatore"));
-    FillInput(EF_Operatore, record, QStringLiteral("txOperatore"));
+    FillInputPanel();
     EF_Operatore->SetReadOnly(true);
     EF_Operatore->SetColor(palette().color(QPalette::Window));
+    EnterEditMode(PAN_Input, EF_Descrizione);
+}
+
+void TGESTIONE_OPERATORI::FillInputPanel()
+{
+    TDataSet &record = Record()->Data();
+    FillInput(EF_Operatore, record, QStringLiteral("txOperatore"));
     FillInput(EF_Descrizione, record, QStringLiteral("txDescrizione"));
     FillInput(EF_Smartphone, record, QStringLiteral("txSmartphone"));
     FillInput(EF_Email, record, QStringLiteral("txEmail"));
     FillInput(EF_Note, record, QStringLiteral("txNote"));
     CK_Funzionario->setChecked(record.FieldByName(QStringLiteral("flFunzionario")).AsBoolean());
-    EnterEditMode(PAN_Input, EF_Descrizione);
+}
+
+void TGESTIONE_OPERATORI::RecordReadAgain()
+{
+    if (xTipoOp == coGENModify && Record())
+        FillInputPanel();
 }
 
 void TGESTIONE_OPERATORI::PB_Ok_InputClick()

@@ -51,8 +51,10 @@ public:
 protected:
     QString ExtractionCommand() override;
     QString ExtractionSort() const override;
+    void RecordReadAgain() override;
 
 private:
+    void FillInputPanel();
     void BuildPanel();
     void BuildMenu();
     void MenuChosen();

@@ -503,6 +503,12 @@ void TGESTIONE_SOCIETA::DatiPerStampa()
     sLastId = List()->CurrentId();
     if (!OpenCompany(sLastId, QStringLiteral("Errore modifica società (ERR.D04).")))
         return;
+    FillPrintPanel();
+    EnterEditMode(PAN_Input_Bis, EF_Piede_Pagina);
+}
+
+void TGESTIONE_SOCIETA::FillPrintPanel()
+{
     TDataSet &record = Record()->Data();
     LimitInputLength(EF_RootDropbox, record, QStringLiteral("txRootFolder"), 200);
     LimitInputLength(EF_FolderDropbox, record, QStringLiteral("txSocietaFolder"), 200);
@@ -511,7 +517,18 @@ void TGESTIONE_SOCIETA::DatiPerStampa()
     EF_Piede_Pagina->setPlainText(record.FieldByName(QStringLiteral("txPiedeReport")).AsString());
     m_storedLogo = record.FieldByName(QStringLiteral("imgLogo")).AsBytes();
     SetLogo(m_storedLogo.isEmpty() ? QImage() : ImageLoadFromBytes(m_storedLogo), false);
-    EnterEditMode(PAN_Input_Bis, EF_Piede_Pagina);
+}
+
+void TGESTIONE_SOCIETA::RecordReadAgain()
+{
+    if (xTipoOp != coGENModify || !Record())
+        return;
+    if (ActivePanel() == PAN_Input_Bis) {
+        FillPrintPanel();
+    } else {
+        PAN_Input->Clear();
+        PAN_Input->Fill(Record()->Data());
+    }
 }
 
 void TGESTIONE_SOCIETA::SetLogo(const QImage &image, bool changed)

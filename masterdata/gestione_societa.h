@@ -76,8 +76,10 @@ protected:
     void ResetFilters() override;
     void AfterFiltersRestored() override;
     void resizeEvent(QResizeEvent *event) override;
+    void RecordReadAgain() override;
 
 private:
+    void FillPrintPanel();
     void BuildFilters();
     void BuildPrintPanel();
     void BuildMenu();

@@ -365,12 +365,17 @@ bool TListWindow::PostRecord(const QString &postError,
             db->RollbackTrans();
         // The record believes what it posted is stored: read it again as the table has it
         // (a new record comes back new). When that fails too it is read before the next try.
+        bool readAgain = false;
         try {
             OpenRecord(m_recordTable, m_recordKey, m_recordCommand);
+            readAgain = dynamic_cast<const ERecordChanged *>(&e) != nullptr;
         } catch (const std::exception &) {
             m_record.reset();
         }
         ShowDbError(failing, e);
+        // Another operator's change is shown, not silently overwritten by the next "Ok".
+        if (readAgain)
+            RecordReadAgain();
         return false;
     }
 }

@@ -132,6 +132,10 @@ protected:
                     const std::function<void(TDataSet &)> &fill,
                     const std::vector<TPostStep> &after = {});
 
+    // After a save refused because another operator changed the record meanwhile, the record
+    // holds the stored values again: the window shows them in its edit panel. Nothing here.
+    virtual void RecordReadAgain() {}
+
     // A row query of a changing procedure; errors are raised.
     static void RunProcedure(const QString &commandText);
     static QString UserArgument(); // the operator, quoted

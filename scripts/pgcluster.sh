@@ -3,10 +3,13 @@
 #
 #   pgcluster.sh init    DATADIR SOCKETDIR
 #   pgcluster.sh start   DATADIR SOCKETDIR
-#   pgcluster.sh stop    DATADIR
+#   pgcluster.sh stop    DATADIR [immediate]               (immediate: as a crash, for tests)
 #   pgcluster.sh builddb SOCKETDIR NAME [demo] [template]   create NAME from database/
 #   pgcluster.sh migrate SOCKETDIR NAME                     apply missing migrations, functions
 #   pgcluster.sh applogin SOCKETDIR LOGIN PASSWORD           create/alter the program's login
+#
+# A catalog built without "demo" holds no demo data: one administrator, ADMIN, whose password
+# is his user name until his first log-on forces him to choose one (database/base/).
 #
 # As root the server runs as the postgres user. The superuser is "postgres", reached over the
 # socket without password; the program's own login uses a password.
@@ -83,10 +86,10 @@ cmd_start() {
 }
 
 cmd_stop() {
-  local data
+  local data mode="${2:-fast}"
   data="$(abspath "$1")"
   if [ -f "$data/PG_VERSION" ] && as_pg "$PGBIN/pg_ctl" -D "$data" status >/dev/null 2>&1; then
-    as_pg "$PGBIN/pg_ctl" -D "$data" -m fast -w stop >/dev/null
+    as_pg "$PGBIN/pg_ctl" -D "$data" -m "$mode" -w stop >/dev/null
   fi
 }
 
@@ -111,7 +114,12 @@ cmd_applogin() {
   psql_su "$sock" postgres -v login="$login" -v pw="$password" <<'SQL'
 SELECT format('CREATE ROLE %I LOGIN IN ROLE ventorel_app', :'login')
  WHERE NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = :'login') \gexec
-SELECT format('ALTER ROLE %I WITH LOGIN PASSWORD %L', :'login', :'pw') \gexec
+SELECT format('ALTER ROLE %I WITH LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE PASSWORD %L',
+              :'login', :'pw') \gexec
+-- Bound parameters (passwords among them) never reach the server log, whatever logging an
+-- administrator turns on; the login cannot change these settings.
+SELECT format('ALTER ROLE %I SET log_parameter_max_length = 0', :'login') \gexec
+SELECT format('ALTER ROLE %I SET log_parameter_max_length_on_error = 0', :'login') \gexec
 SQL
 }
 
@@ -121,31 +129,38 @@ SQL
 # new and the files are unchanged, a start costs one query.
 cmd_migrate() {
   local sock="$1" db="$2"
-  export PGOPTIONS="-c role=ventorel_owner -c client_min_messages=warning"
   local sum state
-  sum="$(cat "$DBDIR"/functions/*.sql "$DBDIR"/grants.sql 2>/dev/null | sha256sum | cut -d' ' -f1)"
-  state="$(psql_su "$sock" "$db" -tA <<'SQL'
+  sum="$(cat "$DBDIR"/superuser.sql "$DBDIR"/functions/*.sql "$DBDIR"/grants.sql 2>/dev/null \
+    | sha256sum | cut -d' ' -f1)"
+  state="$(PGOPTIONS="-c role=ventorel_owner -c client_min_messages=warning" \
+    psql_su "$sock" "$db" -tA <<'SQL'
 CREATE TABLE IF NOT EXISTS schema_migrations (version text PRIMARY KEY, applied_at timestamp NOT NULL DEFAULT now());
 CREATE TABLE IF NOT EXISTS schema_functions (checksum text NOT NULL, applied_at timestamp NOT NULL DEFAULT now());
 SELECT 'M ' || version FROM schema_migrations UNION ALL SELECT 'F ' || checksum FROM schema_functions;
 SQL
 )"
-  local f v changed=0
+  local f v pending=()
   for f in $(ls "$DBDIR"/migrations/*.sql 2>/dev/null | sort); do
     v="$(basename "$f" .sql)"
-    if ! grep -qxF "M $v" <<< "$state"; then
-      psql_su "$sock" "$db" -1 -f "$f" -c "INSERT INTO schema_migrations(version) VALUES ('$v')"
-      changed=1
-    fi
+    if ! grep -qxF "M $v" <<< "$state"; then pending+=("$f"); fi
   done
-  if [ "$changed" -eq 1 ] || ! grep -qxF "F $sum" <<< "$state"; then
-    for f in $(ls "$DBDIR"/functions/*.sql 2>/dev/null | sort); do
-      psql_su "$sock" "$db" -1 -f "$f"
-    done
-    if [ -f "$DBDIR/grants.sql" ]; then psql_su "$sock" "$db" -1 -f "$DBDIR/grants.sql"; fi
-    psql_su "$sock" "$db" -c "DELETE FROM schema_functions" \
-      -c "INSERT INTO schema_functions(checksum) VALUES ('$sum')"
+  if [ ${#pending[@]} -eq 0 ] && grep -qxF "F $sum" <<< "$state"; then
+    return 0
   fi
+  psql_su "$sock" "$db" -1 -f "$DBDIR/superuser.sql"
+  # The extensions' schema is searched by the migrations (operator classes), never by the
+  # functions, which name what they use from it.
+  export PGOPTIONS="-c role=ventorel_owner -c client_min_messages=warning -c search_path=public,vt_ext"
+  for f in "${pending[@]}"; do
+    v="$(basename "$f" .sql)"
+    psql_su "$sock" "$db" -1 -f "$f" -c "INSERT INTO schema_migrations(version) VALUES ('$v')"
+  done
+  for f in $(ls "$DBDIR"/functions/*.sql 2>/dev/null | sort); do
+    psql_su "$sock" "$db" -1 -f "$f"
+  done
+  if [ -f "$DBDIR/grants.sql" ]; then psql_su "$sock" "$db" -1 -f "$DBDIR/grants.sql"; fi
+  psql_su "$sock" "$db" -c "DELETE FROM schema_functions" \
+    -c "INSERT INTO schema_functions(checksum) VALUES ('$sum')"
   unset PGOPTIONS
 }
 
@@ -158,18 +173,18 @@ SELECT format('ALTER DATABASE %I WITH IS_TEMPLATE false', :'db')
 SELECT format('DROP DATABASE IF EXISTS %I WITH (FORCE)', :'db') \gexec
 SELECT format('CREATE DATABASE %I OWNER ventorel_owner TEMPLATE template0 ENCODING ''UTF8''', :'db') \gexec
 SQL
-  psql_su "$sock" "$db" -c "CREATE EXTENSION IF NOT EXISTS pgcrypto" \
-    -c "REVOKE ALL ON SCHEMA public FROM PUBLIC" -c "ALTER SCHEMA public OWNER TO ventorel_owner" \
-    -c "GRANT USAGE ON SCHEMA public TO ventorel_app" >/dev/null
+  psql_su "$sock" "$db" -c "ALTER SCHEMA public OWNER TO ventorel_owner" >/dev/null
   cmd_migrate "$sock" "$db"
-  if [ "$demo" = "demo" ]; then
-    export PGOPTIONS="-c role=ventorel_owner -c client_min_messages=warning"
-    local f
-    for f in $(ls "$DBDIR"/demo/*.sql 2>/dev/null | sort); do
-      psql_su "$sock" "$db" -1 -f "$f"
-    done
-    unset PGOPTIONS
-  fi
+  # Demo catalogs get the demo data (with the demo passwords); any other catalog only its
+  # first administrator.
+  local data="$DBDIR/base"
+  if [ "$demo" = "demo" ]; then data="$DBDIR/demo"; fi
+  export PGOPTIONS="-c role=ventorel_owner -c client_min_messages=warning"
+  local f
+  for f in $(ls "$data"/*.sql 2>/dev/null | sort); do
+    psql_su "$sock" "$db" -1 -f "$f"
+  done
+  unset PGOPTIONS
   if [ "$template" = "template" ]; then
     psql_su "$sock" postgres -v db="$db" <<'SQL'
 SELECT format('ALTER DATABASE %I WITH IS_TEMPLATE true', :'db') \gexec
@@ -180,7 +195,7 @@ SQL
 case "${1:-}" in
   init) cmd_init "$2" "$3" ;;
   start) cmd_start "$2" "$3" ;;
-  stop) cmd_stop "$2" ;;
+  stop) cmd_stop "$2" "${3:-fast}" ;;
   builddb) cmd_builddb "$2" "$3" "${4:-}" "${5:-}" ;;
   migrate) cmd_migrate "$2" "$3" ;;
   applogin) cmd_applogin "$2" "$3" "$4" ;;

@@ -23,7 +23,7 @@ VOLATILE
 SECURITY DEFINER
 SET search_path = public, pg_temp
 AS $$
-    SELECT crypt(encode(digest(p_password, 'sha256'), 'hex'), gen_salt('bf', 10));
+    SELECT vt_ext.crypt(encode(sha256(convert_to(p_password, 'UTF8')), 'hex'), vt_ext.gen_salt('bf', 10));
 $$;
 
 CREATE OR REPLACE FUNCTION vt_is_password_hash(p_text text)
@@ -45,7 +45,7 @@ SET search_path = public, pg_temp
 AS $$
     SELECT p_password IS NOT NULL
        AND vt_is_password_hash(p_stored)
-       AND crypt(encode(digest(p_password, 'sha256'), 'hex'), p_stored) = p_stored;
+       AND vt_ext.crypt(encode(sha256(convert_to(p_password, 'UTF8')), 'hex'), p_stored) = p_stored;
 $$;
 
 -- Whatever writes a password (the operator record, a reset, the change procedure, an import)

@@ -54,17 +54,29 @@ END $$;
 CREATE FUNCTION vt_vuoto(p text) RETURNS text
 LANGUAGE sql IMMUTABLE AS $$ SELECT nullif(btrim(p), '') $$;
 
--- The operator's user name, required by every changing function.
+-- The operator's user name, required by every changing function: the user of the session
+-- bound to the connection. A name that differs from it is refused, so that nobody stamps
+-- another operator's name into the audit columns.
 CREATE FUNCTION vt_utente(p text) RETURNS varchar
-LANGUAGE plpgsql IMMUTABLE AS $$
+LANGUAGE plpgsql STABLE AS $$
+DECLARE
+    u varchar := vt_sessione_utente();
 BEGIN
     IF p IS NULL OR btrim(p) = '' THEN
         RAISE EXCEPTION 'Utente non indicato: operazione non eseguita.' USING ERRCODE = '22004';
     END IF;
-    IF length(btrim(p)) > 50 THEN
-        RAISE EXCEPTION 'Nome utente troppo lungo (massimo 50 caratteri).' USING ERRCODE = '22001';
+    IF u IS NULL THEN
+        -- A maintenance connection (demo data, repairs) names its operators itself.
+        IF length(btrim(p)) > 50 THEN
+            RAISE EXCEPTION 'Nome utente troppo lungo (massimo 50 caratteri).' USING ERRCODE = '22001';
+        END IF;
+        RETURN btrim(p);
     END IF;
-    RETURN btrim(p);
+    IF upper(btrim(p)) <> upper(u) THEN
+        RAISE EXCEPTION 'L''utente indicato (%) non è l''operatore collegato (%): operazione non eseguita.',
+            left(btrim(p), 50), u USING ERRCODE = '42501';
+    END IF;
+    RETURN u;
 END $$;
 
 -- A text argument checked against its column length; null stays null.

@@ -4,7 +4,7 @@ DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['estraiprovinceitaliane', 'estraielen
     'datisocieta', 'changestatosocieta', 'estraioperatori', 'datioperatore', 'isnewoperatoreok',
     'resetpasswordoperatore', 'changestatooperatore', 'estraiclienti', 'daticliente',
     'setnewcodcliente', 'changestatocliente', 'estraielencocondpagam', 'vt_filtro_nazionalita',
-    'vt_filtro_anagrafica']); END $$;
+    'vt_filtro_anagrafica', 'vt_nuovo_codice_cliente']); END $$;
 
 -- Province list for the lookup boxes, in the order shown.
 CREATE FUNCTION estraiprovinceitaliane()
@@ -12,6 +12,7 @@ RETURNS TABLE (codice varchar, descrizione varchar)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT txcodprovincia, txdescprovincia FROM province ORDER BY txdescprovincia;
 END $$;
 
@@ -74,6 +75,7 @@ RETURNS TABLE (idsocieta varchar, txdescsocieta varchar, txdescprovincia varchar
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT s.idsocieta, s.txdenominazione, coalesce(p.txdescprovincia, s.txnazione), s.txlocalita,
            CASE WHEN s.idsocieta = nullif(p_idsocieta, '') THEN 'A' ELSE 'B' END
            || upper(s.txdenominazione)
@@ -98,6 +100,7 @@ DECLARE
                       s.dtcanc
                  FROM societa s WHERE true';
 BEGIN
+    PERFORM vt_sessione_amministratore();
     IF p_modo = 0 THEN
         q := q || ' AND false';
     ELSE
@@ -123,6 +126,7 @@ RETURNS SETOF societa
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione_amministratore();
     RETURN QUERY SELECT * FROM societa WHERE idsocieta = p_idsocieta;
 END $$;
 
@@ -130,6 +134,7 @@ CREATE FUNCTION changestatosocieta(p_idsocieta text, p_stato integer)
 RETURNS TABLE (flok smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione_amministratore();
     UPDATE societa s
        SET dtcanc = CASE WHEN vt_flag(p_stato, 'stato') = 1 THEN NULL ELSE coalesce(s.dtcanc, vt_ora()) END
      WHERE s.idsocieta = vt_controlla_id(p_idsocieta, 'della società');
@@ -148,6 +153,7 @@ RETURNS TABLE (idoperatore varchar, idsocieta varchar, txoperatore varchar, txde
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione_amministratore();
     RETURN QUERY SELECT o.idoperatore, o.idsocieta, o.txoperatore, o.txdescrizione, o.txsmartphone, o.txemail,
            o.flfunzionario, o.fladministrator, o.dtcanc
       FROM operatori o
@@ -165,6 +171,7 @@ RETURNS TABLE (idoperatore varchar, idsocieta varchar, txoperatore varchar, txpa
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione_amministratore();
     RETURN QUERY SELECT o.idoperatore, o.idsocieta, o.txoperatore, NULL::varchar, o.txdescrizione,
            o.txsmartphone, o.txemail, o.txnote, o.fladministrator, o.flfunzionario, o.dtcanc
       FROM operatori o WHERE o.idoperatore = p_idoperatore;
@@ -175,6 +182,7 @@ CREATE FUNCTION isnewoperatoreok(p_txoperatore text)
 RETURNS TABLE (flokinsert smallint)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione_amministratore();
     IF vt_vuoto(p_txoperatore) IS NULL THEN
         RAISE EXCEPTION 'Codice operatore non indicato.' USING ERRCODE = '22004';
     END IF;
@@ -184,18 +192,26 @@ BEGIN
                 THEN 0 ELSE 1 END::smallint;
 END $$;
 
+-- Administrators only: the operator's next log-on forces a new password (the program sends
+-- the code as the password). It also ends a lock-out for wrong passwords.
 CREATE FUNCTION resetpasswordoperatore(p_txoperatore text, p_password text)
 RETURNS TABLE (flok smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
+DECLARE
+    id varchar;
 BEGIN
+    PERFORM vt_sessione_amministratore();
     IF vt_vuoto(p_password) IS NULL THEN
         RAISE EXCEPTION 'Password non indicata.' USING ERRCODE = '22004';
     END IF;
-    UPDATE operatori o SET txpassword = p_password
-     WHERE upper(o.txoperatore) = upper(btrim(p_txoperatore));
+    UPDATE operatori o SET txpassword = p_password, nutentativierrati = 0, dtbloccologon = NULL
+     WHERE upper(o.txoperatore) = upper(btrim(p_txoperatore))
+    RETURNING o.idoperatore INTO id;
     IF NOT FOUND THEN
         RAISE EXCEPTION 'Operatore "%" non trovato.', p_txoperatore USING ERRCODE = 'P0002';
     END IF;
+    -- Whoever was logged on with the old password is logged off.
+    UPDATE sessioni s SET dtfine = localtimestamp WHERE s.idoperatore = id AND s.dtfine IS NULL;
     RETURN QUERY SELECT 1::smallint;
 END $$;
 
@@ -203,6 +219,7 @@ CREATE FUNCTION changestatooperatore(p_idoperatore text, p_stato integer)
 RETURNS TABLE (flok smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione_amministratore();
     UPDATE operatori o
        SET dtcanc = CASE WHEN vt_flag(p_stato, 'stato') = 1 THEN NULL ELSE coalesce(o.dtcanc, vt_ora()) END
      WHERE o.idoperatore = vt_controlla_id(p_idoperatore, 'dell''operatore');
@@ -234,6 +251,7 @@ DECLARE
     f text := '';
     ult text;
 BEGIN
+    PERFORM vt_sessione();
     IF p_modo <> 0 THEN
         PERFORM 1 FROM societa s WHERE s.idsocieta = vt_controlla_id(p_idsocieta, 'della società');
         IF NOT FOUND THEN
@@ -270,7 +288,23 @@ RETURNS SETOF clienti
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM clienti WHERE idcliente = p_idcliente;
+END $$;
+
+-- The next customer code of a company that no customer holds: a code stored by other means
+-- is skipped instead of jamming the numbering.
+CREATE FUNCTION vt_nuovo_codice_cliente(p_idsocieta text) RETURNS varchar
+LANGUAGE plpgsql AS $$
+DECLARE
+    cod varchar;
+BEGIN
+    LOOP
+        cod := 'C' || lpad(vt_numero('CLIENTI:' || p_idsocieta)::text, 5, '0');
+        EXIT WHEN NOT EXISTS (SELECT 1 FROM clienti c
+                               WHERE c.idsocieta = p_idsocieta AND c.txcodcliente = cod);
+    END LOOP;
+    RETURN cod;
 END $$;
 
 -- Gives a new customer its code: "C" and five digits from the company's own counter. A
@@ -283,6 +317,7 @@ DECLARE
     v_soc varchar;
     v_cod varchar;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
     SELECT c.idsocieta, c.txcodcliente INTO v_soc, v_cod
       FROM clienti c WHERE c.idcliente = vt_controlla_id(p_idcliente, 'del cliente') FOR UPDATE;
@@ -290,7 +325,7 @@ BEGIN
         RAISE EXCEPTION 'Cliente non trovato (%).', p_idcliente USING ERRCODE = 'P0002';
     END IF;
     IF v_cod IS NULL THEN
-        v_cod := 'C' || lpad(vt_numero('CLIENTI:' || v_soc)::text, 5, '0');
+        v_cod := vt_nuovo_codice_cliente(v_soc);
         UPDATE clienti SET txcodcliente = v_cod WHERE idcliente = p_idcliente;
     END IF;
     RETURN QUERY SELECT v_cod;
@@ -302,6 +337,7 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     u varchar := vt_utente(p_utente);
 BEGIN
+    PERFORM vt_sessione();
     IF vt_flag(p_stato, 'stato') = 1 THEN
         UPDATE clienti c SET dtcanc = NULL, txutentecanc = NULL
          WHERE c.idcliente = vt_controlla_id(p_idcliente, 'del cliente');
@@ -322,6 +358,7 @@ RETURNS TABLE (txcodpagamento varchar, txdescrizpagamento varchar, idsocieta var
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT c.txcodpagamento, c.txdescrizpagamento, c.idsocieta
       FROM condizionipagamento c
      WHERE c.dtcanc IS NULL

@@ -65,6 +65,7 @@ RETURNS TABLE (idkeyfornitore varchar, idfornitore varchar, nuannokey integer, t
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT c.idcatalogo, f.idfornitore, c.nuanno, f.txfornitore, c.nuanno::text,
            f.txfornitore || ' ' || c.nuanno, f.txfornitore || ' ' || c.nuanno,
            CASE WHEN c.flattuale = 1 THEN 'B' ELSE 'C' END,
@@ -104,6 +105,7 @@ DECLARE
     k text := '';
     dal timestamp;
 BEGIN
+    PERFORM vt_sessione();
     IF p_modo = 0 THEN
         f := ' AND false';
     ELSIF vt_vuoto(p_idprodotto) IS NOT NULL THEN
@@ -169,6 +171,7 @@ RETURNS SETOF prodotti
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM prodotti WHERE idprodotto = p_idprodotto;
 END $$;
 
@@ -177,6 +180,7 @@ RETURNS SETOF images_prodotti
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM images_prodotti WHERE idimage = p_idimage;
 END $$;
 
@@ -185,6 +189,7 @@ RETURNS SETOF images_prodotti_preview
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM images_prodotti_preview WHERE idimage = p_idimage;
 END $$;
 
@@ -196,6 +201,7 @@ LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET j
 DECLARE
     d varchar;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
     IF vt_vuoto(p_codice) IS NOT NULL THEN
         SELECT p.txdescprodotto INTO d FROM prodotti p
@@ -212,6 +218,7 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     u varchar := vt_utente(p_utente);
 BEGIN
+    PERFORM vt_sessione();
     UPDATE prodotti p SET flprodottoattivo = vt_flag(p_stato, 'stato'), txutentemod = u, dtmod = vt_ora()
      WHERE p.idprodotto = vt_controlla_id(p_idprodotto, 'del prodotto');
     IF NOT FOUND THEN
@@ -224,6 +231,7 @@ CREATE FUNCTION updatechangesprodotto(p_idprodotto text, p_utente text)
 RETURNS TABLE (flok smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_blocca_prodotto(p_idprodotto);
     PERFORM vt_stampa_prodotto(p_idprodotto, vt_utente(p_utente));
     RETURN QUERY SELECT 1::smallint;
@@ -239,7 +247,9 @@ DECLARE
     n integer;
     img varchar[];
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
+    -- The administrator argument is read as a flag but not believed: the session tells.
     PERFORM vt_flag(p_admin, 'amministratore');
     PERFORM vt_blocca_prodotto(p_idprodotto);
     SELECT count(*) INTO n FROM preventivo_dettaglio d WHERE d.idprodotto = p_idprodotto;
@@ -250,7 +260,7 @@ BEGIN
         RETURN;
     END IF;
     SELECT count(*) INTO n FROM prod_collegati c WHERE c.idprodcollegato = p_idprodotto;
-    IF n > 0 AND p_admin = 0 THEN
+    IF n > 0 AND NOT vt_sessione_e_amministratore() THEN
         RETURN QUERY SELECT 0::smallint,
             format('Il prodotto è collegato a %s altri prodotti: solo un amministratore può eliminarlo.', n);
         RETURN;
@@ -273,6 +283,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     ora timestamp := vt_ora();
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_flag(p_listini, 'copia listini');
     PERFORM vt_controlla_id(p_idnuovo, 'del nuovo prodotto');
     PERFORM vt_blocca_prodotto(p_idorigine);
@@ -335,6 +346,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     r record;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_blocca_prodotto(p_idprodotto);
     FOR r IN SELECT d.idpreventivodet
                FROM preventivo_dettaglio d
@@ -383,6 +395,7 @@ RETURNS TABLE (nuordinecollegamento integer, idprodotto varchar, flaccessorio sm
                txprodotto text)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM prodotti p WHERE p.idprodotto = vt_controlla_id(p_idprodotto, 'del prodotto');
     IF NOT FOUND THEN
         RAISE EXCEPTION 'Prodotto non trovato (%).', p_idprodotto USING ERRCODE = 'P0002';
@@ -401,6 +414,7 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     u varchar := vt_utente(p_utente);
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_blocca_prodotto(p_idprodotto);
     IF p_idprodotto = p_idcollegato THEN
         RAISE EXCEPTION 'Un prodotto non può essere collegato a se stesso.' USING ERRCODE = '22023';
@@ -437,6 +451,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     pos integer;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_blocca_prodotto(p_idprodotto);
     SELECT c.nuordinecollegamento INTO pos FROM prod_collegati c
      WHERE c.idprodotto = p_idprodotto AND c.idprodcollegato = p_idcollegato;
@@ -465,6 +480,7 @@ DECLARE
     pos integer;
     n integer;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_blocca_prodotto(p_idprodotto);
     SELECT c.nuordinecollegamento INTO pos FROM prod_collegati c
      WHERE c.idprodotto = p_idprodotto AND c.idprodcollegato = p_idcollegato;
@@ -497,6 +513,7 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     u varchar := vt_utente(p_utente);
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_blocca_prodotto(p_idprodotto);
     UPDATE prod_collegati c SET flaccessorio = vt_flag(p_accessorio, 'accessorio'), txutentemod = u,
                                 dtmod = vt_ora()
@@ -524,6 +541,7 @@ DECLARE
     k text := '';
     doc smallint;
 BEGIN
+    PERFORM vt_sessione();
     IF p_modo = 0 THEN
         f := ' AND false';
     ELSE

@@ -9,7 +9,7 @@ DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['vt_sql_nodi_prodotto', 'vt_sql_nodi_
     'vt_cursori_albero', 'estraialldettagliprodotto', 'vt_nodo', 'vt_rinumera_top',
     'vt_rinumera_parti', 'vt_rinumera_contenuti', 'vt_rinumera_voci_scheda',
     'vt_rinumera_voci_tab', 'vt_rinumera_gruppo', 'vt_elimina_immagini', 'vt_copia_albero',
-    'vt_conta_immagini', 'changestatenodo', 'deletenodo', 'appendnodoprodotto',
+    'vt_conta_immagini', 'vt_temptabtesto', 'preparatemptabtesto', 'changestatenodo', 'deletenodo', 'appendnodoprodotto',
     'insertafterbeforenodoprodotto', 'mergeparte', 'setordinenewnodo', 'splitelencopuntato',
     'copianodoinaltroprodotto', 'datinodo', 'datiimagesdettaglio', 'datiimagesdettagliopreview',
     'vt_sposta_nodo', 'vt_gruppo']); END $$;
@@ -146,6 +146,7 @@ CREATE FUNCTION estraialldettagliprodotto(p_id text, p_tipo integer, p_flag3 int
 RETURNS SETOF refcursor
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM vt_cursori_albero(p_id, p_tipo, p_immagini, coalesce(p_flag3, 0) = 1);
 END $$;
 
@@ -448,6 +449,7 @@ DECLARE
     ora timestamp := vt_ora();
     prod varchar;
 BEGIN
+    PERFORM vt_sessione();
     IF p_tipo = 1 THEN
         PERFORM vt_riga_modificabile(p_id);
         UPDATE prevdet_nodi n SET flattivo = 1 - n.flattivo, txutentemod = u, dtmod = ora
@@ -502,6 +504,7 @@ DECLARE
     n record;
     img varchar[];
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_blocca_prodotto(p_idprodotto);
     SELECT * INTO n FROM vt_nodo(vt_controlla_id(p_idnodo, 'del nodo'), p_tipologia);
     IF NOT FOUND OR n.idprodotto IS DISTINCT FROM p_idprodotto THEN
@@ -611,6 +614,7 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     u varchar := vt_utente(p_utente);
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_blocca_prodotto(p_idprodotto);
     PERFORM vt_sposta_nodo(p_idprodotto, p_idnodo, p_idparent, p_tipologia, p_target, 1e9 + 1);
     PERFORM vt_stampa_prodotto(p_idprodotto, u);
@@ -632,6 +636,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     t record;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_flag(p_dopo, 'prima/dopo');
     PERFORM vt_blocca_prodotto(p_idprodotto);
     IF vt_gruppo(p_tipologia) IS NULL OR vt_gruppo(p_tipologia) IS DISTINCT FROM vt_gruppo(p_targettipologia) THEN
@@ -666,6 +671,7 @@ DECLARE
     n record;
     prec varchar;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_blocca_prodotto(p_idprodotto);
     SELECT * INTO n FROM vt_nodo(vt_controlla_id(p_idparte, 'del sottoparagrafo'), 40);
     IF NOT FOUND OR n.idprodotto IS DISTINCT FROM p_idprodotto THEN
@@ -718,6 +724,7 @@ DECLARE
     n record;
     gruppo text := vt_gruppo(p_tipologia);
 BEGIN
+    PERFORM vt_sessione();
     IF p_tipologia NOT IN (10, 30, 40, 50, 60, 70, 80) THEN
         RAISE EXCEPTION 'Tipologia di nodo non valida per un nuovo inserimento (%).', p_tipologia
             USING ERRCODE = '22023';
@@ -762,6 +769,41 @@ BEGIN
     RETURN QUERY SELECT 1::smallint;
 END $$;
 
+-- The session's table of split texts, when it is the one preparatemptabtesto made: an
+-- ordinary temporary table owned by the schema owner. Nothing else by that name is read (the
+-- program's login cannot create temporary objects, but the check does not rely on it).
+CREATE FUNCTION vt_temptabtesto() RETURNS regclass
+LANGUAGE sql STABLE AS $$
+    SELECT c.oid::regclass
+      FROM pg_catalog.pg_class c
+     WHERE c.oid = pg_catalog.to_regclass('pg_temp.temptabtesto')
+       AND c.relnamespace = pg_catalog.pg_my_temp_schema()
+       AND c.relkind = 'r' AND c.relowner = (SELECT r.oid FROM pg_catalog.pg_roles r
+                                             WHERE r.rolname = current_user)
+$$;
+
+-- The text split of the structure editor (the program's batch that creates "#TempTabTesto"):
+-- makes the session's temporary table of split texts (idTesto, nuRiga, txTesto, txTestoRtf)
+-- once, empties it and answers its (empty) rows. The program then inserts one row per line
+-- and calls SplitElencoPuntato in the same session.
+CREATE FUNCTION preparatemptabtesto()
+RETURNS TABLE (idtesto varchar, nuriga smallint, txtesto text, txtestortf text)
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
+BEGIN
+    PERFORM vt_sessione();
+    IF vt_temptabtesto() IS NULL THEN
+        IF pg_catalog.to_regclass('pg_temp.temptabtesto') IS NOT NULL THEN
+            RAISE EXCEPTION 'Nella sessione esiste già un oggetto TempTabTesto non creato dal programma.'
+                USING ERRCODE = '42P07';
+        END IF;
+        CREATE TEMPORARY TABLE temptabtesto (idtesto varchar(38), nuriga smallint, txtesto text,
+                                             txtestortf text);
+        GRANT SELECT, INSERT ON pg_temp.temptabtesto TO ventorel_app;
+    END IF;
+    DELETE FROM pg_temp.temptabtesto;
+    RETURN QUERY SELECT t.idtesto, t.nuriga, t.txtesto, t.txtestortf FROM pg_temp.temptabtesto t;
+END $$;
+
 -- Turns a text into several texts (bulleted or not): one per row of the session's table
 -- TempTabTesto (ordered by nuRiga), each with the row's idTesto as id. When a text is being
 -- modified (position > 0) the new texts take its place; otherwise they are appended to the
@@ -779,13 +821,14 @@ DECLARE
     quante integer;
     pos integer;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_flag(p_elenco, 'elenco puntato');
     PERFORM vt_blocca_prodotto(p_idprodotto);
     SELECT * INTO n FROM vt_nodo(vt_controlla_id(p_idparte, 'del sottoparagrafo'), 40);
     IF NOT FOUND OR n.idprodotto IS DISTINCT FROM p_idprodotto THEN
         RAISE EXCEPTION 'Sottoparagrafo non trovato nel prodotto (%).', p_idparte USING ERRCODE = 'P0002';
     END IF;
-    IF to_regclass('pg_temp.temptabtesto') IS NULL THEN
+    IF vt_temptabtesto() IS NULL THEN
         RAISE EXCEPTION 'Testi da inserire non preparati nella sessione (TempTabTesto).'
             USING ERRCODE = '42P01';
     END IF;
@@ -848,6 +891,7 @@ DECLARE
     n record;
     pos integer;
 BEGIN
+    PERFORM vt_sessione();
     IF p_tipologia NOT IN (10, 30) THEN
         RAISE EXCEPTION 'Si possono copiare solo schede (10) e paragrafi (30).' USING ERRCODE = '22023';
     END IF;
@@ -876,6 +920,7 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     c refcursor;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_controlla_id(p_idnodo, 'del nodo');
     CASE p_tipologia
     WHEN 10 THEN OPEN c FOR SELECT * FROM prod_schede WHERE idschedaprodotto = p_idnodo;
@@ -900,6 +945,7 @@ RETURNS SETOF images_dettagli
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM images_dettagli WHERE idimage = p_idimage;
 END $$;
 
@@ -908,5 +954,6 @@ RETURNS SETOF images_dettagli_preview
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM images_dettagli_preview WHERE idimage = p_idimage;
 END $$;

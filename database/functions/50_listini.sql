@@ -33,6 +33,7 @@ DECLARE
     schede smallint;
     parti smallint;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM prodotti p WHERE p.idprodotto = vt_controlla_id(p_idprodotto, 'del prodotto');
     IF NOT FOUND THEN
         RAISE EXCEPTION 'Prodotto non trovato (%).', p_idprodotto USING ERRCODE = 'P0002';
@@ -65,6 +66,7 @@ RETURNS SETOF prod_listini
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM prod_listini WHERE idprodlistino = p_idlistino;
 END $$;
 
@@ -77,6 +79,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     ora timestamp := vt_ora();
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_listino(p_idorigine);
     PERFORM vt_controlla_id(p_idnuovo, 'del nuovo listino');
     IF EXISTS (SELECT 1 FROM prod_listini WHERE idprodlistino = p_idnuovo) THEN
@@ -105,6 +108,7 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     u varchar := vt_utente(p_utente);
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_listino(p_idlistino);
     IF vt_flag(p_stato, 'stato') = 1 THEN
         UPDATE prod_listini l SET dtcanc = NULL, txutentecanc = NULL WHERE l.idprodlistino = p_idlistino;
@@ -123,7 +127,9 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     n integer;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
+    -- The administrator argument is read as a flag but not believed: the session tells.
     PERFORM vt_flag(p_admin, 'amministratore');
     PERFORM vt_listino(p_idlistino);
     SELECT count(*) INTO n FROM preventivo_dettaglio d WHERE d.idprodlistino = p_idlistino;
@@ -134,7 +140,7 @@ BEGIN
         RETURN;
     END IF;
     SELECT count(*) INTO n FROM prod_collegati c WHERE c.idprodlistino = p_idlistino;
-    IF n > 0 AND p_admin = 0 THEN
+    IF n > 0 AND NOT vt_sessione_e_amministratore() THEN
         RETURN QUERY SELECT 0::smallint,
             format('Il listino è proposto in %s collegamenti tra prodotti: solo un amministratore può eliminarlo.', n);
         RETURN;
@@ -152,6 +158,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     r record;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_listino(p_idlistino);
     FOR r IN SELECT d.idpreventivodet
                FROM preventivo_dettaglio d JOIN preventivi q ON q.idpreventivo = d.idpreventivo
@@ -177,6 +184,7 @@ RETURNS TABLE (flvisible smallint, idnodo varchar, idparent varchar, idsezione v
                txdescnodo varchar, nuquantita integer, nuquantitalistino integer)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM prod_listini l
      WHERE l.idprodlistino = vt_controlla_id(p_idlistino, 'del listino') AND l.idprodotto = p_idprodotto;
     IF NOT FOUND THEN
@@ -204,6 +212,7 @@ CREATE FUNCTION datilistinopartecomp(p_idlistino text, p_idparte text)
 RETURNS TABLE (txdescpartecomp varchar, nuquantitaparte integer, txstato text)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY
     SELECT coalesce(q.txdescpartecomp, pa.txdescpartecomp),
            CASE WHEN q.nuquantitaparte > 0 THEN q.nuquantitaparte ELSE pa.nuquantitaparte END,
@@ -233,6 +242,7 @@ DECLARE
     descprod varchar;
     d text := vt_vuoto(vt_testo(p_descrizione, 200, 'Descrizione del sottoparagrafo'));
 BEGIN
+    PERFORM vt_sessione();
     SELECT pa.txdescpartecomp INTO descprod FROM prod_comp_parti pa
       JOIN prod_componenti c ON c.idcompprodotto = pa.idcompprodotto
      WHERE pa.idpartecomp = vt_controlla_id(p_idparte, 'del sottoparagrafo') AND c.idprodotto = prod;
@@ -265,6 +275,7 @@ DECLARE
     c1 refcursor;
     c2 refcursor;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM prod_listini l
      WHERE l.idprodlistino = vt_controlla_id(p_idlistino, 'del listino') AND l.idprodotto = p_idprodotto;
     IF NOT FOUND THEN
@@ -290,6 +301,7 @@ RETURNS SETOF prod_list_scheda_valori
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT v.* FROM prod_list_scheda_valori v
       JOIN prod_scheda_voci sv ON sv.idvocescheda = v.idvocescheda
      WHERE v.idprodlistino = p_idlistino AND v.idschedaprodotto = p_idscheda
@@ -306,6 +318,7 @@ DECLARE
     prod varchar := vt_listino(p_idlistino);
     r record;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM prod_schede s
      WHERE s.idschedaprodotto = vt_controlla_id(p_idscheda, 'della scheda') AND s.idprodotto = prod;
     IF NOT FOUND THEN

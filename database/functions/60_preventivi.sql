@@ -10,7 +10,8 @@ DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['vt_documento', 'vt_riga_modificabile
     'estraiprodottiinpreventivo', 'movepreventivodettaglio', 'delpreventivodettaglio',
     'datipreventivodet', 'addprodottotopreventivo', 'updatechangeoflistino',
     'estraiprodottiforpreventivo', 'estraiprevdetschedavalori', 'datiprevdetschedavalori',
-    'datiprevdetpartecomp', 'updateprevdetparte', 'vt_preventivo']); END $$;
+    'datiprevdetpartecomp', 'updateprevdetparte', 'vt_preventivo',
+    'vt_nuovo_numero_preventivo']); END $$;
 
 -- The document (quote 'P' or order 'O') that owns lines, locked when it is to be changed; a
 -- blocked document refuses changes of its lines.
@@ -263,6 +264,7 @@ LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET j
 DECLARE
     f text := '';
 BEGIN
+    PERFORM vt_sessione();
     IF p_modo = 0 THEN
         f := ' AND false';
     ELSE
@@ -334,6 +336,7 @@ RETURNS SETOF preventivi
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM preventivi WHERE idpreventivo = p_idpreventivo;
 END $$;
 
@@ -351,6 +354,22 @@ BEGIN
     RETURN q;
 END $$;
 
+-- The next quote number of a company and year that no quote holds: a number stored by other
+-- means is skipped instead of jamming the numbering.
+CREATE FUNCTION vt_nuovo_numero_preventivo(p_idsocieta text, p_anno integer) RETURNS integer
+LANGUAGE plpgsql AS $$
+DECLARE
+    n integer;
+BEGIN
+    LOOP
+        n := vt_numero('PREVENTIVI:' || p_idsocieta || ':' || p_anno);
+        EXIT WHEN NOT EXISTS (SELECT 1 FROM preventivi q
+                               WHERE q.idsocieta = p_idsocieta AND q.nuannopreventivo = p_anno
+                                 AND q.nupreventivo = n);
+    END LOOP;
+    RETURN n;
+END $$;
+
 -- Year, number within the year (one counter per company and year), revision 1 and date of a
 -- new quote, inside the transaction that stored it. A quote that has a number keeps it.
 CREATE FUNCTION setnewpreventivo(p_idpreventivo text, p_utente text)
@@ -362,12 +381,13 @@ DECLARE
     q preventivi;
     anno integer := extract(year FROM current_date)::integer;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
     q := vt_preventivo(p_idpreventivo);
     IF q.nupreventivo IS NULL THEN
         UPDATE preventivi
            SET nuannopreventivo = anno,
-               nupreventivo = vt_numero('PREVENTIVI:' || q.idsocieta || ':' || anno),
+               nupreventivo = vt_nuovo_numero_preventivo(q.idsocieta, anno),
                nurevisione = 1, dtpreventivo = vt_oggi()
          WHERE idpreventivo = p_idpreventivo;
     END IF;
@@ -382,6 +402,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     q preventivi;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_flag(p_stato, 'stato');
     q := vt_preventivo(p_idpreventivo);
     IF p_stato = 1 THEN
@@ -448,6 +469,7 @@ RETURNS TABLE (dtscadenza timestamp, flscadenzafissa smallint, nuggscaddalblocco
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_preventivo(p_idpreventivo);
     RETURN QUERY SELECT b.dtscadenza, b.flscadenzafissa, b.nuggscaddalblocco
                    FROM vt_blocca(p_idpreventivo, p_blocca, p_utente) b;
@@ -461,6 +483,7 @@ RETURNS TABLE (statoop text, flscadenzafissa smallint, nuggscaddalblocco integer
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT CASE WHEN b.giabloccato THEN 'GIA_BLOCCATO' ELSE 'OK_BLOCCO' END,
                         b.flscadenzafissa, b.nuggscaddalblocco, b.dtscadenza
                    FROM vt_blocca(p_id, 1, p_utente) b;
@@ -477,6 +500,7 @@ DECLARE
     q preventivi;
     anno integer := extract(year FROM current_date)::integer;
 BEGIN
+    PERFORM vt_sessione();
     q := vt_preventivo(p_idorigine);
     PERFORM vt_controlla_id(p_idnuovo, 'del nuovo preventivo');
     IF EXISTS (SELECT 1 FROM preventivi WHERE idpreventivo = p_idnuovo) THEN
@@ -486,7 +510,7 @@ BEGIN
                             nurevisione, dtpreventivo, txdescoggetto, flscadenzafissa, dtscadenza,
                             nuggscaddalblocco, txnotepreventivo, txutentein, dtin)
     VALUES (p_idnuovo, q.idsocieta, q.idcliente, anno,
-            vt_numero('PREVENTIVI:' || q.idsocieta || ':' || anno), 1, vt_oggi(), q.txdescoggetto,
+            vt_nuovo_numero_preventivo(q.idsocieta, anno), 1, vt_oggi(), q.txdescoggetto,
             q.flscadenzafissa, CASE WHEN q.flscadenzafissa = 1 THEN q.dtscadenza END,
             q.nuggscaddalblocco, q.txnotepreventivo, u, vt_ora());
     PERFORM vt_copia_righe(p_idorigine, p_idnuovo, NULL, p_idnuovo, u);
@@ -504,6 +528,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     q preventivi;
 BEGIN
+    PERFORM vt_sessione();
     q := vt_preventivo(p_idorigine);
     PERFORM vt_controlla_id(p_idnuovo, 'della nuova revisione');
     IF q.flbloccato = 0 THEN
@@ -541,6 +566,7 @@ DECLARE
     q preventivi;
     prec varchar;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
     q := vt_preventivo(p_idpreventivo);
     IF coalesce(q.nurevisione, 1) <= 1 THEN
@@ -571,7 +597,9 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     q preventivi;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
+    -- The administrator argument is read as a flag but not believed: the session tells.
     PERFORM vt_flag(p_admin, 'amministratore');
     q := vt_preventivo(p_idpreventivo);
     IF q.flbloccato = 1 THEN
@@ -597,6 +625,7 @@ RETURNS TABLE (nuordinamento integer, idpreventivodet varchar, idprodotto varcha
                flaccessorio smallint, fldocinfondo smallint, flprodottoattivo smallint)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_documento(p_idpreventivo);
     RETURN QUERY SELECT * FROM vt_righe(p_idpreventivo);
 END $$;
@@ -618,6 +647,7 @@ DECLARE
     pos integer;
     n integer;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_documento(p_idpreventivo, true);
     SELECT d.nuordinamento INTO pos FROM preventivo_dettaglio d
      WHERE d.idpreventivodet = vt_controlla_id(p_idriga, 'della riga')
@@ -653,6 +683,7 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     pos integer;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
     PERFORM vt_documento(p_idpreventivo, true);
     SELECT d.nuordinamento INTO pos FROM preventivo_dettaglio d
@@ -675,6 +706,7 @@ RETURNS SETOF preventivo_dettaglio
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM preventivo_dettaglio WHERE idpreventivodet = p_idriga;
 END $$;
 
@@ -695,6 +727,7 @@ DECLARE
     lis prod_listini;
     pos integer;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_flag(p_accessorio, 'accessorio');
     SELECT * INTO doc FROM vt_documento(p_idpreventivo, true);
     PERFORM vt_controlla_id(p_idriga, 'della nuova riga');
@@ -746,6 +779,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     lis varchar := vt_vuoto(p_idlistino);
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_riga_modificabile(p_idriga);
     IF lis IS NOT NULL AND NOT EXISTS (
            SELECT 1 FROM prod_listini l JOIN preventivo_dettaglio d ON d.idprodotto = l.idprodotto
@@ -774,6 +808,7 @@ DECLARE
     c2 refcursor;
     c3 refcursor;
 BEGIN
+    PERFORM vt_sessione();
     IF p_modo = 0 THEN
         f := ' AND false';
     ELSE
@@ -824,6 +859,7 @@ RETURNS TABLE (idvocescheda varchar, txdescvocescheda text, txvalorevocescheda t
                nuordinevocescheda integer, flattivo smallint)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM prevdet_nodi n
      WHERE n.idpreventivodet = vt_controlla_id(p_idriga, 'della riga')
        AND n.idnodo = vt_controlla_id(p_idscheda, 'della scheda') AND n.nutipologia = 10;
@@ -843,6 +879,7 @@ RETURNS SETOF prevdet_scheda_valori
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM prevdet_scheda_valori
      WHERE idpreventivodet = p_idriga AND idschedaprodotto = p_idscheda
      ORDER BY nuordinevocescheda;
@@ -852,6 +889,7 @@ CREATE FUNCTION datiprevdetpartecomp(p_idriga text, p_idparte text)
 RETURNS TABLE (txdescpartecomp text, nuquantitaparte integer)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT n.txdescnodo, n.nuquantita FROM prevdet_nodi n
                   WHERE n.idpreventivodet = vt_controlla_id(p_idriga, 'della riga')
                     AND n.idnodo = vt_controlla_id(p_idparte, 'del sottoparagrafo') AND n.nutipologia = 40;
@@ -870,6 +908,7 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     u varchar := vt_utente(p_utente);
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_riga_modificabile(p_idriga);
     IF p_quantita IS NULL THEN
         RAISE EXCEPTION 'Quantità non indicata.' USING ERRCODE = '22004';

@@ -40,6 +40,7 @@ RETURNS TABLE (idlayout varchar, txcodlayout varchar, txdesclayout varchar, txno
                txnomestoretotali varchar, imglayout bytea)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM societa s WHERE s.idsocieta = vt_controlla_id(p_idsocieta, 'della società');
     IF NOT FOUND THEN
         RAISE EXCEPTION 'Società non trovata (%).', p_idsocieta USING ERRCODE = 'P0002';
@@ -88,6 +89,7 @@ DECLARE
     m jsonb := vt_layout(p_codlayout);
     ok smallint;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM preventivi q WHERE q.idpreventivo = vt_controlla_id(p_idpreventivo, 'del preventivo');
     IF NOT FOUND THEN
         RAISE EXCEPTION 'Preventivo non trovato (%).', p_idpreventivo USING ERRCODE = 'P0002';
@@ -221,6 +223,7 @@ LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET j
 DECLARE
     m jsonb := vt_layout(p_codlayout);
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY
     SELECT q.idpreventivo, q.idcliente, vt_nu_preventivo(q.nuannopreventivo, q.nupreventivo, q.nurevisione),
            q.nupreventivo, q.nuannopreventivo, q.nurevisione, q.dtpreventivo, q.flbloccato,
@@ -266,6 +269,7 @@ LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET j
 DECLARE
     m jsonb := vt_layout(p_codlayout);
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM preventivi q WHERE q.idpreventivo = vt_controlla_id(p_idpreventivo, 'del preventivo');
     IF NOT FOUND THEN
         RAISE EXCEPTION 'Preventivo non trovato (%).', p_idpreventivo USING ERRCODE = 'P0002';
@@ -334,6 +338,7 @@ RETURNS TABLE (flpartecompunita smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT valore FROM vt_riga_layout(p_idriga, p_idnodo, p_tipologia, p_utente, false);
 END $$;
 
@@ -343,5 +348,6 @@ RETURNS TABLE (flnewpagebefore smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT valore FROM vt_riga_layout(p_idriga, p_idnodo, p_tipologia, p_utente, true);
 END $$;

@@ -2,7 +2,7 @@
 
 DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['estraiordini', 'creaordinedapreventivo', 'datiordine',
     'changestatoordine', 'changebloccoordine', 'deleteordine', 'estraisommarioordinevalori',
-    'datiordinesommario', 'vt_ordine']); END $$;
+    'datiordinesommario', 'vt_ordine', 'vt_nuovo_numero_ordine']); END $$;
 
 CREATE FUNCTION vt_ordine(p_idordine text) RETURNS ordini
 LANGUAGE plpgsql AS $$
@@ -14,6 +14,21 @@ BEGIN
         RAISE EXCEPTION 'Ordine non trovato (%).', p_idordine USING ERRCODE = 'P0002';
     END IF;
     RETURN o;
+END $$;
+
+-- The next order number of a company and year that no order holds.
+CREATE FUNCTION vt_nuovo_numero_ordine(p_idsocieta text, p_anno integer) RETURNS integer
+LANGUAGE plpgsql AS $$
+DECLARE
+    n integer;
+BEGIN
+    LOOP
+        n := vt_numero('ORDINI:' || p_idsocieta || ':' || p_anno);
+        EXIT WHEN NOT EXISTS (SELECT 1 FROM ordini o
+                               WHERE o.idsocieta = p_idsocieta AND o.nuannoordine = p_anno
+                                 AND o.nuordine = n);
+    END LOOP;
+    RETURN n;
 END $$;
 
 -- The order list of a company. Mode 0 gives the columns only. Dates filter the date of
@@ -41,6 +56,7 @@ LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET j
 DECLARE
     f text := '';
 BEGIN
+    PERFORM vt_sessione();
     IF p_modo = 0 THEN
         f := ' AND false';
     ELSE
@@ -103,6 +119,7 @@ DECLARE
     nuovo varchar := vt_nuovo_id();
     anno integer := extract(year FROM current_date)::integer;
 BEGIN
+    PERFORM vt_sessione();
     q := vt_preventivo(p_idpreventivo);
     IF q.flbloccato = 0 THEN
         RAISE EXCEPTION 'Il preventivo deve essere bloccato per creare un ordine.' USING ERRCODE = '55000';
@@ -117,7 +134,7 @@ BEGIN
                         nurevisione, txdescordine, dtordine, flscadenzafissa, nuggscaddalblocco,
                         dtscadenza, txnomefolder, txnomefilepdf, txurlfilepdf, txutentein, dtin)
     VALUES (nuovo, q.idpreventivo, q.idsocieta, q.idcliente, anno,
-            vt_numero('ORDINI:' || q.idsocieta || ':' || anno), q.nurevisione, q.txdescoggetto,
+            vt_nuovo_numero_ordine(q.idsocieta, anno), q.nurevisione, q.txdescoggetto,
             vt_oggi(), q.flscadenzafissa, q.nuggscaddalblocco,
             CASE WHEN q.flscadenzafissa = 1 THEN q.dtscadenza END, q.txnomefolder,
             q.txnomefilepdf, q.txurlfilepdf, u, vt_ora());
@@ -130,6 +147,7 @@ RETURNS SETOF ordini
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM ordini WHERE idordine = p_idordine;
 END $$;
 
@@ -140,6 +158,7 @@ DECLARE
     u varchar := vt_utente(p_utente);
     o ordini;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_flag(p_stato, 'stato');
     o := vt_ordine(p_idordine);
     IF p_stato = 1 THEN
@@ -159,6 +178,7 @@ RETURNS TABLE (dtscadenza timestamp, flscadenzafissa smallint, nuggscaddalblocco
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_ordine(p_idordine);
     RETURN QUERY SELECT b.dtscadenza, b.flscadenzafissa, b.nuggscaddalblocco
                    FROM vt_blocca(p_idordine, p_blocca, p_utente) b;
@@ -172,12 +192,14 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     o ordini;
 BEGIN
+    PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
+    -- The administrator argument is read as a flag but not believed: the session tells.
     PERFORM vt_flag(p_admin, 'amministratore');
     o := vt_ordine(p_idordine);
     IF o.flbloccato = 1 THEN
         RETURN QUERY SELECT 0::smallint, 'Impossibile eliminare un ordine bloccato.'::text;
-    ELSIF o.flfirmato = 1 AND p_admin = 0 THEN
+    ELSIF o.flfirmato = 1 AND NOT vt_sessione_e_amministratore() THEN
         RETURN QUERY SELECT 0::smallint,
             'L''ordine è firmato dal cliente: solo un amministratore può eliminarlo.'::text;
     ELSE
@@ -191,6 +213,7 @@ RETURNS TABLE (idordine varchar, nuordinetesto integer, txdesctesto varchar, txt
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     PERFORM 1 FROM ordini o WHERE o.idordine = vt_controlla_id(p_idordine, 'dell''ordine');
     IF NOT FOUND THEN
         RAISE EXCEPTION 'Ordine non trovato (%).', p_idordine USING ERRCODE = 'P0002';
@@ -204,5 +227,6 @@ RETURNS SETOF ordine_sommario
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 #variable_conflict use_column
 BEGIN
+    PERFORM vt_sessione();
     RETURN QUERY SELECT * FROM ordine_sommario WHERE idordine = p_idordine ORDER BY nuordinetesto;
 END $$;

@@ -64,6 +64,7 @@ private Q_SLOTS:
     void connectionFailureKeepsWindow_data();
     void connectionFailureKeepsWindow();
     void operatorCheckError();
+    void lockOutAfterFiveWrongPasswords();
     void startWithRememberedCredentials();
     void cancelGivesCancelResult();
     void showPasswordSwitch();
@@ -389,6 +390,33 @@ void tst_Logon::operatorCheckError()
     QCOMPARE(errors.at(1).text, QStringLiteral("Utente o password errati."));
     QVERIFY(w.dialog.isVisible());
     QVERIFY(!env.Db().Module().Connected());
+}
+
+// Five wrong passwords in a row: the operator is refused for 15 minutes, right password or
+// not, and the window says why before the usual refusal.
+void tst_Logon::lockOutAfterFiveWrongPasswords()
+{
+    TAppTestEnvironment env;
+    TLogonWindow w;
+    for (int i = 0; i < 5; ++i) {
+        w.LogOn(QStringLiteral("MROSSI"), QStringLiteral("sbagliata"));
+        QCOMPARE(env.Recorder().LastText(TDialogKind::Error),
+                 QStringLiteral("Utente o password errati."));
+    }
+    const int before = env.Recorder().Requests().size();
+    w.LogOn(QStringLiteral("MROSSI"), QStringLiteral("rossi"));
+    QCOMPARE(env.Recorder().Requests().size(), before + 2);
+    QCOMPARE(env.Recorder().Requests().at(before).text,
+             QStringLiteral("Errore logon.") + LineBreaks(2)
+                 + QStringLiteral("(Troppi tentativi con password errata: l'utente MROSSI è "
+                                  "bloccato per 15 minuti.)"));
+    QCOMPARE(env.Recorder().LastText(TDialogKind::Error),
+             QStringLiteral("Utente o password errati."));
+    QVERIFY(w.dialog.isVisible());
+    QVERIFY(SessionInfo().sUserName.isEmpty());
+    // Another operator is not held up.
+    w.LogOn(QStringLiteral("GBIANCHI"), QStringLiteral("bianchi"));
+    QCOMPARE(w.dialog.result(), int(QDialog::Accepted));
 }
 
 void tst_Logon::startWithRememberedCredentials()

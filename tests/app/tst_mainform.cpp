@@ -247,8 +247,8 @@ void tst_MainForm::administratorSession()
     // The session's command time-out is lifted after the logon: a long command is not cut.
     TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
     QVERIFY(db != &env.Db().Module());
-    std::unique_ptr<TDataSet> timeout = db->Query(
-        ExecText(QStringLiteral("current_setting"), {SqlText(QStringLiteral("statement_timeout"))}));
+    std::unique_ptr<TDataSet> timeout
+        = db->QueryParams(QStringLiteral("SELECT current_setting('statement_timeout')"), {});
     QCOMPARE(timeout->Fields(0).AsString(), QStringLiteral("0"));
     // The indicator follows the connection, opened by that command.
     QTRY_COMPARE_WITH_TIMEOUT(connected->text(), QStringLiteral("(Connesso al DB)"), 3000);

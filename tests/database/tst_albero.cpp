@@ -69,6 +69,7 @@ void TstAlbero::initTestCase()
 void TstAlbero::init()
 {
     m_db = std::make_unique<TTestDatabase>();
+    m_db->LogOn(QStringLiteral("MROSSI"));
     m_prod = sql("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'QDG-100'");
     m_problem.clear();
 }
@@ -268,8 +269,9 @@ void TstAlbero::refusedMoves()
         // Three images in "Generalità", then one more from another sub-paragraph.
         for (int i = 0; i < 2; ++i) {
             const QString id = NewId();
-            sql("INSERT INTO prod_comp_parte_img (idimgparte, idimage, idpartecomp, nuordineparte) "
-                "VALUES ('"
+            sql("INSERT INTO images_dettagli (idimage) VALUES ('" + id
+                + "'); INSERT INTO prod_comp_parte_img (idimgparte, idimage, idpartecomp, "
+                  "nuordineparte) VALUES ('"
                 + id + "', '" + id + "', '" + sub + "', " + QString::number(10 + i) + ")");
         }
         const QString other = sql("SELECT i.idimgparte FROM prod_comp_parte_img i JOIN "

@@ -81,6 +81,7 @@ void TstAnagrafiche::customerFilters()
         "VALUES"
         " ('{P1}', '{S}', '{C}', 'recente', current_date - 20), ('{P2}', '{S}', '{A}', 'vecchio', "
         "current_date - 200)");
+    tdb.LogOn(QStringLiteral("MROSSI"));
     auto rows = Q(tdb.Module(), Exec("EstraiClienti ", QStringList{"1", T("{S}")} + filters));
     if (expected.isEmpty()) {
         QCOMPARE(rows->RecordCount(), 0);
@@ -97,6 +98,7 @@ void TstAnagrafiche::newCustomerGetsCodeInItsTransaction()
     // The window posts the record and asks for the code in one transaction; a failure after
     // the insert leaves nothing behind.
     TTestDatabase tdb;
+    tdb.LogOn(QStringLiteral("MROSSI"));
     TSTD_DBMODULE &db = tdb.Module();
     const int before = tdb.SuperQuery("SELECT count(*) FROM clienti").toInt();
     const QString id = NewId();
@@ -142,15 +144,16 @@ void TstAnagrafiche::customerCodesUnderTwoSessions()
     tdb.SuperQuery("INSERT INTO clienti (idcliente, idsocieta, txdenominazione) VALUES "
                    "('{X1}', '"
                    + kSoc1 + "', 'Primo'), ('{X2}', '" + kSoc1 + "', 'Secondo')");
-    TSTD_DBMODULE a;
+    TSTD_DBMODULE a, b;
     a.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(tdb.Params()));
+    b.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(tdb.Params()));
+    tdb.LogOn(QStringLiteral("MROSSI"), &a);
+    tdb.LogOn(QStringLiteral("MROSSI"), &b);
     a.BeginTrans();
     auto codeA = Q(a, Exec("SetNewCodCliente", {T("{X1}"), kUser}));
     std::atomic<bool> done{false};
     QString codeB, errorB;
     std::thread other([&] {
-        TSTD_DBMODULE b;
-        b.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(tdb.Params()));
         try {
             auto r = Q(b, Exec("SetNewCodCliente", {T("{X2}"), kUser}));
             codeB = First(*r, "txCodCliente");
@@ -171,6 +174,7 @@ void TstAnagrafiche::customerCodesUnderTwoSessions()
 void TstAnagrafiche::customerStateStampsUser()
 {
     TTestDatabase tdb;
+    tdb.LogOn(QStringLiteral("GBIANCHI"));
     TSTD_DBMODULE &db = tdb.Module();
     const QString id = tdb.SuperQuery("SELECT idcliente FROM clienti WHERE dtcanc IS NULL LIMIT 1");
     Q(db, Exec("ChangeStatoCliente", {T(id), "0", T("GBIANCHI")}));
@@ -213,6 +217,7 @@ void TstAnagrafiche::customerBadInput()
     QFETCH(QString, command);
     QFETCH(QString, message);
     TTestDatabase tdb;
+    tdb.LogOn(QStringLiteral("MROSSI"));
     const QString err = ErrorOf(tdb.Module(), command);
     QVERIFY2(err.contains(message), qPrintable(err));
 }
@@ -220,6 +225,8 @@ void TstAnagrafiche::customerBadInput()
 void TstAnagrafiche::companyListAndSelector()
 {
     TTestDatabase tdb;
+    tdb.LogOn(QStringLiteral("ADMIN")); // the companies window is the administrators'
+
     TSTD_DBMODULE &db = tdb.Module();
     auto all = Q(db, Exec("EstraiSocieta ", {"1", "null", "null", "null", "2", "null", "0"}));
     QCOMPARE(all->RecordCount(), 2);
@@ -249,7 +256,11 @@ void TstAnagrafiche::companyListAndSelector()
 void TstAnagrafiche::operators()
 {
     TTestDatabase tdb;
+    tdb.LogOn(QStringLiteral("ADMIN")); // the operators window is the administrators'
     TSTD_DBMODULE &db = tdb.Module();
+    // The log-on of the operators is checked by another program, as at a workstation.
+    TSTD_DBMODULE logonDb;
+    logonDb.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(tdb.Params()));
     auto list = Q(db, Exec("EstraiOperatori ", {"1", T(kSoc1)}));
     QVERIFY(Column(*list, "txOperatore").contains(QStringLiteral("PNERI"))); // deactivated ones too
     QCOMPARE(First(*Q(db, Exec("IsNewOperatoreOk", {T("mrossi")})), "flOkInsert"),
@@ -267,24 +278,24 @@ void TstAnagrafiche::operators()
     rec.Data().FieldByName("txDescrizione").SetValue(QStringLiteral("Operatore nuovo"));
     rec.Post(QStringLiteral("ADMIN"), false);
     QVERIFY(First(*Q(db, Exec("DatiOperatore", {T(id)})), "txPassword").isEmpty());
-    auto logon = Q(db, Exec("EstraiDatiOperatore", {T("NUOVO"), T(PasswordToBase64("nuovo"))}));
+    auto logon = Q(logonDb, Exec("EstraiDatiOperatore", {T("NUOVO"), T(PasswordToBase64("nuovo"))}));
     QCOMPARE(logon->RecordCount(), 1);
     // Reset: the code becomes the password again.
     Q(db,
       Exec("CambiaPasswordOperatore",
            {T("NUOVO"), T(PasswordToBase64("nuovo")), T(PasswordToBase64("segreta"))}));
     Q(db, Exec("ResetPasswordOperatore", {T("NUOVO"), T(PasswordToBase64("nuovo"))}));
-    QCOMPARE(Q(db, Exec("EstraiDatiOperatore", {T("NUOVO"), T(PasswordToBase64("nuovo"))}))
+    QCOMPARE(Q(logonDb, Exec("EstraiDatiOperatore", {T("NUOVO"), T(PasswordToBase64("nuovo"))}))
                  ->RecordCount(),
              1);
     QVERIFY(ErrorOf(db, Exec("ResetPasswordOperatore", {T("NESSUNO"), T("eA==")}))
                 .contains("non trovato"));
     // Deactivation: still found at logon, with its date.
     Q(db, Exec("ChangeStatoOperatore", {T(id), "0"}));
-    auto off = Q(db, Exec("EstraiDatiOperatore", {T("NUOVO"), T(PasswordToBase64("nuovo"))}));
+    auto off = Q(logonDb, Exec("EstraiDatiOperatore", {T("NUOVO"), T(PasswordToBase64("nuovo"))}));
     QVERIFY(!off->FieldByName("dtCanc").IsNull());
     Q(db, Exec("ChangeStatoOperatore", {T(id), "1"}));
-    QVERIFY(Q(db, Exec("EstraiDatiOperatore", {T("NUOVO"), T(PasswordToBase64("nuovo"))}))
+    QVERIFY(Q(logonDb, Exec("EstraiDatiOperatore", {T("NUOVO"), T(PasswordToBase64("nuovo"))}))
                 ->FieldByName("dtCanc")
                 .IsNull());
 }
@@ -292,6 +303,7 @@ void TstAnagrafiche::operators()
 void TstAnagrafiche::lookups()
 {
     TTestDatabase tdb(TTestDatabase::Empty);
+    tdb.LogOn(QStringLiteral("MROSSI"));
     TSTD_DBMODULE &db = tdb.Module();
     auto prov = Q(db, Exec("EstraiProvinceItaliane"));
     QCOMPARE(prov->RecordCount(), 107);

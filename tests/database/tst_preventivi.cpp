@@ -54,6 +54,7 @@ void TstPreventivi::initTestCase()
 void TstPreventivi::init()
 {
     m_db = std::make_unique<TTestDatabase>();
+    m_db->LogOn(QStringLiteral("MROSSI"));
 }
 
 void TstPreventivi::cleanup()
@@ -144,16 +145,17 @@ void TstPreventivi::numbersUnderTwoSessions()
         sql("INSERT INTO preventivi (idpreventivo, idsocieta, txdescoggetto) VALUES ('" + ids.last()
             + "', '" + kSoc2 + "', 'Concorrenza')");
     }
-    TSTD_DBMODULE a;
+    TSTD_DBMODULE a, b;
     a.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(m_db->Params()));
+    b.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(m_db->Params()));
+    m_db->LogOn(QStringLiteral("MROSSI"), &a);
+    m_db->LogOn(QStringLiteral("MROSSI"), &b);
     a.BeginTrans();
     const int na = First(*Q(a, Exec("SetNewPreventivo", {T(ids[0]), kUser})), "nuPreventivo").toInt();
     std::atomic<bool> done{false};
     int nb = 0;
     QString errorB;
     std::thread other([&] {
-        TSTD_DBMODULE b;
-        b.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(m_db->Params()));
         try {
             nb = First(*Q(b, Exec("SetNewPreventivo", {T(ids[1]), kUser})), "nuPreventivo").toInt();
         } catch (const EDatabaseError &e) {
@@ -185,10 +187,15 @@ void TstPreventivi::numbersUnderManySessions()
               .toInt();
     std::vector<std::thread> threads;
     std::atomic<int> failures{0};
+    std::vector<std::unique_ptr<TSTD_DBMODULE>> programs;
+    for (int s = 0; s < sessions; ++s) {
+        programs.push_back(std::make_unique<TSTD_DBMODULE>());
+        programs.back()->SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(m_db->Params()));
+        m_db->LogOn(QStringLiteral("MROSSI"), programs.back().get());
+    }
     for (int s = 0; s < sessions; ++s) {
         threads.emplace_back([&, s] {
-            TSTD_DBMODULE db;
-            db.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(m_db->Params()));
+            TSTD_DBMODULE &db = *programs.at(s);
             for (int i = 0; i < each; ++i) {
                 try {
                     db.Query(Exec("SetNewPreventivo", {T(ids[s * each + i]), kUser}));
@@ -286,7 +293,9 @@ void TstPreventivi::blockingAndDeadline()
             .arg(fixed)
             .arg(fixed ? 0 : 7)
             .arg(fixed ? "'2031-05-20'" : "NULL", id));
+    m_db->LogOn(QStringLiteral("GBIANCHI")); // another operator blocks it
     auto r = Q(db, Exec("ChangeBloccoPreventivo", {T(id), "1", T("GBIANCHI")}));
+    m_db->LogOn(QStringLiteral("MROSSI"));
     const QDate expected = fixed ? QDate(2031, 5, 20) : serverToday().addDays(7);
     QCOMPARE(r->FieldByName("dtScadenza").AsDateTime().date(), expected);
     QCOMPARE(sql("SELECT txutenteblocco || flbloccato FROM preventivi WHERE idpreventivo = '" + id
@@ -325,7 +334,9 @@ void TstPreventivi::cloneCopiesLinesAndTrees()
         + src + "' AND n.nutipologia = 50");
     const QString copy = NewId();
     const int quotes = sql("SELECT count(*) FROM preventivi").toInt();
+    m_db->LogOn(QStringLiteral("GBIANCHI"));
     Q(db, Exec("ClonePreventivo", {T(src), T(copy), T("GBIANCHI")}));
+    m_db->LogOn(QStringLiteral("MROSSI"));
     QCOMPARE(sql("SELECT count(*) FROM preventivi").toInt(), quotes + 1);
     QCOMPARE(sql("SELECT flbloccato || '/' || coalesce(txnomefolder, '-') || '/' || nurevisione || "
                  "'/' || txutentein "
@@ -555,6 +566,24 @@ void TstPreventivi::lineDetail()
     QVERIFY(values->Locate("idVoceScheda", item));
     QCOMPARE(values->FieldByName("txValoreVoceScheda").AsString(),
              QStringLiteral("230 V d'emergenza"));
+    // Through the editable record on the view: saved only over the row version it read.
+    TEditableRecord rec(&db,
+                        QStringLiteral("PrevDet_Scheda_Valori"),
+                        QStringLiteral("idRigaValore"));
+    rec.Open(Exec("DatiPrevDetSchedaValori", {T(line), T(sheet)}));
+    QCOMPARE(rec.Data().FieldByName("idVoceScheda").AsString(), item);
+    sql("UPDATE prevdet_nodi SET txdescnodob = '400 V' WHERE idpreventivodet = '" + line
+        + "' AND idnodo = '" + item + "'");
+    rec.Edit();
+    rec.Data().FieldByName("txValoreVoceScheda").SetValue(QStringLiteral("24 V"));
+    QVERIFY_THROWS_EXCEPTION(ERecordChanged, rec.Post(QStringLiteral("MROSSI")));
+    QCOMPARE(rec.Data().FieldByName("txValoreVoceScheda").AsString(), QStringLiteral("400 V"));
+    rec.Edit();
+    rec.Data().FieldByName("txValoreVoceScheda").SetValue(QStringLiteral("24 V"));
+    rec.Post(QStringLiteral("MROSSI"));
+    QCOMPARE(sql("SELECT txdescnodob FROM prevdet_nodi WHERE idpreventivodet = '" + line
+                 + "' AND idnodo = '" + item + "'"),
+             QStringLiteral("24 V"));
     // Sub-paragraph description and quantity of the line.
     tree[0]->SetFilter("nuTipologia = 40");
     tree[0]->First();
@@ -738,8 +767,10 @@ void TstPreventivi::ordersFromQuotes()
     const QString q = newQuote({"QDG-100", "ACC-ZOC"});
     QVERIFY(ErrorOf(db, Exec("CreaOrdineDaPreventivo", {T(q), kUser})).contains("bloccato"));
     Q(db, Exec("ChangeBloccoPreventivo", {T(q), "1", kUser}));
+    m_db->LogOn(QStringLiteral("GBIANCHI"));
     const QString order = First(*Q(db, Exec("CreaOrdineDaPreventivo", {T(q), T("GBIANCHI")})),
                                 "idOrdine");
+    m_db->LogOn(QStringLiteral("MROSSI"));
     QVERIFY(!order.isEmpty());
     QVERIFY(ErrorOf(db, Exec("CreaOrdineDaPreventivo", {T(q), kUser})).contains("già"));
     // The lines editor works on the order's own lines.
@@ -774,8 +805,13 @@ void TstPreventivi::ordersFromQuotes()
     sql("UPDATE ordini SET flfirmato = 1 WHERE idordine = '" + order + "'");
     QCOMPARE(First(*Q(db, Exec("DeleteOrdine", {T(order), "0", kUser})), "flOk"),
              QStringLiteral("0"));
+    // A signed order: an administrator's session deletes it, not the flag the program sends.
     QCOMPARE(First(*Q(db, Exec("DeleteOrdine", {T(order), "1", kUser})), "flOk"),
+             QStringLiteral("0"));
+    m_db->LogOn(QStringLiteral("ADMIN"));
+    QCOMPARE(First(*Q(db, Exec("DeleteOrdine", {T(order), "1", T("ADMIN")})), "flOk"),
              QStringLiteral("1"));
+    m_db->LogOn(QStringLiteral("MROSSI"));
     QCOMPARE(sql("SELECT count(*) FROM preventivo_dettaglio WHERE idordine = '" + order + "'"),
              QStringLiteral("0"));
 }
@@ -783,7 +819,9 @@ void TstPreventivi::ordersFromQuotes()
 void TstPreventivi::orderSummaryAndList()
 {
     TSTD_DBMODULE &db = m_db->Module();
-    const QString order = sql("SELECT min(idordine) FROM ordini WHERE idsocieta = '" + kSoc1 + "'");
+    // An order neither signed nor blocked: its summary may change.
+    const QString order = sql("SELECT min(idordine) FROM ordini WHERE idsocieta = '" + kSoc1
+                              + "' AND flfirmato = 0 AND flbloccato = 0");
     auto summary = Q(db, Exec("EstraiSommarioOrdineValori", {T(order)}));
     QCOMPARE(summary->RecordCount(), 3);
     // "Ok" of the summary: everything deleted and written again in one transaction.

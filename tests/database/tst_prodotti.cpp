@@ -43,6 +43,7 @@ void TstProdotti::initTestCase()
 void TstProdotti::init()
 {
     m_db = std::make_unique<TTestDatabase>();
+    m_db->LogOn(QStringLiteral("MROSSI"));
 }
 
 void TstProdotti::cleanup()
@@ -139,7 +140,9 @@ void TstProdotti::cloneCopiesWhatItMust()
                            " WHERE idprodcollegato = '"
                            + src + "')";
     const QString before = sql(counts);
+    m_db->LogOn(QStringLiteral("GBIANCHI"));
     Q(db, Exec("CloneProdotto", {T(src), T(copy), withLists ? "1" : "0", T("GBIANCHI")}));
+    m_db->LogOn(QStringLiteral("MROSSI"));
     auto a = QM(db, Exec("EstraiAllDettagliProdotto", {T(src), "0", "1", "1", "1", "1", "1"}));
     auto b = QM(db, Exec("EstraiAllDettagliProdotto", {T(copy), "0", "1", "1", "1", "1", "1"}));
     QCOMPARE(TreeProblem(*b[0], copy), QString());
@@ -206,8 +209,13 @@ void TstProdotti::deleteRefusals()
              QStringLiteral("0"));
     QCOMPARE(sql("SELECT count(*) FROM prodotti WHERE idprodotto = '" + acc + "'"),
              QStringLiteral("1"));
+    // The flag the program sends is not enough: the session must be an administrator's.
     QCOMPARE(First(*Q(db, Exec("DeleteProdotto", {T(acc), "1", kUser})), "flOk"),
+             QStringLiteral("0"));
+    m_db->LogOn(QStringLiteral("ADMIN"));
+    QCOMPARE(First(*Q(db, Exec("DeleteProdotto", {T(acc), "1", T("ADMIN")})), "flOk"),
              QStringLiteral("1"));
+    m_db->LogOn(QStringLiteral("MROSSI"));
     QCOMPARE(sql("SELECT (SELECT count(*) FROM prodotti WHERE idprodotto = '" + acc
                  + "') + (SELECT count(*) FROM "
                    "prod_collegati WHERE idprodcollegato = '"

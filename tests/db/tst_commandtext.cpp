@@ -56,8 +56,8 @@ void TstCommandText::argumentForms()
     QFETCH(QString, expected);
     QCOMPARE(written, expected);
     // Every form is a literal the adapter lets through unchanged.
-    QCOMPARE(ToPostgres(QStringLiteral("EXEC P ") + written),
-             QStringLiteral("SELECT * FROM P(%1)").arg(written));
+    QCOMPARE(ToPostgres(QStringLiteral("EXEC EstraiClienti ") + written),
+             QStringLiteral("SELECT * FROM EstraiClienti(%1)").arg(written));
 }
 
 void TstCommandText::refusedInput_data()

@@ -37,8 +37,8 @@ std::unique_ptr<TSTD_DBMODULE> ownerSession(const TTestDatabase &db)
 
 qint64 next(TSTD_DBMODULE &m, const QString &series)
 {
-    std::unique_ptr<TDataSet> ds = m.Query(
-        QStringLiteral("EXEC vt_prossimo_numero '%1'").arg(series));
+    std::unique_ptr<TDataSet> ds = m.QueryParams(QStringLiteral("SELECT vt_prossimo_numero($1)"),
+                                                 {series});
     return ds->Fields(0).AsInteger();
 }
 

@@ -4,7 +4,11 @@
 #include "db/pgadapter.h"
 #include "tests/support/testdatabase.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <libpq-fe.h>
 
 // The database session against a real server: row sets, several result sets, failures, the
 // lost connection, transactions and the rights of the program's login.
@@ -24,6 +28,9 @@ private Q_SLOTS:
     void failedTransactionCannotCommit();
     void lostConnectionIsMarked();
     void lostConnectionInsideTransaction();
+    void lostConnectionAfterImmediateStop();
+    void deadServerIsNoticedByKeepalives();
+    void operatorSessionFollowsTheConnection();
     void explicitOpenFailureIsNotLostConnection();
     void connectionStringQuotesValues();
     void commandTimeout();
@@ -36,12 +43,14 @@ private Q_SLOTS:
 
 namespace {
 
-// Creates a function as the schema owner (as the migrations do) and lets the program run it.
-void createOwnedFunction(TTestDatabase &db, const QString &name, const QString &definition)
+// Replaces a procedure of the contract with a probe of the test (the adapter calls nothing
+// else): created as the schema owner, as the migrations do, and executable by the program.
+void replaceProcedure(TTestDatabase &db, const QString &name, const QString &definition)
 {
-    db.SuperQuery(QStringLiteral("SET ROLE ventorel_owner; %1; GRANT EXECUTE ON FUNCTION %2 TO "
+    db.SuperQuery(QStringLiteral("SELECT vt_drop_funzioni(ARRAY['%1']); SET ROLE ventorel_owner; "
+                                 "CREATE FUNCTION %1%2; GRANT EXECUTE ON FUNCTION %1 TO "
                                  "ventorel_app; RESET ROLE")
-                      .arg(definition, name));
+                      .arg(name.toLower(), definition));
 }
 
 QString errorOf(const std::function<void()> &f, bool *lost = nullptr)
@@ -87,17 +96,17 @@ void TstDbModule::rowQueryReadsColumnsByName()
 void TstDbModule::columnTypesFollowServerTypes()
 {
     TTestDatabase db(TTestDatabase::Empty);
-    createOwnedFunction(
+    replaceProcedure(
         db,
-        QStringLiteral("vt_types()"),
+        QStringLiteral("EstraiProvinceItaliane"),
         QStringLiteral(
-            "CREATE FUNCTION vt_types() RETURNS TABLE (nuPiccolo smallint, nuIntero integer, "
+            "() RETURNS TABLE (nuPiccolo smallint, nuIntero integer, "
             "nuGrande bigint, vlImporto numeric(12,3), vlReale double precision, flVero boolean, "
             "dtGiorno date, dtOra timestamp, imgDati bytea, txCodice varchar(20), txNote text) "
             "LANGUAGE sql AS $$ SELECT 1::smallint, -7, 9000000000, 1234.5, 0.25, true, "
             "'2021-03-05'::date, '2021-03-05 14:30:15.250'::timestamp, '\\x00ff41'::bytea, "
             "'C''1', NULL::text $$"));
-    std::unique_ptr<TDataSet> ds = db.Module().Query(QStringLiteral("EXEC vt_types"));
+    std::unique_ptr<TDataSet> ds = db.Module().Query(QStringLiteral("EXEC EstraiProvinceItaliane"));
     const std::vector<TFieldDef> &defs = ds->FieldDefs();
     QCOMPARE(int(defs.size()), 11);
     const TFieldType expected[] = {TFieldType::Integer,
@@ -132,17 +141,18 @@ void TstDbModule::cursorsGiveSeveralResultSets()
     TTestDatabase db(TTestDatabase::Empty);
     db.SuperQuery(QStringLiteral("CREATE TABLE vt_log (txRiga text); GRANT SELECT ON vt_log TO "
                                  "ventorel_owner; ALTER TABLE vt_log OWNER TO ventorel_owner"));
-    createOwnedFunction(
+    replaceProcedure(
         db,
-        QStringLiteral("vt_multi(text)"),
+        QStringLiteral("EstraiAllDettagliProdotto"),
         QStringLiteral(
-            "CREATE FUNCTION vt_multi(p text) RETURNS SETOF refcursor LANGUAGE plpgsql "
+            "(p text) RETURNS SETOF refcursor LANGUAGE plpgsql "
             "SECURITY DEFINER AS $$ DECLARE a refcursor := 'primo'; b refcursor := 'secondo "
             "\"x\"'; BEGIN INSERT INTO vt_log VALUES (p); OPEN a FOR SELECT g AS nuRiga FROM "
             "generate_series(1, 3) g; RETURN NEXT a; OPEN b FOR SELECT p AS txTesto, 2 AS "
             "nuDue; RETURN NEXT b; END $$"));
     TSTD_DBMODULE &m = db.Module();
-    std::vector<std::unique_ptr<TDataSet>> sets = m.QueryMulti(QStringLiteral("EXEC vt_multi 'a'"));
+    std::vector<std::unique_ptr<TDataSet>> sets = m.QueryMulti(
+        QStringLiteral("EXEC EstraiAllDettagliProdotto 'a'"));
     QCOMPARE(int(sets.size()), 2);
     QCOMPARE(sets.at(0)->RecordCount(), 3);
     sets.at(0)->Last();
@@ -154,7 +164,7 @@ void TstDbModule::cursorsGiveSeveralResultSets()
     QVERIFY(!m.InTransaction());
 
     // Query gives the first set; the cursors of the previous call are gone.
-    std::unique_ptr<TDataSet> first = m.Query(QStringLiteral("EXEC vt_multi 'b'"));
+    std::unique_ptr<TDataSet> first = m.Query(QStringLiteral("EXEC EstraiAllDettagliProdotto 'b'"));
     QCOMPARE(first->RecordCount(), 3);
     QCOMPARE(first->FieldNames(), QStringList{QStringLiteral("nuriga")});
 }
@@ -162,17 +172,17 @@ void TstDbModule::cursorsGiveSeveralResultSets()
 void TstDbModule::cursorsInsideCallersTransaction()
 {
     TTestDatabase db(TTestDatabase::Empty);
-    createOwnedFunction(db,
-                        QStringLiteral("vt_two()"),
-                        QStringLiteral("CREATE FUNCTION vt_two() RETURNS SETOF refcursor "
-                                       "LANGUAGE plpgsql AS $$ DECLARE a refcursor := 'uno'; "
-                                       "BEGIN OPEN a FOR SELECT 1 AS x; RETURN NEXT a; END $$"));
+    replaceProcedure(db,
+                     QStringLiteral("EstraiSchedeListinoValori"),
+                     QStringLiteral("() RETURNS SETOF refcursor "
+                                    "LANGUAGE plpgsql AS $$ DECLARE a refcursor := 'uno'; "
+                                    "BEGIN OPEN a FOR SELECT 1 AS x; RETURN NEXT a; END $$"));
     TSTD_DBMODULE &m = db.Module();
     m.BeginTrans();
     // Twice in one transaction: the cursors are closed after each fetch, so the names can be
     // used again.
-    QCOMPARE(int(m.QueryMulti(QStringLiteral("EXEC vt_two")).size()), 1);
-    QCOMPARE(int(m.QueryMulti(QStringLiteral("EXEC vt_two")).size()), 1);
+    QCOMPARE(int(m.QueryMulti(QStringLiteral("EXEC EstraiSchedeListinoValori")).size()), 1);
+    QCOMPARE(int(m.QueryMulti(QStringLiteral("EXEC EstraiSchedeListinoValori")).size()), 1);
     QVERIFY(m.InTransaction());
     m.CommitTrans();
     QVERIFY(!m.InTransaction());
@@ -181,17 +191,17 @@ void TstDbModule::cursorsInsideCallersTransaction()
 void TstDbModule::voidResultIsNoRowSet()
 {
     TTestDatabase db(TTestDatabase::Empty);
-    createOwnedFunction(db,
-                        QStringLiteral("vt_nothing(integer)"),
-                        QStringLiteral("CREATE FUNCTION vt_nothing(p integer) RETURNS void "
-                                       "LANGUAGE sql AS $$ SELECT $$"));
+    replaceProcedure(db,
+                     QStringLiteral("UpdateChangesProdotto"),
+                     QStringLiteral("(p integer) RETURNS void LANGUAGE sql AS $$ SELECT $$"));
     TSTD_DBMODULE &m = db.Module();
-    const QString err = errorOf([&] { m.Query(QStringLiteral("EXEC vt_nothing 1")); });
+    const QString err = errorOf([&] { m.Query(QStringLiteral("EXEC UpdateChangesProdotto 1")); });
     QCOMPARE(err, QStringLiteral("Il comando non ha restituito un insieme di righe."));
-    m.Execute(QStringLiteral("EXEC vt_nothing 1")); // an action command needs no row set
-    QVERIFY(!errorOf([&] { m.QueryMulti(QStringLiteral("EXEC vt_nothing 1")); }).isEmpty());
+    m.Execute(QStringLiteral("EXEC UpdateChangesProdotto 1")); // an action command needs no row set
+    QVERIFY(
+        !errorOf([&] { m.QueryMulti(QStringLiteral("EXEC UpdateChangesProdotto 1")); }).isEmpty());
     // A direct statement without rows, run as a row query, fails the same way.
-    db.SuperQuery(QStringLiteral("GRANT SELECT, DELETE ON Ordine_Sommario TO ventorel_app"));
+    db.LogOn(QStringLiteral("MROSSI"));
     QCOMPARE(errorOf(
                  [&] { m.Query(QStringLiteral("DELETE Ordine_Sommario WHERE idOrdine = '{X}'")); }),
              QStringLiteral("Il comando non ha restituito un insieme di righe."));
@@ -200,20 +210,20 @@ void TstDbModule::voidResultIsNoRowSet()
 void TstDbModule::serverErrorCarriesItsPrimaryText()
 {
     TTestDatabase db(TTestDatabase::Empty);
-    createOwnedFunction(db,
-                        QStringLiteral("vt_refuse(text)"),
-                        QStringLiteral("CREATE FUNCTION vt_refuse(p text) RETURNS TABLE (flOk "
-                                       "integer) LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
-                                       "'  Codice % già usato  ', p USING DETAIL = 'dettaglio'; "
-                                       "END $$"));
+    replaceProcedure(db,
+                     QStringLiteral("CheckCodProdotto"),
+                     QStringLiteral("(p text) RETURNS TABLE (flOk "
+                                    "integer) LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION "
+                                    "'  Codice % già usato  ', p USING DETAIL = 'dettaglio'; "
+                                    "END $$"));
     bool lost = true;
-    const QString err = errorOf([&] { db.Module().Query(QStringLiteral("EXEC vt_refuse 'C01'")); },
-                                &lost);
+    const QString err
+        = errorOf([&] { db.Module().Query(QStringLiteral("EXEC CheckCodProdotto 'C01'")); }, &lost);
     QCOMPARE(err, QStringLiteral("Codice C01 già usato"));
     QVERIFY(!lost);
-    // Unknown procedure and wrong arguments are server errors too.
+    // Wrong arguments are server errors too.
     QVERIFY(errorOf([&] {
-                db.Module().Query(QStringLiteral("EXEC NonEsiste 1"));
+                db.Module().Query(QStringLiteral("EXEC CheckCodProdotto 1, 2, 3"));
             }).contains(QStringLiteral("does not exist")));
     // The session is usable after a failure.
     QCOMPARE(db.Module().Query(QStringLiteral("SELECT GETDATE() AS TMNOW"))->RecordCount(), 1);
@@ -222,6 +232,7 @@ void TstDbModule::serverErrorCarriesItsPrimaryText()
 void TstDbModule::transactionRollsBack()
 {
     TTestDatabase db(TTestDatabase::Empty);
+    db.LogOn(QStringLiteral("ADMIN")); // companies are written by administrators
     TSTD_DBMODULE &m = db.Module();
     m.BeginTrans();
     QVERIFY(m.InTransaction());
@@ -247,6 +258,7 @@ void TstDbModule::transactionRollsBack()
 void TstDbModule::failedTransactionCannotCommit()
 {
     TTestDatabase db(TTestDatabase::Empty);
+    db.LogOn(QStringLiteral("ADMIN"));
     TSTD_DBMODULE &m = db.Module();
     m.BeginTrans();
     m.ExecuteParams(QStringLiteral("INSERT INTO Societa (idSocieta, txDenominazione) VALUES ($1, "
@@ -282,6 +294,7 @@ void TstDbModule::lostConnectionIsMarked()
 void TstDbModule::lostConnectionInsideTransaction()
 {
     TTestDatabase db(TTestDatabase::Empty);
+    db.LogOn(QStringLiteral("ADMIN"));
     TSTD_DBMODULE &m = db.Module();
     m.BeginTrans();
     db.SuperQuery(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
@@ -299,6 +312,121 @@ void TstDbModule::lostConnectionInsideTransaction()
     QVERIFY(!m.InTransaction());
 }
 
+// The server dies (an immediate stop, as a crash does): the first command after it is reported
+// as a lost connection, so the program ends with its message instead of running on.
+void TstDbModule::lostConnectionAfterImmediateStop()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile::setPermissions(dir.path(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                              | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    const QString script = qEnvironmentVariable("VENTOREL_SOURCE_DIR")
+                           + QStringLiteral("/scripts/pgcluster.sh");
+    const QString data = dir.filePath(QStringLiteral("data"));
+    const QString run = dir.filePath(QStringLiteral("run"));
+    auto cluster = [&](const QStringList &args) {
+        QProcess p;
+        p.start(QStringLiteral("bash"), QStringList{script} + args);
+        return p.waitForFinished(120000) && p.exitCode() == 0;
+    };
+    QVERIFY(cluster({QStringLiteral("start"), data, run}));
+    const auto stop = qScopeGuard([&] { cluster({QStringLiteral("stop"), data}); });
+
+    TSTD_DBMODULE m;
+    TConnectionParams p;
+    p.host = run;
+    p.database = QStringLiteral("postgres");
+    p.login = QStringLiteral("postgres");
+    m.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(p));
+    m.ExecuteParams(QStringLiteral("CREATE FUNCTION getdate() RETURNS timestamp LANGUAGE sql AS "
+                                   "'SELECT localtimestamp'"),
+                    {});
+    QCOMPARE(m.Query(QStringLiteral("SELECT GETDATE() AS TMNOW"))->RecordCount(), 1);
+
+    QVERIFY(cluster({QStringLiteral("stop"), data, QStringLiteral("immediate")}));
+    bool lost = false;
+    const QString err = errorOf([&] { m.Query(QStringLiteral("SELECT GETDATE() AS TMNOW")); },
+                                &lost);
+    QVERIFY2(lost, qPrintable(err));
+    QVERIFY(err.startsWith(QString::fromLatin1(kLostConnectionMark)));
+    QVERIFY(!m.Connected());
+}
+
+// A remote server that dies or freezes (or a cut network) is noticed by TCP keep-alive probes
+// and a limit on unacknowledged data, about 30 s; a slow command of a live server is not
+// limited by them (it has no time-out of its own after the logon).
+void TstDbModule::deadServerIsNoticedByKeepalives()
+{
+    TConnectionParams p;
+    p.host = QStringLiteral("server.example.it");
+    p.database = QStringLiteral("VentorelDB");
+    p.login = QStringLiteral("ventorel");
+    const QByteArray conninfo = TSTD_DBMODULE::ComposeConnectionString(p).toUtf8();
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(conninfo.constData(), &error);
+    QVERIFY2(options, error);
+    QMap<QString, QString> values;
+    for (PQconninfoOption *o = options; o->keyword; ++o) {
+        if (o->val)
+            values.insert(QString::fromLatin1(o->keyword), QString::fromUtf8(o->val));
+    }
+    PQconninfoFree(options);
+    QCOMPARE(values.value(QStringLiteral("keepalives")), QStringLiteral("1"));
+    const int idle = values.value(QStringLiteral("keepalives_idle")).toInt();
+    const int interval = values.value(QStringLiteral("keepalives_interval")).toInt();
+    const int count = values.value(QStringLiteral("keepalives_count")).toInt();
+    QVERIFY(idle > 0 && interval > 0 && count > 0);
+    QVERIFY(idle + interval * count <= 30);
+    const int userTimeout = values.value(QStringLiteral("tcp_user_timeout")).toInt();
+    QVERIFY(userTimeout > 0 && userTimeout <= 30000);
+}
+
+// The operator check opens a session on the server; the module binds every connection it opens
+// later to it (the logon closes its connection), and a connection without it runs nothing.
+void TstDbModule::operatorSessionFollowsTheConnection()
+{
+    TTestDatabase db;
+    TSTD_DBMODULE &m = db.Module();
+    const QString provinces = QStringLiteral("EXEC EstraiProvinceItaliane");
+    QVERIFY(errorOf([&] {
+                m.Query(provinces);
+            }).contains(QStringLiteral("Nessun operatore collegato")));
+    const QString logon = ExecText(QStringLiteral("EstraiDatiOperatore"),
+                                   {SqlText(QStringLiteral("MROSSI")),
+                                    SqlText(PasswordToBase64(QStringLiteral("rossi")))});
+    QCOMPARE(m.Query(logon)->RecordCount(), 1);
+    QVERIFY(m.HasOperatorSession());
+    QVERIFY(m.Query(provinces)->RecordCount() > 100);
+    m.Close();
+    QVERIFY(m.Query(provinces)->RecordCount() > 100); // a new connection, the same session
+
+    // Another program with the same login has no session of its own.
+    TSTD_DBMODULE other;
+    other.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(db.Params()));
+    QVERIFY(errorOf([&] {
+                other.Query(provinces);
+            }).contains(QStringLiteral("Nessun operatore collegato")));
+
+    // A logon that fails on the connection leaves no operator logged on.
+    QCOMPARE(m.Query(ExecText(QStringLiteral("EstraiDatiOperatore"),
+                              {SqlText(QStringLiteral("MROSSI")), SqlText(QStringLiteral("eA=="))}))
+                 ->RecordCount(),
+             0);
+    QVERIFY(!m.HasOperatorSession());
+    QVERIFY(!errorOf([&] { m.Query(provinces); }).isEmpty());
+
+    // Log-off ends the session on the server.
+    QCOMPARE(m.Query(logon)->RecordCount(), 1);
+    m.EndSession();
+    QVERIFY(!m.HasOperatorSession());
+    QVERIFY(errorOf([&] {
+                m.Query(provinces);
+            }).contains(QStringLiteral("Nessun operatore collegato")));
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM sessioni WHERE dtfine IS NULL")),
+             QStringLiteral("0"));
+}
+
 void TstDbModule::explicitOpenFailureIsNotLostConnection()
 {
     TSTD_DBMODULE m;
@@ -314,7 +442,7 @@ void TstDbModule::explicitOpenFailureIsNotLostConnection()
     QVERIFY(!m.Connected());
 
     TSTD_DBMODULE unset;
-    QVERIFY(!errorOf([&] { unset.Query(QStringLiteral("EXEC X")); }).isEmpty());
+    QVERIFY(!errorOf([&] { unset.Query(QStringLiteral("EXEC EstraiProvinceItaliane")); }).isEmpty());
 }
 
 void TstDbModule::connectionStringQuotesValues()
@@ -340,18 +468,21 @@ void TstDbModule::connectionStringQuotesValues()
 void TstDbModule::commandTimeout()
 {
     TTestDatabase db(TTestDatabase::Empty);
-    createOwnedFunction(db,
-                        QStringLiteral("vt_slow()"),
-                        QStringLiteral("CREATE FUNCTION vt_slow() RETURNS TABLE (x integer) "
-                                       "LANGUAGE sql AS $$ SELECT 1 FROM pg_sleep(3) $$"));
+    // Nobody but the superuser may sleep in a catalog: the probe borrows the right.
+    db.SuperQuery(QStringLiteral("GRANT EXECUTE ON FUNCTION pg_sleep(double precision) TO "
+                                 "ventorel_owner"));
+    replaceProcedure(db,
+                     QStringLiteral("EstraiFornitori"),
+                     QStringLiteral("() RETURNS TABLE (x integer) LANGUAGE sql SECURITY "
+                                    "DEFINER AS $$ SELECT 1 FROM pg_sleep(3) $$"));
     TSTD_DBMODULE &m = db.Module();
     m.SetCommandTimeout(1);
     bool lost = true;
-    QVERIFY(errorOf([&] { m.Query(QStringLiteral("EXEC vt_slow")); }, &lost)
+    QVERIFY(errorOf([&] { m.Query(QStringLiteral("EXEC EstraiFornitori")); }, &lost)
                 .contains(QStringLiteral("statement timeout")));
     QVERIFY(!lost);
     m.SetCommandTimeout(0);
-    QCOMPARE(m.Query(QStringLiteral("EXEC vt_slow"))->RecordCount(), 1);
+    QCOMPARE(m.Query(QStringLiteral("EXEC EstraiFornitori"))->RecordCount(), 1);
 }
 
 void TstDbModule::serverTimeIsTheServers()
@@ -373,6 +504,7 @@ void TstDbModule::serverTimeIsTheServers()
 void TstDbModule::binaryParametersRoundTrip()
 {
     TTestDatabase db(TTestDatabase::Empty);
+    db.LogOn(QStringLiteral("ADMIN"));
     QByteArray logo;
     for (int i = 0; i < 600; ++i)
         logo.append(char(i % 256));
@@ -403,13 +535,7 @@ void TstDbModule::binaryParametersRoundTrip()
 void TstDbModule::temporaryTableOfSplitTexts()
 {
     TTestDatabase db(TTestDatabase::Empty);
-    createOwnedFunction(db,
-                        QStringLiteral("vt_count_split()"),
-                        QStringLiteral(
-                            "CREATE FUNCTION vt_count_split() RETURNS TABLE (nuRighe "
-                            "bigint) LANGUAGE plpgsql SECURITY DEFINER SET search_path = "
-                            "public, pg_temp AS $$ BEGIN RETURN QUERY SELECT count(*) FROM "
-                            "TempTabTesto; END $$"));
+    db.LogOn(QStringLiteral("MROSSI"));
     TSTD_DBMODULE &m = db.Module();
     m.BeginTrans();
     std::unique_ptr<TDataSet> ds = m.Query(QString::fromLatin1(kTempTabTestoBatch));
@@ -422,11 +548,23 @@ void TstDbModule::temporaryTableOfSplitTexts()
     for (int i = 0; i < 3; ++i)
         m.ExecuteParams(QStringLiteral("INSERT INTO TempTabTesto VALUES ($1, $2, $3, $3)"),
                         {QStringLiteral("{T%1}").arg(i), i, QStringLiteral("riga %1").arg(i)});
-    // A stored function of the schema owner reads the rows of this session.
-    QCOMPARE(m.Query(QStringLiteral("EXEC vt_count_split"))->FieldByName("nuRighe").AsInteger(), 3);
+    QCOMPARE(m.QueryParams(QStringLiteral("SELECT count(*) FROM TempTabTesto"), {})
+                 ->Fields(0)
+                 .AsInteger(),
+             3);
     m.CommitTrans();
     // The batch empties the table on every use.
     QCOMPARE(m.Query(QString::fromLatin1(kTempTabTestoBatch))->RecordCount(), 0);
+    // The table belongs to the schema owner, not to the login, who cannot create any.
+    QCOMPARE(m.QueryParams(QStringLiteral("SELECT pg_get_userbyid(relowner) FROM pg_class "
+                                          "WHERE oid = 'pg_temp.temptabtesto'::regclass"),
+                           {})
+                 ->Fields(0)
+                 .AsString(),
+             QStringLiteral("ventorel_owner"));
+    QVERIFY(!errorOf([&] {
+                 m.ExecuteParams(QStringLiteral("CREATE TEMP TABLE vt_altra (a integer)"), {});
+             }).isEmpty());
 }
 
 void TstDbModule::loginHasLeastPrivilege_data()
@@ -458,6 +596,7 @@ void TstDbModule::loginHasLeastPrivilege()
     QFETCH(QString, sql);
     QFETCH(bool, allowed);
     TTestDatabase db;
+    db.LogOn(QStringLiteral("ADMIN")); // even an administrator's session
     const QString err = errorOf([&] { db.Module().ExecuteParams(sql, {}); });
     if (allowed)
         QVERIFY2(err.isEmpty(), qPrintable(err));

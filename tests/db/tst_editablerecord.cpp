@@ -5,7 +5,8 @@
 #include <QtTest>
 
 // The editable record: a row opened through its record statement and written back with an
-// explicit INSERT or UPDATE of its base table, audit stamps included.
+// explicit INSERT or UPDATE of its base table, audit stamps included, only over the row version
+// it read. The records here are companies, written by administrators.
 class TstEditableRecord : public QObject
 {
     Q_OBJECT
@@ -21,6 +22,12 @@ private Q_SLOTS:
     void updateOfVanishedRowFails();
     void cancelRestoresStoredValues();
     void newOperatorPasswordIsHashed();
+    void changeOfAnotherOperatorIsNotOverwritten_data();
+    void changeOfAnotherOperatorIsNotOverwritten();
+    void consecutiveSavesAreNoConflict();
+    void unstorableTextLeavesNothing_data();
+    void unstorableTextLeavesNothing();
+    void stampOfAnotherUserIsRefused();
 };
 
 namespace {
@@ -30,6 +37,16 @@ const QString kId = QStringLiteral("{0D3E5F70-1A2B-4C3D-8E9F-A0B1C2D3E4F5}");
 QString companyText(const QString &id)
 {
     return QStringLiteral("SELECT * FROM Societa WHERE idSocieta = ") + SqlText(id);
+}
+
+// A session of an administrator with that code (created when missing) for the test's module,
+// or for another module (a second program).
+void logOnAdmin(TTestDatabase &db, const QString &code, TSTD_DBMODULE *module = nullptr)
+{
+    db.LogOn(code, module);
+    db.SuperQuery(
+        QStringLiteral("UPDATE Operatori SET flAdministrator = 1 WHERE txOperatore = '%1'")
+            .arg(code));
 }
 
 QString column(TTestDatabase &db, const QString &col, const QString &id = kId)
@@ -42,6 +59,7 @@ QString column(TTestDatabase &db, const QString &col, const QString &id = kId)
 // A new company stored through the record, as the company window does.
 void insertCompany(TTestDatabase &db, const QString &user)
 {
+    logOnAdmin(db, user);
     TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
     rec.Open(companyText(kId));
     QVERIFY(rec.IsNew());
@@ -63,6 +81,7 @@ void TstEditableRecord::initTestCase()
 void TstEditableRecord::insertStampsCreation()
 {
     TTestDatabase db(TTestDatabase::Empty);
+    logOnAdmin(db, QStringLiteral("MROSSI"));
     const QDateTime before = QDateTime::currentDateTime().addSecs(-1);
     TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
     rec.Open(companyText(kId));
@@ -94,12 +113,12 @@ void TstEditableRecord::updateWritesOnlyWhatChanged()
     TTestDatabase db(TTestDatabase::Empty);
     insertCompany(db, QStringLiteral("MROSSI"));
 
+    logOnAdmin(db, QStringLiteral("ADMIN"));
     TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
     rec.Open(companyText(kId));
     QVERIFY(!rec.IsNew());
-    // Another session changes a column the operator does not touch.
-    db.SuperQuery(
-        QStringLiteral("UPDATE Societa SET txTelefono = '030 2' WHERE idSocieta = '%1'").arg(kId));
+    // The login may not change the insertion stamps nor the deactivation of a company: a save
+    // that wrote every column would be refused.
     rec.Edit();
     rec.Data().FieldByName(QStringLiteral("txLocalita")).SetValue(QStringLiteral("Bergamo"));
     rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Alfa"));
@@ -108,7 +127,7 @@ void TstEditableRecord::updateWritesOnlyWhatChanged()
 
     QCOMPARE(column(db, QStringLiteral("txLocalita")), QStringLiteral("Bergamo"));
     QCOMPARE(column(db, QStringLiteral("txNote")), QStringLiteral("nota"));
-    QCOMPARE(column(db, QStringLiteral("txTelefono")), QStringLiteral("030 2"));
+    QCOMPARE(column(db, QStringLiteral("txTelefono")), QStringLiteral("030 1"));
     QCOMPARE(column(db, QStringLiteral("txUtenteIn")), QStringLiteral("MROSSI"));
     QCOMPARE(column(db, QStringLiteral("txUtenteMod")), QStringLiteral("ADMIN"));
     QVERIFY(column(db, QStringLiteral("dtMod")) != QStringLiteral("<null>"));
@@ -123,6 +142,7 @@ void TstEditableRecord::updateWritesOnlyWhatChanged()
 void TstEditableRecord::withoutAuditStamps()
 {
     TTestDatabase db(TTestDatabase::Empty);
+    logOnAdmin(db, QStringLiteral("ADMIN"));
     TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
     rec.Open(companyText(kId));
     rec.Append(kId);
@@ -143,6 +163,7 @@ void TstEditableRecord::withoutAuditStamps()
 void TstEditableRecord::failedInsertLeavesNothingAndKeepsInput()
 {
     TTestDatabase db(TTestDatabase::Empty);
+    logOnAdmin(db, QStringLiteral("ADMIN"));
     TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
     rec.Open(companyText(kId));
     rec.Append(kId);
@@ -153,7 +174,7 @@ void TstEditableRecord::failedInsertLeavesNothingAndKeepsInput()
         rec.Post(QStringLiteral("ADMIN"));
     } catch (const EDatabaseError &e) {
         failed = true;
-        QVERIFY(e.ProviderText().contains(QStringLiteral("txdenominazione")));
+        QCOMPARE(e.ProviderText(), QStringLiteral("La denominazione della società è obbligatoria."));
     }
     QVERIFY(failed);
     QVERIFY(!db.Module().InTransaction());
@@ -174,6 +195,7 @@ void TstEditableRecord::failedInsertLeavesNothingAndKeepsInput()
 void TstEditableRecord::insideCallersTransaction()
 {
     TTestDatabase db(TTestDatabase::Empty);
+    logOnAdmin(db, QStringLiteral("ADMIN"));
     TSTD_DBMODULE &m = db.Module();
     TEditableRecord rec(&m, QStringLiteral("Societa"), QStringLiteral("idSocieta"));
     rec.Open(companyText(kId));
@@ -199,6 +221,7 @@ void TstEditableRecord::insideCallersTransaction()
 void TstEditableRecord::retryAfterCallersRollbackWritesAgain()
 {
     TTestDatabase db(TTestDatabase::Empty);
+    logOnAdmin(db, QStringLiteral("ADMIN"));
     TSTD_DBMODULE &m = db.Module();
 
     // An insert whose transaction the caller rolls back (a later step of the save failed) is
@@ -219,6 +242,7 @@ void TstEditableRecord::retryAfterCallersRollbackWritesAgain()
     QCOMPARE(column(db, QStringLiteral("txDenominazione")), QStringLiteral("Delta"));
 
     // A change rolled back by the caller is written again by the retry, not taken as stored.
+    logOnAdmin(db, QStringLiteral("MROSSI"));
     rec.Edit();
     rec.Data().FieldByName(QStringLiteral("txLocalita")).SetValue(QStringLiteral("Lecco"));
     m.BeginTrans();
@@ -270,16 +294,10 @@ void TstEditableRecord::newOperatorPasswordIsHashed()
 {
     TTestDatabase db;
     const QString id = QStringLiteral("{7B1D2C3E-4F50-4617-8293-A4B5C6D7E801}");
-    // The program's login may insert a new operator with the first password, no more.
-    db.SuperQuery(QStringLiteral("SET ROLE ventorel_owner; CREATE FUNCTION vt_dati_operatore(p "
-                                 "text) RETURNS TABLE (idOperatore varchar, idSocieta varchar, "
-                                 "txOperatore varchar, txPassword varchar, txDescrizione varchar) "
-                                 "LANGUAGE sql SECURITY DEFINER AS $$ SELECT idOperatore, "
-                                 "idSocieta, txOperatore, NULL::varchar, txDescrizione FROM "
-                                 "Operatori WHERE idOperatore = p $$; GRANT EXECUTE ON FUNCTION "
-                                 "vt_dati_operatore(text) TO ventorel_app; RESET ROLE"));
+    // An administrator's record may insert a new operator with the first password, no more.
+    db.LogOn(QStringLiteral("ADMIN"));
     TEditableRecord rec(&db.Module(), QStringLiteral("Operatori"), QStringLiteral("idOperatore"));
-    rec.Open(ExecText(QStringLiteral("vt_dati_operatore"), {SqlText(id)}));
+    rec.Open(ExecText(QStringLiteral("DatiOperatore"), {SqlText(id)}));
     rec.Append(id);
     rec.Data().FieldByName(QStringLiteral("txOperatore")).SetValue(QStringLiteral("ABIANCO"));
     rec.Data()
@@ -290,7 +308,9 @@ void TstEditableRecord::newOperatorPasswordIsHashed()
     const QString stored = db.SuperQuery(
         QStringLiteral("SELECT txPassword FROM Operatori WHERE idOperatore = '%1'").arg(id));
     QVERIFY2(stored.startsWith(QStringLiteral("$2a$")), qPrintable(stored));
-    QCOMPARE(db.Module()
+    TSTD_DBMODULE other;
+    other.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(db.Params()));
+    QCOMPARE(other
                  .Query(QStringLiteral("EXEC EstraiDatiOperatore 'ABIANCO', ")
                         + SqlText(PasswordToBase64(QStringLiteral("abianco"))))
                  ->RecordCount(),
@@ -302,6 +322,177 @@ void TstEditableRecord::newOperatorPasswordIsHashed()
     QCOMPARE(db.SuperQuery(
                  QStringLiteral("SELECT txPassword FROM Operatori WHERE idOperatore = '%1'").arg(id)),
              stored);
+}
+
+// Two operators edit the same record: the second save does not overwrite the first one. It is
+// refused with a clear message and the record is read again, whatever changed the row
+// meanwhile (another record, a stored function) and whether or not the caller has a
+// transaction open; a second try after the re-read is saved.
+void TstEditableRecord::changeOfAnotherOperatorIsNotOverwritten_data()
+{
+    QTest::addColumn<bool>("byFunction");
+    QTest::addColumn<bool>("inTransaction");
+    QTest::newRow("another record") << false << false;
+    QTest::newRow("another record, caller's transaction") << false << true;
+    QTest::newRow("a stored function") << true << false;
+}
+
+void TstEditableRecord::changeOfAnotherOperatorIsNotOverwritten()
+{
+    QFETCH(bool, byFunction);
+    QFETCH(bool, inTransaction);
+    TTestDatabase db(TTestDatabase::Empty);
+    insertCompany(db, QStringLiteral("ADMIN"));
+    TSTD_DBMODULE &mine = db.Module();
+    TSTD_DBMODULE theirs;
+    theirs.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(db.Params()));
+    logOnAdmin(db, QStringLiteral("ALTRO"), &theirs);
+
+    TEditableRecord rec(&mine, QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    if (byFunction) {
+        theirs.Query(ExecText(QStringLiteral("ChangeStatoSocieta"), {SqlText(kId), "0"}));
+    } else {
+        TEditableRecord other(&theirs, QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+        other.Open(companyText(kId));
+        other.Edit();
+        other.Data().FieldByName(QStringLiteral("txLocalita")).SetValue(QStringLiteral("Lodi"));
+        other.Post(QStringLiteral("ALTRO"));
+    }
+    const QString stored = column(db, QStringLiteral("txLocalita"));
+    const QString deactivated = column(db, QStringLiteral("dtCanc"));
+
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txTelefono")).SetValue(QStringLiteral("030 9"));
+    if (inTransaction)
+        mine.BeginTrans();
+    try {
+        rec.Post(QStringLiteral("ADMIN"));
+        QFAIL("saved over another operator's change");
+    } catch (const ERecordChanged &e) {
+        QCOMPARE(e.ProviderText(),
+                 QStringLiteral("Il record è stato modificato da un altro operatore: i dati sono "
+                                "stati riletti."));
+    }
+    if (inTransaction) {
+        QVERIFY(mine.InTransaction());
+        mine.RollbackTrans();
+    }
+    // Nothing of the other change is lost, nothing of this save was written.
+    QCOMPARE(column(db, QStringLiteral("txLocalita")), stored);
+    QCOMPARE(column(db, QStringLiteral("dtCanc")), deactivated);
+    QCOMPARE(column(db, QStringLiteral("txTelefono")), QStringLiteral("030 1"));
+    // The record shows what is stored now, and the next save goes over it.
+    QCOMPARE(rec.Data().FieldByName(QStringLiteral("txLocalita")).AsString(), stored);
+    QCOMPARE(rec.Data().FieldByName(QStringLiteral("txTelefono")).AsString(),
+             QStringLiteral("030 1"));
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txTelefono")).SetValue(QStringLiteral("030 9"));
+    rec.Post(QStringLiteral("ADMIN"));
+    QCOMPARE(column(db, QStringLiteral("txTelefono")), QStringLiteral("030 9"));
+    QCOMPARE(column(db, QStringLiteral("txLocalita")), stored);
+}
+
+// The record's own saves (stamped to the millisecond by the client, to the microsecond by the
+// server) never look like another operator's change: the row version is what is compared.
+void TstEditableRecord::consecutiveSavesAreNoConflict()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    logOnAdmin(db, QStringLiteral("ADMIN"));
+    TSTD_DBMODULE &m = db.Module();
+    TEditableRecord rec(&m, QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    rec.Append(kId);
+    rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Alfa"));
+    rec.Post(QStringLiteral("ADMIN"));
+    for (int i = 0; i < 5; ++i) {
+        rec.Edit();
+        rec.Data().FieldByName(QStringLiteral("txCap")).SetValue(QString::number(25100 + i));
+        rec.Post(QStringLiteral("ADMIN"));
+    }
+    // A function changing the row inside the same transaction as the save is no other operator.
+    m.BeginTrans();
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txNote")).SetValue(QStringLiteral("prima"));
+    rec.Post(QStringLiteral("ADMIN"));
+    m.Query(ExecText(QStringLiteral("ChangeStatoSocieta"), {SqlText(kId), "1"}));
+    rec.Edit();
+    rec.Data().FieldByName(QStringLiteral("txNote")).SetValue(QStringLiteral("dopo"));
+    rec.Post(QStringLiteral("ADMIN"));
+    m.CommitTrans();
+    QCOMPARE(column(db, QStringLiteral("txCap")), QStringLiteral("25104"));
+    QCOMPARE(column(db, QStringLiteral("txNote")), QStringLiteral("dopo"));
+}
+
+// Text the database cannot store is refused with a clear message before anything is written:
+// never cut at a NUL, never stored with a "?" for a lone surrogate.
+void TstEditableRecord::unstorableTextLeavesNothing_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("insert");
+    QTest::newRow("NUL, new record")
+        << QStringLiteral("Alfa") + QChar(0) + QStringLiteral("Beta") << true;
+    QTest::newRow("NUL, change") << QStringLiteral("nota") + QChar(0) << false;
+    QTest::newRow("lone surrogate, new record") << QStringLiteral("Alfa ") + QChar(0xD800) << true;
+    QTest::newRow("lone surrogate, change")
+        << QString(QChar(0xDFFF)) + QStringLiteral("x") << false;
+}
+
+void TstEditableRecord::unstorableTextLeavesNothing()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, insert);
+    TTestDatabase db(TTestDatabase::Empty);
+    if (!insert)
+        insertCompany(db, QStringLiteral("ADMIN"));
+    else
+        logOnAdmin(db, QStringLiteral("ADMIN"));
+    const QString before = db.SuperQuery(
+        QStringLiteral("SELECT count(*) || '/' || coalesce(max(txNote), '-') FROM Societa"));
+    TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    if (insert) {
+        rec.Append(kId);
+        rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Alfa"));
+    } else {
+        rec.Edit();
+    }
+    rec.Data().FieldByName(QStringLiteral("txNote")).SetValue(text);
+    try {
+        rec.Post(QStringLiteral("ADMIN"));
+        QFAIL("an unstorable text was saved");
+    } catch (const EDatabaseError &e) {
+        QVERIFY2(e.ProviderText().contains(QStringLiteral("non può memorizzare")),
+                 qPrintable(e.ProviderText()));
+        QVERIFY(e.ProviderText().contains(QStringLiteral("txnote"), Qt::CaseInsensitive));
+    }
+    QVERIFY(!db.Module().InTransaction());
+    QCOMPARE(db.SuperQuery(QStringLiteral(
+                 "SELECT count(*) || '/' || coalesce(max(txNote), '-') FROM Societa")),
+             before);
+    QCOMPARE(rec.IsNew(), insert);
+    QCOMPARE(rec.Data().FieldByName(QStringLiteral("txNote")).AsString(), text); // input kept
+}
+
+// The user name stamped by a record must be the logged-on operator's.
+void TstEditableRecord::stampOfAnotherUserIsRefused()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    logOnAdmin(db, QStringLiteral("ADMIN"));
+    TEditableRecord rec(&db.Module(), QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    rec.Open(companyText(kId));
+    rec.Append(kId);
+    rec.Data().FieldByName(QStringLiteral("txDenominazione")).SetValue(QStringLiteral("Alfa"));
+    try {
+        rec.Post(QStringLiteral("MROSSI"));
+        QFAIL("stamped another operator's name");
+    } catch (const EDatabaseError &e) {
+        QVERIFY2(e.ProviderText().contains(QStringLiteral("non è l'operatore collegato")),
+                 qPrintable(e.ProviderText()));
+    }
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM Societa")), QStringLiteral("0"));
+    rec.Post(QStringLiteral("admin")); // the same operator, whatever the case
+    QCOMPARE(column(db, QStringLiteral("txUtenteIn")), QStringLiteral("admin"));
 }
 
 QTEST_GUILESS_MAIN(TstEditableRecord)

@@ -15,6 +15,10 @@ private Q_SLOTS:
     void translates();
     void refuses_data();
     void refuses();
+    void passwordsTravelAsParameters_data();
+    void passwordsTravelAsParameters();
+    void unstorableTextIsRefused_data();
+    void unstorableTextIsRefused();
     void hostileArgumentStaysOneLiteral_data();
     void hostileArgumentStaysOneLiteral();
 };
@@ -34,13 +38,18 @@ void TstPgAdapter::translates_data()
                                   << "SELECT * FROM EstraiProvinceItaliane()";
     QTest::newRow("no arguments, trailing blank") << "EXEC EstraiElencoSocieta "
                                                   << "SELECT * FROM EstraiElencoSocieta()";
+    QTest::newRow("name in another case") << "EXEC estraiprovinceitaliane"
+                                          << "SELECT * FROM estraiprovinceitaliane()";
     QTest::newRow("nulls, patterns, reals, dates")
         << "EXEC EstraiClienti 1, '{A}', null, '%ros%', NULL, 1.5, -2, '20210305'"
         << "SELECT * FROM EstraiClienti(1, '{A}', null, '%ros%', NULL, 1.5, -2, '20210305')";
-    QTest::newRow("exponent from a real") << "EXEC X 1e-05, 2.5E+20"
-                                          << "SELECT * FROM X(1e-05, 2.5E+20)";
+    QTest::newRow("exponent from a real") << "EXEC UpdatePrevDetParte 1e-05, 2.5E+20"
+                                          << "SELECT * FROM UpdatePrevDetParte(1e-05, 2.5E+20)";
     QTest::newRow("empty text argument") << "EXEC EstraiElencoSocieta ''"
                                          << "SELECT * FROM EstraiElencoSocieta('')";
+    QTest::newRow("procedure named by a layout")
+        << "EXEC EstraiLayoutPrevMain '{P}', 'STD'"
+        << "SELECT * FROM EstraiLayoutPrevMain('{P}', 'STD')";
     QTest::newRow("server time") << "SELECT GETDATE() AS TMNOW"
                                  << "SELECT GETDATE() AS TMNOW";
     QTest::newRow("order summary delete") << "DELETE Ordine_Sommario WHERE idOrdine = '{B}'"
@@ -54,6 +63,9 @@ void TstPgAdapter::translates_data()
                                 << "SELECT *\tFROM Layout\tWHERE idLayout = '{D}'";
     QTest::newRow("texts repair") << "select * from Prod_Comp_Parte_Txt"
                                   << "select * from Prod_Comp_Parte_Txt";
+    // The session's table of split texts is made by a stored function, never by the login.
+    QTest::newRow("split texts batch")
+        << QString::fromLatin1(kTempTabTestoBatch) << "SELECT * FROM PreparaTempTabTesto()";
 }
 
 void TstPgAdapter::translates()
@@ -72,19 +84,26 @@ void TstPgAdapter::refuses_data()
         << "UPDATE Operatori SET TxPassword = 'x' WHERE txOperatore = 'A' AND txPassword = 'y'";
     QTest::newRow("exec without name") << "EXEC ";
     QTest::newRow("schema-qualified name") << "EXEC pg_catalog.pg_sleep 1";
-    QTest::newRow("name with parenthesis") << "EXEC X(1)";
-    QTest::newRow("unquoted text") << "EXEC X abc";
-    QTest::newRow("second statement") << "EXEC X 1; DROP TABLE Operatori";
-    QTest::newRow("comment after argument") << "EXEC X 1 -- c";
-    QTest::newRow("unterminated text") << "EXEC X 'abc";
-    QTest::newRow("adjacent texts") << "EXEC X 'a' 'b'";
-    QTest::newRow("cast") << "EXEC X 'a'::text";
-    QTest::newRow("escape string") << "EXEC X E'\\x41'";
-    QTest::newRow("dollar quoting") << "EXEC X $$a$$";
-    QTest::newRow("empty argument") << "EXEC X 1, , 2";
-    QTest::newRow("trailing comma") << "EXEC X 1,";
-    QTest::newRow("expression") << "EXEC X 1+1";
-    QTest::newRow("number run into name") << "EXEC X 1abc";
+    // Names outside the program's contract never reach the server.
+    QTest::newRow("ending another session") << "EXEC pg_terminate_backend 1234";
+    QTest::newRow("large object") << "EXEC lo_from_bytea 0, 'x'";
+    QTest::newRow("sleep") << "EXEC pg_sleep 10";
+    QTest::newRow("internal function") << "EXEC vt_prossimo_numero 'CLIENTI:X'";
+    QTest::newRow("extension function") << "EXEC crypt 'a', 'b'";
+    QTest::newRow("name close to a procedure") << "EXEC EstraiClientiX 0";
+    QTest::newRow("name with parenthesis") << "EXEC EstraiClienti(1)";
+    QTest::newRow("unquoted text") << "EXEC EstraiClienti abc";
+    QTest::newRow("second statement") << "EXEC EstraiClienti 1; DROP TABLE Operatori";
+    QTest::newRow("comment after argument") << "EXEC EstraiClienti 1 -- c";
+    QTest::newRow("unterminated text") << "EXEC EstraiClienti 'abc";
+    QTest::newRow("adjacent texts") << "EXEC EstraiClienti 'a' 'b'";
+    QTest::newRow("cast") << "EXEC EstraiClienti 'a'::text";
+    QTest::newRow("escape string") << "EXEC EstraiClienti E'\\x41'";
+    QTest::newRow("dollar quoting") << "EXEC EstraiClienti $$a$$";
+    QTest::newRow("empty argument") << "EXEC EstraiClienti 1, , 2";
+    QTest::newRow("trailing comma") << "EXEC EstraiClienti 1,";
+    QTest::newRow("expression") << "EXEC EstraiClienti 1+1";
+    QTest::newRow("number run into name") << "EXEC EstraiClienti 1abc";
     QTest::newRow("statement with extra condition")
         << "SELECT * FROM Societa WHERE idSocieta = '{C}' OR 1 = 1";
     QTest::newRow("statement with second literal")
@@ -104,9 +123,80 @@ void TstPgAdapter::refuses()
     }
 }
 
+// Calls carrying passwords put no argument into the text: the values are bound parameters,
+// exactly as typed (apostrophes undone, the line breaks of the Base64 form kept).
+void TstPgAdapter::passwordsTravelAsParameters_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QStringList>("values");
+
+    const QString longPassword = PasswordToBase64(QString(60, u'x'));
+    QTest::newRow("logon") << ExecText(QStringLiteral("EstraiDatiOperatore"),
+                                       {SqlText(QStringLiteral("D'ADMIN")), SqlText(longPassword)})
+                           << "SELECT * FROM EstraiDatiOperatore($1, $2)"
+                           << QStringList{QStringLiteral("D'ADMIN"), longPassword};
+    QTest::newRow("password change")
+        << "EXEC CambiaPasswordOperatore 'LVERDI', 'bHZlcmRp', 'cHJpbWF2ZXJh'"
+        << "SELECT * FROM CambiaPasswordOperatore($1, $2, $3)"
+        << QStringList{"LVERDI", "bHZlcmRp", "cHJpbWF2ZXJh"};
+    QTest::newRow("password reset")
+        << "EXEC ResetPasswordOperatore 'MROSSI', 'bXJvc3Np'"
+        << "SELECT * FROM ResetPasswordOperatore($1, $2)" << QStringList{"MROSSI", "bXJvc3Np"};
+}
+
+void TstPgAdapter::passwordsTravelAsParameters()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, sql);
+    QFETCH(QStringList, values);
+    const TPgCommand command = TranslateCommand(text);
+    QCOMPARE(command.sql, sql);
+    QStringList got;
+    for (const QVariant &v : command.params)
+        got << v.toString();
+    QCOMPARE(got, values);
+    // Other calls keep their literals.
+    QVERIFY(TranslateCommand(QStringLiteral("EXEC IsNewOperatoreOk 'ABC'")).params.isEmpty());
+}
+
+// A character the database cannot store is refused before anything is sent, with a message
+// that says so; it is never cut away nor replaced.
+void TstPgAdapter::unstorableTextIsRefused_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("storable");
+
+    QTest::newRow("NUL") << QStringLiteral("abc") + QChar(0) + QStringLiteral("def") << false;
+    QTest::newRow("NUL at the end") << QStringLiteral("abc") + QChar(0) << false;
+    QTest::newRow("lone high surrogate") << QStringLiteral("a") + QChar(0xD83D) + u'b' << false;
+    QTest::newRow("lone low surrogate") << QString(QChar(0xDE00)) << false;
+    QTest::newRow("high surrogate at the end") << QStringLiteral("a") + QChar(0xD83D) << false;
+    QTest::newRow("pair in the wrong order") << QString(QChar(0xDE00)) + QChar(0xD83D) << false;
+    QTest::newRow("emoji (a whole pair)") << QString::fromUtf8("prezzo 😀 ok") << true;
+    QTest::newRow("accents and symbols") << QString::fromUtf8("perché € ±") << true;
+    QTest::newRow("control characters") << QStringLiteral("a\tb\r\nc\x01") << true;
+}
+
+void TstPgAdapter::unstorableTextIsRefused()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, storable);
+    QCOMPARE(IsStorableText(value), storable);
+    const QString text = ExecText(QStringLiteral("IsNewOperatoreOk"), {SqlText(value)});
+    try {
+        TranslateCommand(text);
+        QVERIFY(storable);
+    } catch (const EDatabaseError &e) {
+        QVERIFY(!storable);
+        QVERIFY2(e.ProviderText().contains(QStringLiteral("non può memorizzare")),
+                 qPrintable(e.ProviderText()));
+    }
+}
+
 // A text argument built by the command builders reaches the server as one literal holding
-// exactly the typed text, whatever it contains. Checked on the server: the function returns
-// its argument and the number of arguments it got.
+// exactly the typed text, whatever it contains. Checked on the server: a customer named with
+// the text is found by a "contains" filter of that text, and only that customer.
 void TstPgAdapter::hostileArgumentStaysOneLiteral_data()
 {
     QTest::addColumn<QString>("value");
@@ -126,21 +216,35 @@ void TstPgAdapter::hostileArgumentStaysOneLiteral_data()
 void TstPgAdapter::hostileArgumentStaysOneLiteral()
 {
     QFETCH(QString, value);
-    const QString text = ExecText(QStringLiteral("vt_echo"), {SqlText(value), SqlContains(value)});
-    QVERIFY(IsLiteralList(text.mid(QStringLiteral("EXEC vt_echo ").size())));
+    const QString company = QStringLiteral("{6A1F0C3E-2B7D-4E59-9C41-0D8E5A7B1001}");
+    const QString n = QStringLiteral("null");
+    const QString text = ExecText(QStringLiteral("EstraiClienti"),
+                                  {QStringLiteral("1"),
+                                   SqlText(company),
+                                   n,
+                                   SqlContains(value),
+                                   n,
+                                   n,
+                                   QStringLiteral("2"),
+                                   n,
+                                   QStringLiteral("1")});
+    QVERIFY(IsLiteralList(text.mid(QStringLiteral("EXEC EstraiClienti ").size())));
 
     if (!TTestDatabase::Available())
         QSKIP("test cluster not running");
     TTestDatabase db(TTestDatabase::Empty);
-    db.SuperQuery(QStringLiteral(
-        "CREATE FUNCTION vt_echo(VARIADIC a text[]) RETURNS TABLE (txValore text, nuArgomenti "
-        "integer, nuOperatori bigint) LANGUAGE sql AS $$ SELECT a[1], cardinality(a), "
-        "(SELECT count(*) FROM pg_class WHERE relname = 'operatori') $$"));
+    db.SuperQuery(QStringLiteral("INSERT INTO societa (idsocieta, txdenominazione) VALUES ('%1', "
+                                 "'Soc'); INSERT INTO clienti (idcliente, idsocieta, "
+                                 "txdenominazione) VALUES ('{ECO}', '%1', %2)")
+                      .arg(company, SqlText(value)));
+    db.LogOn(QStringLiteral("MROSSI"));
     std::unique_ptr<TDataSet> ds = db.Module().Query(text);
     QCOMPARE(ds->RecordCount(), 1);
-    QCOMPARE(ds->FieldByName(QStringLiteral("txValore")).AsString(), value);
-    QCOMPARE(ds->FieldByName(QStringLiteral("nuArgomenti")).AsInteger(), 2);
-    QCOMPARE(ds->FieldByName(QStringLiteral("nuOperatori")).AsInteger(), 1);
+    QCOMPARE(ds->FieldByName(QStringLiteral("idCliente")).AsString(), QStringLiteral("{ECO}"));
+    QCOMPARE(ds->FieldByName(QStringLiteral("txDenominazione")).AsString(), value);
+    QCOMPARE(db.SuperQuery(
+                 QStringLiteral("SELECT count(*) FROM pg_class WHERE relname = 'operatori'")),
+             QStringLiteral("1"));
 }
 
 QTEST_GUILESS_MAIN(TstPgAdapter)

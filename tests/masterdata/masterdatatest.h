@@ -74,6 +74,8 @@ public:
         s.sSettingsFile = ExeFolderPath(QStringLiteral("VentorelWin.INI"));
         s.sUserSettingsFile = ExeFolderPath(QStringLiteral("VentorelWin_") + s.sUserName
                                             + QStringLiteral(".ini"));
+        // And his operator session on the server, as the logon leaves it.
+        m_db.LogOn(s.sUserName);
     }
 
     TTestDatabase &Db() { return m_db; }

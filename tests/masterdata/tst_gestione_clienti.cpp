@@ -5,6 +5,7 @@
 #include "masterdatatest.h"
 
 #include "common/clipboard.h"
+#include "common/formats.h"
 #include "controls/tkrtgridmodel.h"
 #include "controls/tspecombobox.h"
 #include "masterdata/companyselector.h"
@@ -102,6 +103,7 @@ private slots:
     void filtersKeepTheirWidthInASmallMainWindow();
     void connectionLostWhileEditing_data();
     void connectionLostWhileEditing();
+    void changeOfAnotherOperatorIsShownNotOverwritten();
 };
 
 // --- Company selector -------------------------------------------------------------------------
@@ -854,6 +856,46 @@ void tst_gestione_clienti::connectionLostWhileEditing()
     QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
     QCOMPARE(Count("true"), before + (insert ? 1 : 0));
     QCOMPARE(Value("txdenominazione", id), QStringLiteral("Nome d'emergenza"));
+}
+
+// Two operators change the same customer: the second save is refused with the database's
+// message in the error box, the panel shows what the first one stored, and the next "Ok"
+// saves over it, with nothing of the first change lost.
+void tst_gestione_clienti::changeOfAnotherOperatorIsShownNotOverwritten()
+{
+    Open();
+    Extract();
+    QVERIFY(w->DST_GRID_Clienti()->RecordCount() > 0);
+    const QString id = CurrentValue(w->DG_Clienti, "idCliente");
+    QVERIFY(ChooseMenu(w->DG_Clienti, QStringLiteral("Modifica")));
+    TRegistryPanel *p = w->PAN_Input;
+
+    // Meanwhile, at another workstation.
+    TSTD_DBMODULE other;
+    other.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(env->Db().Params()));
+    env->Db().LogOn(QStringLiteral("GBIANCHI"), &other);
+    TEditableRecord theirs(&other, QStringLiteral("Clienti"), QStringLiteral("idCliente"));
+    theirs.Open(QStringLiteral("EXEC DatiCliente ") + SqlText(id));
+    theirs.Edit();
+    theirs.Data().FieldByName(QStringLiteral("txLocalita")).SetValue(QStringLiteral("Lodi"));
+    theirs.Post(QStringLiteral("GBIANCHI"));
+
+    TypeInto(p->EF_Cap, QStringLiteral("20100"));
+    QTest::mouseClick(p->PB_Ok_Input, Qt::LeftButton);
+    QCOMPARE(env->Recorder().LastText(TDialogKind::Error),
+             QStringLiteral("Errore modifica cliente (ERR.C04).") + LineBreaks(2)
+                 + QStringLiteral("(Il record è stato modificato da un altro operatore: i dati "
+                                  "sono stati riletti.)"));
+    QCOMPARE(Value("txlocalita", id), QStringLiteral("Lodi"));
+    QCOMPARE(Value("txutentemod", id), QStringLiteral("GBIANCHI"));
+    QVERIFY(p->isVisible()); // still editing, with the stored values
+    QCOMPARE(p->EF_Localita->Text(), QStringLiteral("Lodi"));
+
+    TypeInto(p->EF_Cap, QStringLiteral("20100"));
+    QTest::mouseClick(p->PB_Ok_Input, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 1);
+    QCOMPARE(Value("txcap || '/' || txlocalita || '/' || txutentemod", id),
+             QStringLiteral("20100/Lodi/ADMIN"));
 }
 
 QTEST_MAIN(tst_gestione_clienti)

@@ -39,9 +39,12 @@ private:
             QStringLiteral("SELECT %1 FROM operatori WHERE txoperatore = '%2'").arg(column, code));
     }
     // The logon's operator check: a row when the code and the password match.
+    // The operator check of another workstation (the window's own session stays as it is).
     int LogOnRows(const QString &code, const QString &password)
     {
-        std::unique_ptr<TDataSet> rows = env->Db().Module().Query(
+        TSTD_DBMODULE workstation;
+        workstation.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(env->Db().Params()));
+        std::unique_ptr<TDataSet> rows = workstation.Query(
             QStringLiteral("EXEC EstraiDatiOperatore ") + SqlText(code) + QStringLiteral(", ")
             + SqlText(PasswordToBase64(password)));
         return rows->RecordCount();

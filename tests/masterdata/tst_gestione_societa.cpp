@@ -82,6 +82,7 @@ private slots:
     void settingsRestored();
     void userMenuAndQueries();
     void operatorsWindowIsOne();
+    void changeOfAnotherAdministratorIsShownNotOverwritten();
 };
 
 void tst_gestione_societa::launcherRegistrations()
@@ -439,6 +440,42 @@ void tst_gestione_societa::operatorsWindowIsOne()
         windows += top->objectName() == QLatin1String("GESTIONE_OPERATORI") ? 1 : 0;
     QCOMPARE(windows, 1);
     QCOMPARE(operators->sidSocieta, kSoc1);
+}
+
+// Two administrators change the print data of the same company: the second save is refused
+// and the panel shows the stored data; the next "Ok" saves over them.
+void tst_gestione_societa::changeOfAnotherAdministratorIsShownNotOverwritten()
+{
+    Open();
+    TypeInto(w->Filters->EF_Find_Denominazione, QStringLiteral("Tecnoquadri"));
+    Extract();
+    QVERIFY(ChooseMenu(w->DG_Societa, QStringLiteral("Dati per stampa preventivi")));
+
+    TSTD_DBMODULE other;
+    other.SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(env->Db().Params()));
+    env->Db().LogOn(QStringLiteral("MIRTOS"), &other);
+    TEditableRecord theirs(&other, QStringLiteral("Societa"), QStringLiteral("idSocieta"));
+    theirs.Open(QStringLiteral("EXEC DatiSocieta ") + SqlText(kSoc1));
+    theirs.Edit();
+    theirs.Data().FieldByName(QStringLiteral("txSocietaFolder")).SetValue(QStringLiteral("ALTRA"));
+    theirs.Post(QStringLiteral("MIRTOS"), false);
+
+    TypeInto(w->EF_RootDropbox, QStringLiteral("radice"));
+    QTest::mouseClick(w->PB_Ok_Input_Bis, Qt::LeftButton);
+    QVERIFY(env->Recorder()
+                .LastText(TDialogKind::Error)
+                .endsWith(QStringLiteral("(Il record è stato modificato da un altro operatore: i "
+                                         "dati sono stati riletti.)")));
+    QCOMPARE(Value("txsocietafolder || '/' || txrootfolder", kSoc1),
+             QStringLiteral("ALTRA/VENTOREL"));
+    QVERIFY(w->PAN_Input_Bis->isVisible());
+    QCOMPARE(w->EF_FolderDropbox->Text(), QStringLiteral("ALTRA"));
+    QCOMPARE(w->EF_RootDropbox->Text(), QStringLiteral("VENTOREL"));
+
+    TypeInto(w->EF_RootDropbox, QStringLiteral("radice"));
+    QTest::mouseClick(w->PB_Ok_Input_Bis, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 1);
+    QCOMPARE(Value("txsocietafolder || '/' || txrootfolder", kSoc1), QStringLiteral("ALTRA/RADICE"));
 }
 
 QTEST_MAIN(tst_gestione_societa)

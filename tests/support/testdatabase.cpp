@@ -65,7 +65,12 @@ TTestDatabase::TTestDatabase(Template t)
     const QString tpl = t == Demo ? QStringLiteral("ventorel_tpl_demo")
                                   : QStringLiteral("ventorel_tpl_empty");
     runSuper(QStringLiteral("postgres"),
-             QStringLiteral("CREATE DATABASE %1 TEMPLATE %2").arg(m_name, tpl));
+             QStringLiteral("CREATE DATABASE %1 OWNER ventorel_owner TEMPLATE %2").arg(m_name, tpl));
+    // A clone does not inherit the template's rights on the database itself.
+    runSuper(QStringLiteral("postgres"),
+             QStringLiteral("REVOKE CONNECT, TEMPORARY ON DATABASE %1 FROM PUBLIC; "
+                            "GRANT CONNECT ON DATABASE %1 TO ventorel_app")
+                 .arg(m_name));
     m_module = std::make_unique<TSTD_DBMODULE>();
     m_module->SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(Params()));
     m_previous = TSTD_DBMODULE::Instance();
@@ -98,6 +103,36 @@ TConnectionParams TTestDatabase::Params() const
 TSTD_DBMODULE &TTestDatabase::Module()
 {
     return *m_module;
+}
+
+void TTestDatabase::LogOn(const QString &operatorCode, TSTD_DBMODULE *module)
+{
+    LogOn(m_name, operatorCode, module ? *module : *m_module);
+}
+
+void TTestDatabase::LogOn(const QString &database,
+                          const QString &operatorCode,
+                          TSTD_DBMODULE &module)
+{
+    const QString code = operatorCode.toUpper().replace(u'\'', QStringLiteral("''"));
+    // A hash no password matches: this operator logs on only through here.
+    runSuper(database,
+             QStringLiteral(
+                 "INSERT INTO operatori (idoperatore, txoperatore, txpassword, "
+                 "txdescrizione, flfunzionario) SELECT '{' || upper(gen_random_uuid()::text) "
+                 "|| '}', '%1', '$2a$04$' || repeat('x', 53), 'Operatore di prova', 1 "
+                 "WHERE NOT EXISTS (SELECT 1 FROM operatori WHERE upper(txoperatore) = '%1')")
+                 .arg(code));
+    const QString secret = QUuid::createUuid().toString(QUuid::Id128)
+                           + QUuid::createUuid().toString(QUuid::Id128);
+    runSuper(database,
+             QStringLiteral(
+                 "INSERT INTO sessioni (idsessione, txtoken, idoperatore, dtin, dtultimo) "
+                 "SELECT '{' || upper(gen_random_uuid()::text) || '}', "
+                 "sha256(convert_to('%1', 'UTF8')), idoperatore, localtimestamp, "
+                 "localtimestamp FROM operatori WHERE upper(txoperatore) = '%2'")
+                 .arg(secret, code));
+    module.ResumeOperatorSession(secret);
 }
 
 QString TTestDatabase::SuperQuery(const QString &sql) const
