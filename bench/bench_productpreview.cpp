@@ -298,7 +298,7 @@ int main(int argc, char **argv)
         QTemporaryDir scratch;
         g_pdf = scratch.filePath(QStringLiteral("anteprima.pdf"));
         TTestDatabase db(TTestDatabase::Demo);
-        db.Module();
+        db.LogOn(QStringLiteral("MROSSI"));
         const QString largest = db.SuperQuery(
             QStringLiteral("SELECT idprodotto FROM prodotti_nodi GROUP BY idprodotto ORDER BY "
                            "count(*) DESC, idprodotto LIMIT 1"));

@@ -97,7 +97,7 @@ void TestDettagliProdotto::initTestCase()
 void TestDettagliProdotto::init()
 {
     m_db = std::make_unique<TTestDatabase>();
-    m_db->Module();
+    m_db->LogOn(QStringLiteral("MROSSI"));
     m_dialogs = std::make_unique<TDialogRecorder>();
     SessionInfo() = TSessionInfo();
     SessionInfo().sUserName = QStringLiteral("MROSSI");

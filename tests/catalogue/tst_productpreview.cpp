@@ -105,7 +105,7 @@ void TestProductPreview::initTestCase()
 void TestProductPreview::init()
 {
     m_db = std::make_unique<TTestDatabase>();
-    m_db->Module();
+    m_db->LogOn(QStringLiteral("MROSSI"));
     m_dialogs = std::make_unique<TDialogRecorder>();
     SessionInfo() = TSessionInfo();
     SessionInfo().sUserName = QStringLiteral("MROSSI");
