@@ -16,6 +16,7 @@
 #include "common/tstd_asynctimerinfo.h"
 #include "domain/vrldettprod.h"
 
+#include <QMetaType>
 #include <QSet>
 #include <QWidget>
 
@@ -40,6 +41,7 @@ struct TDettProdClosing
     bool bFromPreventivi = false; // the product list was opened by a quote
     bool bSegueListini = false;   // ">> Listini": open the product's price lists
 };
+Q_DECLARE_METATYPE(TDettProdClosing)
 
 class TDETTAGLI_PRODOTTO : public QWidget
 {

@@ -627,10 +627,8 @@ TDettProdTree::TBuildResult TDettProdTree::BuildTree(TDataSet *rows,
             // The same nodes: records, captions and expand states are refreshed in place.
             result = TBuildResult::Updated;
             for (size_t i = 0; i < entries.size(); ++i) {
-                TVRLDettProd *node = m_items[i]->Node();
-                const int page = node->iPagePreview;
-                node->copyFromOther(*entries[i].node);
-                node->iPagePreview = page; // until the preview is built again
+                // As a fresh record: the page comes with the next preview.
+                m_items[i]->Node()->copyFromOther(*entries[i].node);
                 if (i == 0) {
                     if (m_items[0]->text(0) != root.sCaption)
                         m_items[0]->setText(0, root.sCaption);
