@@ -421,16 +421,58 @@ bool TMAINFORM::SameOperator(const TSessionInfo &a, const TSessionInfo &b)
            && a.sDatabaseName == b.sDatabaseName && a.sServerName == b.sServerName;
 }
 
+namespace {
+
+// Makes the operator session `secret` of `connection` the module's own: bound at once when
+// the connection is open, else when it opens.
+void BindOperatorSession(TSTD_DBMODULE *db, const QString &connection, const QString &secret)
+{
+    if (db->ConnectionString() != connection) {
+        db->Close();
+        db->SetConnectionString(connection);
+    }
+    db->ResumeOperatorSession(secret);
+}
+
+// Ends on the server a session that the module had handed over.
+void EndDetachedSession(TSTD_DBMODULE *db, const QString &connection, const QString &secret)
+{
+    if (secret.isEmpty())
+        return;
+    try {
+        BindOperatorSession(db, connection, secret);
+        if (!db->Connected())
+            db->Open();
+    } catch (const EDatabaseError &) {
+        // Unreachable or already ended: the server lets it expire by itself.
+    }
+    db->EndSession();
+}
+
+} // namespace
+
 bool TMAINFORM::ReLogon()
 {
     TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
     const TSessionInfo previous = SessionInfo();
     const QString previousConnection = db ? db->ConnectionString() : QString();
+    // The previous operator's server session stays aside (not ended) until his windows have
+    // closed: a window that refuses keeps him logged on, on the server too.
+    const QString previousSecret = db ? db->DetachOperatorSession() : QString();
     if (!RunLogonWindow()) {
+        if (db)
+            EndDetachedSession(db, previousConnection, previousSecret);
         EndProgram();
         return false;
     }
-    if (SameOperator(previous, SessionInfo())) {
+    const TSessionInfo next = SessionInfo();
+    const QString nextConnection = db ? db->ConnectionString() : QString();
+    const QString nextSecret = db ? db->DetachOperatorSession() : QString();
+    if (SameOperator(previous, next)) {
+        if (db) {
+            EndDetachedSession(db, previousConnection, previousSecret);
+            BindOperatorSession(db, nextConnection, nextSecret);
+        }
         ShowSession();
         return true;
     }
@@ -439,17 +481,21 @@ bool TMAINFORM::ReLogon()
     // previous one had open. The windows close under the session they were opened in, so
     // that whatever they do on closing is done as their operator; a window with an operation
     // in progress may refuse, and then the previous operator stays.
-    const TSessionInfo next = SessionInfo();
-    const QString nextConnection = db ? db->ConnectionString() : QString();
     SessionInfo() = previous;
     if (db)
-        db->SetConnectionString(previousConnection);
+        BindOperatorSession(db, previousConnection, previousSecret);
     const bool closed = CloseChildWindows();
-    if (closed) {
-        SessionInfo() = next;
-        if (db)
-            db->SetConnectionString(nextConnection);
+    if (db) {
+        if (closed) {
+            EndDetachedSession(db, previousConnection, previousSecret);
+            BindOperatorSession(db, nextConnection, nextSecret);
+        } else {
+            EndDetachedSession(db, nextConnection, nextSecret);
+            BindOperatorSession(db, previousConnection, previousSecret);
+        }
     }
+    if (closed)
+        SessionInfo() = next;
     ShowSession();
     if (!closed)
         ShowInfoBox(QStringLiteral("Ricollegamento annullato: una funzione ha un'operazione in "
@@ -617,28 +663,17 @@ void TMAINFORM::OpenFunction(QPushButton *button, const QString &componentName)
             button->setProperty(kTagProperty, 0);
     });
 
-    if (QWidget *open = FindOpenForm(componentName)) {
-        BringWindowToFront(open);
-        return;
-    }
-    if (!IsWindowRegistered(componentName)) {
+    if (!FindOpenForm(componentName) && !IsWindowRegistered(componentName)) {
         ShowInfoBox(QStringLiteral("Funzione non ancora disponibile."));
         return;
     }
-    QWidget *window = nullptr;
     try {
-        window = CreateRegisteredWindow(componentName, m_mdiArea);
+        OpenChildWindow(componentName, m_mdiArea, [&componentName](QWidget *parent) {
+            return CreateRegisteredWindow(componentName, parent);
+        });
     } catch (const std::exception &e) {
         ShowErrorBox(QString::fromUtf8(e.what()));
-        return;
     }
-    if (!window)
-        return;
-    QMdiSubWindow *sub = m_mdiArea->addSubWindow(window);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
-    sub->setWindowIcon(window->windowIcon());
-    sub->show();
-    m_mdiArea->setActiveSubWindow(sub);
 }
 
 void TMAINFORM::closeEvent(QCloseEvent *event)

@@ -118,6 +118,49 @@ void BringWindowToFront(QWidget *window)
         wait->Hide();
 }
 
+QMdiArea *MdiAreaOf(QWidget *window)
+{
+    QMdiSubWindow *sub = SubWindowOf(window);
+    return sub ? sub->mdiArea() : nullptr;
+}
+
+QWidget *OpenChildWindow(const QString &name,
+                         QMdiArea *area,
+                         const std::function<QWidget *(QWidget *parent)> &create,
+                         const std::function<void(QWidget *window)> &start,
+                         bool *created)
+{
+    if (created)
+        *created = false;
+    if (QWidget *open = FindOpenForm(name)) {
+        BringWindowToFront(open);
+        return open;
+    }
+    QWidget *window = create ? create(area) : nullptr;
+    if (!window)
+        return nullptr;
+    if (window->objectName().isEmpty())
+        window->setObjectName(name);
+    if (created)
+        *created = true;
+    if (!area) {
+        if (start)
+            start(window);
+        window->show();
+        window->raise();
+        window->activateWindow();
+        return window;
+    }
+    QMdiSubWindow *sub = area->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(window->windowIcon());
+    if (start)
+        start(window);
+    sub->show();
+    area->setActiveSubWindow(sub);
+    return window;
+}
+
 void CenterPanelInForm(QWidget *panel, QWidget *form, int topOffset)
 {
     if (!panel || !form)

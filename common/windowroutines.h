@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <functional>
+
 class QLabel;
+class QMdiArea;
 class QTreeView;
 class QWidget;
 
@@ -15,6 +18,19 @@ bool IsFormOpen(const QString &name);
 // Wait window, restore the window to its normal state, bring it to the front and activate it
 // (an MDI child through its sub-window), hide the wait window.
 void BringWindowToFront(QWidget *window);
+
+// The MDI area the window lives in (through its sub-window), or nullptr.
+QMdiArea *MdiAreaOf(QWidget *window);
+// A single child window: the open window with that component name is brought to the front
+// (BringWindowToFront) and returned; otherwise create(parent) makes one, which becomes a
+// sub-window of area (freed when closed; a top-level window without an area), start(window)
+// prepares it, and it is shown and activated. create may return nullptr (nothing opens) or
+// raise (nothing is added). *created tells whether a new window was made.
+QWidget *OpenChildWindow(const QString &name,
+                         QMdiArea *area,
+                         const std::function<QWidget *(QWidget *parent)> &create,
+                         const std::function<void(QWidget *window)> &start = {},
+                         bool *created = nullptr);
 
 // Centres panel in form's client area below topOffset (panel is a descendant of form).
 void CenterPanelInForm(QWidget *panel, QWidget *form, int topOffset = 0);

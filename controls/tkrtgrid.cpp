@@ -431,21 +431,26 @@ void TKRTGrid::PaintSortedColumnsEx()
         ApplyUserLayoutStep();
 }
 
-void TKRTGrid::ShrinkColumnsWidth()
+void TKRTGrid::ShrinkColumnsWidth(bool widenToContent)
 {
     if (!DataActive())
         return;
     TBusyCursor busy;
     TDataSet *ds = DataSet();
+    QFont valueFont = font();
+    if (widenToContent)
+        valueFont.setBold(true);
     const QFontMetrics fm(font());
+    const QFontMetrics vm(valueFont);
+    const int maxWidth = kMaxFitChars * fm.horizontalAdvance(QLatin1Char('0')) + 4;
     // Measuring a text is costly; adding up cached character advances is not. The sum differs
     // from the measured width only by kerning, so every row is estimated and only the texts
     // with the largest estimates are measured. A column that cannot be narrowed any more is
-    // not read further.
+    // not read further (unless it may be widened).
     constexpr size_t kMeasured = 64;
     int ascii[128];
     for (int i = 0; i < 128; ++i)
-        ascii[i] = fm.horizontalAdvance(QChar(i));
+        ascii[i] = vm.horizontalAdvance(QChar(i));
     QHash<char16_t, int> others;
     auto estimate = [&](const QString &t) {
         int w = 0;
@@ -456,7 +461,7 @@ void TKRTGrid::ShrinkColumnsWidth()
             } else {
                 auto it = others.find(u);
                 if (it == others.end())
-                    it = others.insert(u, fm.horizontalAdvance(ch));
+                    it = others.insert(u, vm.horizontalAdvance(ch));
                 w += it.value();
             }
         }
@@ -470,7 +475,7 @@ void TKRTGrid::ShrinkColumnsWidth()
         if (!c.Visible || !c.HasField())
             continue;
         int measure = fm.horizontalAdvance(c.Title.trimmed()) + 25;
-        if (measure >= c.Width)
+        if (measure >= c.Width && !widenToContent)
             continue;
         candidates.clear();
         bool wide = false;
@@ -478,7 +483,7 @@ void TKRTGrid::ShrinkColumnsWidth()
             if (ds->IsNullAt(r, c.FieldIndex))
                 continue;
             const int e = estimate(ds->DisplayTextAt(r, c.FieldIndex).trimmed());
-            if (e + 25 > c.Width + qMax(3, e / 30)) {
+            if (!widenToContent && e + 25 > c.Width + qMax(3, e / 30)) {
                 wide = true; // wider than the column whatever the kerning: not narrowed
                 break;
             }
@@ -495,10 +500,12 @@ void TKRTGrid::ShrinkColumnsWidth()
         }
         for (const auto &[e, r] : candidates) {
             const QString text = ds->DisplayTextAt(r, c.FieldIndex).trimmed();
-            measure = qMax(measure, fm.horizontalAdvance(text) + 25);
+            measure = qMax(measure, vm.horizontalAdvance(text) + 25);
         }
         if (c.Width > measure)
             c.Width = measure;
+        else if (widenToContent && c.Width < measure)
+            c.Width = qMax(c.Width, qMin(measure, maxWidth));
     }
     ApplyColumnsToView();
 }

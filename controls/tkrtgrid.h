@@ -89,7 +89,11 @@ public:
 
     void PaintSortedColumns();
     void PaintSortedColumnsEx();
-    void ShrinkColumnsWidth();
+    // Narrows every column wider than its title and its values need. With widenToContent a
+    // column narrower than a value is also widened to it (up to kMaxFitChars characters), and
+    // values are measured in bold, as list windows draw some rows.
+    void ShrinkColumnsWidth(bool widenToContent = false);
+    static constexpr int kMaxFitChars = 100;
 
     // --- Published properties --------------------------------------------------------------
     QStringList SortedColumns; // may end with "*STOP*"

@@ -46,9 +46,16 @@ void TKRTGridDelegate::paint(QPainter *painter,
             painter->setFont(a.Font);
             painter->setPen(a.FontColor);
             const QRect textRect = option.rect.adjusted(2, 0, -2, 0);
-            painter->drawText(textRect,
-                              int(column.Alignment) | Qt::TextSingleLine,
-                              index.data(Qt::DisplayRole).toString());
+            QString text = index.data(Qt::DisplayRole).toString();
+            Qt::Alignment alignment = column.Alignment;
+            const QFontMetrics fm(a.Font);
+            if (fm.horizontalAdvance(text) > textRect.width()) {
+                // A value wider than its column shows its beginning and an ellipsis, never a
+                // middle cut on both sides.
+                text = fm.elidedText(text, Qt::ElideRight, textRect.width());
+                alignment = (alignment & Qt::AlignVertical_Mask) | Qt::AlignLeft;
+            }
+            painter->drawText(textRect, int(alignment) | Qt::TextSingleLine, text);
         }
     }
     if (m_grid->OnDrawImageCell)

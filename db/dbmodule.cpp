@@ -495,6 +495,14 @@ void TSTD_DBMODULE::ResumeOperatorSession(const QString &secret)
         d->runParams(QStringLiteral("SELECT * FROM RiprendiSessioneOperatore($1)"), {secret});
 }
 
+QString TSTD_DBMODULE::DetachOperatorSession()
+{
+    QString secret;
+    std::swap(secret, d->sessionSecret);
+    Close();
+    return secret;
+}
+
 void TSTD_DBMODULE::EndSession()
 {
     if (d->connected() && !d->sessionSecret.isEmpty()) {

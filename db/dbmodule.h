@@ -97,6 +97,11 @@ public:
     // Log-off: ends the session on the server (when connected) and forgets it. A new logon
     // starts with it.
     void EndSession();
+    // Hands the session over to the caller: the module forgets its secret and closes the
+    // connection (still bound to it on the server), without ending the session there. A
+    // re-logon keeps the previous operator's session aside this way until it knows whether
+    // his windows may close.
+    QString DetachOperatorSession();
 
     void BeginTrans();
     void CommitTrans();

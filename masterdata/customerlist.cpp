@@ -153,6 +153,7 @@ TListDefinition CustomerListDefinition(const QString &className, const QString &
                                         QStringLiteral("txUtenteCanc"),
                                         QStringLiteral("dtCanc")};
     definition.sInfoTitle = QStringLiteral("Informazioni aggiuntive cliente selezionato");
+    definition.developerQueries = CustomerQueries;
     return definition;
 }
 

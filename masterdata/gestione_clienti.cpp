@@ -7,7 +7,6 @@
 #include "common/windowregistry.h"
 #include "common/windowroutines.h"
 #include "controls/tkrtgrid.h"
-#include "controls/tkrtgridmenu.h"
 #include "controls/tkrtlabeledit.h"
 #include "db/commandtext.h"
 #include "db/dataset.h"
@@ -53,11 +52,9 @@ TGESTIONE_CLIENTI::TGESTIONE_CLIENTI(QWidget *parent)
                   CustomerListDefinition(QStringLiteral("TGESTIONE_CLIENTI"),
                                          QStringLiteral(
                                              "Errore estrazione elenco clienti (ERR.C05).")));
-    DG_Clienti->OnBeforePopUpMenu = [this](TKRTGrid *) { BuildMenu(); };
-    DG_Clienti->OnUserMenuSelect = [this](TKRTGrid *) { MenuChosen(); };
 
     PAN_Input = new TRegistryPanel(this);
-    AddEditPanel(PAN_Input);
+    AddEditPanel(PAN_Input, PAN_Input->PB_Annulla_Input);
 
     connect(Filters->PB_EstraiElenco,
             &QPushButton::clicked,
@@ -145,43 +142,22 @@ void TGESTIONE_CLIENTI::PB_AzzeraFiltriClick()
 
 // --- User menu ------------------------------------------------------------------------------
 
-void TGESTIONE_CLIENTI::BuildMenu()
+void TGESTIONE_CLIENTI::BuildMenu(TListData &list)
 {
-    TListData *list = List();
-    list->BeginMenu();
-    list->AddMenuItem(QStringLiteral("Nuovo cliente"));
-    if (list->HasRows()) {
-        list->AddMenuItem(QStringLiteral("Modifica"));
-        list->AddMenuItem(list->CurrentIsActive() ? QStringLiteral("Disattiva")
-                                                  : QStringLiteral("Riattiva"));
-        list->AddMenuSeparator();
-        list->AddMenuItem(QStringLiteral("Info supplementari"), false, true);
+    list.AddMenuItem(QStringLiteral("Nuovo cliente"), [this] { NuovoCliente(); });
+    if (list.HasRows()) {
+        list.AddMenuItem(QStringLiteral("Modifica"), [this] { ModificaCliente(); });
+        if (list.CurrentIsActive())
+            list.AddMenuItem(QStringLiteral("Disattiva"), [this] { CambiaStatoCliente(false); });
+        else
+            list.AddMenuItem(QStringLiteral("Riattiva"), [this] { CambiaStatoCliente(true); });
+        list.AddMenuSeparator();
+        list.AddInfoItem();
         if (SessionInfo().bDeveloperMode) {
-            list->AddMenuSeparator();
-            list->AddMenuItem(QStringLiteral("Copia Id in clipboard"), true);
+            list.AddMenuSeparator();
+            list.AddCopyIdItem();
         }
     }
-    list->EndMenu();
-}
-
-void TGESTIONE_CLIENTI::MenuChosen()
-{
-    const TKRTGridMenu *chosen = DG_Clienti->GridMenuSelected();
-    if (!chosen || m_creationFailed)
-        return;
-    const QString caption = chosen->Caption;
-    if (caption == QLatin1String("Nuovo cliente"))
-        NuovoCliente();
-    else if (caption == QLatin1String("Modifica"))
-        ModificaCliente();
-    else if (caption == QLatin1String("Disattiva"))
-        CambiaStatoCliente(false);
-    else if (caption == QLatin1String("Riattiva"))
-        CambiaStatoCliente(true);
-    else if (caption == QLatin1String("Info supplementari"))
-        InfoSupplementari();
-    else if (caption == QLatin1String("Copia Id in clipboard"))
-        CopiaIdInClipboard();
 }
 
 // --- Records --------------------------------------------------------------------------------
@@ -318,7 +294,5 @@ void TGESTIONE_CLIENTI::InfoSupplementari()
 
 void TGESTIONE_CLIENTI::CopiaIdInClipboard()
 {
-    if (!List()->HasRows())
-        return;
-    CopyDeveloperQueries(CustomerQueries(List()->CurrentId()));
+    List()->CopyCurrentId();
 }

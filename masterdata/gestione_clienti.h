@@ -42,9 +42,8 @@ protected:
     void ResetFilters() override;
     void AfterFiltersRestored() override;
     void RecordReadAgain() override;
+    void BuildMenu(TListData &list) override;
 
 private:
-    void BuildMenu();
-    void MenuChosen();
     bool OpenCustomer(const QString &id, const QString &errorMessage);
 };

@@ -6,7 +6,6 @@
 #include "common/windowroutines.h"
 #include "controls/krtcolor.h"
 #include "controls/tkrtgrid.h"
-#include "controls/tkrtgridmenu.h"
 #include "controls/tkrtlabeledit.h"
 #include "db/commandtext.h"
 #include "db/dataset.h"
@@ -39,6 +38,15 @@ TListDefinition OperatorListDefinition()
            {QStringLiteral("dtCanc"), QStringLiteral("Eliminato il"), 20, true, true}};
     for (const TListColumn &c : definition.columns)
         definition.listFields << c.field;
+    definition.legends = {{QStringLiteral(" (Funzionari)  "), clKRTBlue, true}};
+    // Funzionari blue and bold, over the red of deactivated operators.
+    definition.rowColours = [](const TDataSet &ds, int row, TKRTDrawCellArgs &args) {
+        const int column = ds.FieldIndex(QStringLiteral("flFunzionario"));
+        if (column >= 0 && ds.ValueAt(row, column).toInt() == 1) {
+            args.FontColor = KRTColor(clKRTBlue);
+            args.Font.setBold(true);
+        }
+    };
     return definition;
 }
 
@@ -48,31 +56,8 @@ TGESTIONE_OPERATORI::TGESTIONE_OPERATORI(QWidget *parent)
     : TListWindow(QStringLiteral("GESTIONE_OPERATORI"), QStringLiteral("Operatori"), parent)
 {
     DG_Operatori = AddGrid(QStringLiteral("DG_Operatori"), OperatorListDefinition());
-    DG_Operatori->OnBeforePopUpMenu = [this](TKRTGrid *) { BuildMenu(); };
-    DG_Operatori->OnUserMenuSelect = [this](TKRTGrid *) { MenuChosen(); };
-    // Funzionari blue and bold, over the red of deactivated operators.
-    List()->OnRowColours = [this](int row, TKRTDrawCellArgs &args) {
-        TDataSet *ds = List()->DataSet();
-        const int column = ds->FieldIndex(QStringLiteral("flFunzionario"));
-        if (column >= 0 && ds->ValueAt(row, column).toInt() == 1) {
-            args.FontColor = KRTColor(clKRTBlue);
-            args.Font.setBold(true);
-        }
-    };
-    // The legend of the colours next to the count.
-    if (auto *status = findChild<QLabel *>(QStringLiteral("SF_Status"))) {
-        auto *legend = new QLabel(QStringLiteral(" (Funzionari)  "), status->parentWidget());
-        legend->setObjectName(QStringLiteral("SF_Legenda"));
-        QFont bold = legend->font();
-        bold.setBold(true);
-        legend->setFont(bold);
-        QPalette palette = legend->palette();
-        palette.setColor(QPalette::WindowText, KRTColor(clKRTBlue));
-        legend->setPalette(palette);
-        static_cast<QHBoxLayout *>(status->parentWidget()->layout())->insertWidget(1, legend);
-    }
     BuildPanel();
-    AddEditPanel(PAN_Input);
+    AddEditPanel(PAN_Input, PB_Annulla_Input);
     SetFirstFocus(DG_Operatori);
 }
 
@@ -197,36 +182,17 @@ void TGESTIONE_OPERATORI::Extract()
 
 // --- User menu ------------------------------------------------------------------------------
 
-void TGESTIONE_OPERATORI::BuildMenu()
+void TGESTIONE_OPERATORI::BuildMenu(TListData &list)
 {
-    TListData *list = List();
-    list->BeginMenu();
-    list->AddMenuItem(QStringLiteral("Nuovo operatore"));
-    if (list->HasRows()) {
-        list->AddMenuItem(QStringLiteral("Modifica"));
-        list->AddMenuItem(QStringLiteral("Reset password"));
-        list->AddMenuItem(list->CurrentIsActive() ? QStringLiteral("Disattiva")
-                                                  : QStringLiteral("Riattiva"));
+    list.AddMenuItem(QStringLiteral("Nuovo operatore"), [this] { NuovoOperatore(); });
+    if (list.HasRows()) {
+        list.AddMenuItem(QStringLiteral("Modifica"), [this] { ModificaOperatore(); });
+        list.AddMenuItem(QStringLiteral("Reset password"), [this] { ResetPassword(); });
+        if (list.CurrentIsActive())
+            list.AddMenuItem(QStringLiteral("Disattiva"), [this] { CambiaStatoOperatore(false); });
+        else
+            list.AddMenuItem(QStringLiteral("Riattiva"), [this] { CambiaStatoOperatore(true); });
     }
-    list->EndMenu();
-}
-
-void TGESTIONE_OPERATORI::MenuChosen()
-{
-    const TKRTGridMenu *chosen = DG_Operatori->GridMenuSelected();
-    if (!chosen)
-        return;
-    const QString caption = chosen->Caption;
-    if (caption == QLatin1String("Nuovo operatore"))
-        NuovoOperatore();
-    else if (caption == QLatin1String("Modifica"))
-        ModificaOperatore();
-    else if (caption == QLatin1String("Reset password"))
-        ResetPassword();
-    else if (caption == QLatin1String("Disattiva"))
-        CambiaStatoOperatore(false);
-    else if (caption == QLatin1String("Riattiva"))
-        CambiaStatoOperatore(true);
 }
 
 // --- Records --------------------------------------------------------------------------------

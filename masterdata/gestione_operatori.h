@@ -52,12 +52,11 @@ protected:
     QString ExtractionCommand() override;
     QString ExtractionSort() const override;
     void RecordReadAgain() override;
+    void BuildMenu(TListData &list) override;
 
 private:
     void FillInputPanel();
     void BuildPanel();
-    void BuildMenu();
-    void MenuChosen();
     bool OpenOperator(const QString &id, const QString &errorMessage);
     void Extract();
 

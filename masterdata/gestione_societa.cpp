@@ -10,7 +10,6 @@
 #include "common/windowregistry.h"
 #include "common/windowroutines.h"
 #include "controls/tkrtgrid.h"
-#include "controls/tkrtgridmenu.h"
 #include "controls/tkrtlabeledit.h"
 #include "db/commandtext.h"
 #include "db/dataset.h"
@@ -29,8 +28,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -62,6 +59,15 @@ TListDefinition CompanyListDefinition()
     column("txSmartPhone", "Smartphone", 20, true);
     column("dtIn", "Inserito il", 20, true);
     column("dtCanc", "Eliminato il", 20, true);
+    definition.developerQueries = [](const QString &idSocieta) {
+        const QString id = SqlText(idSocieta);
+        return QList<QStringList>{{QStringLiteral("SELECT a.*"),
+                                   QStringLiteral(" FROM Societa a"),
+                                   QStringLiteral(" WHERE a.idSocieta = ") + id},
+                                  {QStringLiteral("SELECT a.*"),
+                                   QStringLiteral(" FROM Operatori a"),
+                                   QStringLiteral(" WHERE a.idSocieta = ") + id}};
+    };
     return definition;
 }
 
@@ -74,13 +80,11 @@ TGESTIONE_SOCIETA::TGESTIONE_SOCIETA(QWidget *parent)
 {
     BuildFilters();
     DG_Societa = AddGrid(QStringLiteral("DG_Societa"), CompanyListDefinition());
-    DG_Societa->OnBeforePopUpMenu = [this](TKRTGrid *) { BuildMenu(); };
-    DG_Societa->OnUserMenuSelect = [this](TKRTGrid *) { MenuChosen(); };
 
     PAN_Input = new TRegistryPanel(this);
-    AddEditPanel(PAN_Input);
+    AddEditPanel(PAN_Input, PAN_Input->PB_Annulla_Input);
     BuildPrintPanel();
-    AddEditPanel(PAN_Input_Bis);
+    AddEditPanel(PAN_Input_Bis, PB_Annulla_Input_Bis);
 
     connect(PAN_Input->PB_Ok_Input,
             &QPushButton::clicked,
@@ -313,48 +317,25 @@ void TGESTIONE_SOCIETA::PB_AzzeraFiltriClick()
 
 // --- User menu ------------------------------------------------------------------------------
 
-void TGESTIONE_SOCIETA::BuildMenu()
+void TGESTIONE_SOCIETA::BuildMenu(TListData &list)
 {
-    TListData *list = List();
-    list->BeginMenu();
-    list->AddMenuItem(QStringLiteral("Nuova società"));
-    list->AddMenuSeparator();
-    if (list->HasRows()) {
-        list->AddMenuItem(QStringLiteral("Gestione operatori"));
-        list->AddMenuSeparator();
-        list->AddMenuItem(QStringLiteral("Dati per stampa preventivi"));
-        list->AddMenuItem(QStringLiteral("Modifica"));
-        list->AddMenuSeparator();
-        list->AddMenuItem(list->CurrentIsActive() ? QStringLiteral("Disattiva")
-                                                  : QStringLiteral("Riattiva"));
+    list.AddMenuItem(QStringLiteral("Nuova società"), [this] { NuovaSocieta(); });
+    list.AddMenuSeparator();
+    if (list.HasRows()) {
+        list.AddMenuItem(QStringLiteral("Gestione operatori"), [this] { GestioneOperatori(); });
+        list.AddMenuSeparator();
+        list.AddMenuItem(QStringLiteral("Dati per stampa preventivi"), [this] { DatiPerStampa(); });
+        list.AddMenuItem(QStringLiteral("Modifica"), [this] { ModificaSocieta(); });
+        list.AddMenuSeparator();
+        if (list.CurrentIsActive())
+            list.AddMenuItem(QStringLiteral("Disattiva"), [this] { CambiaStatoSocieta(false); });
+        else
+            list.AddMenuItem(QStringLiteral("Riattiva"), [this] { CambiaStatoSocieta(true); });
         if (SessionInfo().bDeveloperMode) {
-            list->AddMenuSeparator();
-            list->AddMenuItem(QStringLiteral("Copia Id in clipboard"), true);
+            list.AddMenuSeparator();
+            list.AddCopyIdItem();
         }
     }
-    list->EndMenu();
-}
-
-void TGESTIONE_SOCIETA::MenuChosen()
-{
-    const TKRTGridMenu *chosen = DG_Societa->GridMenuSelected();
-    if (!chosen)
-        return;
-    const QString caption = chosen->Caption;
-    if (caption == QStringLiteral("Nuova società"))
-        NuovaSocieta();
-    else if (caption == QLatin1String("Gestione operatori"))
-        GestioneOperatori();
-    else if (caption == QLatin1String("Dati per stampa preventivi"))
-        DatiPerStampa();
-    else if (caption == QLatin1String("Modifica"))
-        ModificaSocieta();
-    else if (caption == QLatin1String("Disattiva"))
-        CambiaStatoSocieta(false);
-    else if (caption == QLatin1String("Riattiva"))
-        CambiaStatoSocieta(true);
-    else if (caption == QLatin1String("Copia Id in clipboard"))
-        CopiaIdInClipboard();
 }
 
 // --- Registry panel -------------------------------------------------------------------------
@@ -457,15 +438,7 @@ void TGESTIONE_SOCIETA::CambiaStatoSocieta(bool reactivate)
 
 void TGESTIONE_SOCIETA::CopiaIdInClipboard()
 {
-    if (!List()->HasRows())
-        return;
-    const QString id = SqlText(List()->CurrentId());
-    CopyDeveloperQueries({{QStringLiteral("SELECT a.*"),
-                           QStringLiteral(" FROM Societa a"),
-                           QStringLiteral(" WHERE a.idSocieta = ") + id},
-                          {QStringLiteral("SELECT a.*"),
-                           QStringLiteral(" FROM Operatori a"),
-                           QStringLiteral(" WHERE a.idSocieta = ") + id}});
+    List()->CopyCurrentId();
 }
 
 // --- Operators ------------------------------------------------------------------------------
@@ -474,23 +447,16 @@ void TGESTIONE_SOCIETA::GestioneOperatori()
 {
     if (!List()->HasRows())
         return;
-    if (QWidget *open = FindOpenForm(QStringLiteral("GESTIONE_OPERATORI"))) {
-        BringWindowToFront(open);
-        return;
-    }
-    auto *operators = new TGESTIONE_OPERATORI(nullptr);
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()); sub && sub->mdiArea()) {
-        QMdiSubWindow *child = sub->mdiArea()->addSubWindow(operators);
-        child->setAttribute(Qt::WA_DeleteOnClose);
-        operators->Start(List()->CurrentId(),
-                         List()->CurrentText(QStringLiteral("txDenominazione")));
-        child->show();
-        sub->mdiArea()->setActiveSubWindow(child);
-    } else {
-        operators->Start(List()->CurrentId(),
-                         List()->CurrentText(QStringLiteral("txDenominazione")));
-        operators->show();
-    }
+    // One operators window: an open one, of whatever company, only comes to the front.
+    const QString id = List()->CurrentId();
+    const QString name = List()->CurrentText(QStringLiteral("txDenominazione"));
+    OpenChildWindow(
+        QStringLiteral("GESTIONE_OPERATORI"),
+        MdiAreaOf(this),
+        [](QWidget *) { return new TGESTIONE_OPERATORI(nullptr); },
+        [id, name](QWidget *window) {
+            static_cast<TGESTIONE_OPERATORI *>(window)->Start(id, name);
+        });
 }
 
 // --- Print panel ----------------------------------------------------------------------------

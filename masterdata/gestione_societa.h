@@ -75,6 +75,7 @@ protected:
     QString ExtractionSort() const override;
     void ResetFilters() override;
     void AfterFiltersRestored() override;
+    void BuildMenu(TListData &list) override;
     void resizeEvent(QResizeEvent *event) override;
     void RecordReadAgain() override;
 
@@ -82,8 +83,6 @@ private:
     void FillPrintPanel();
     void BuildFilters();
     void BuildPrintPanel();
-    void BuildMenu();
-    void MenuChosen();
     bool OpenCompany(const QString &id, const QString &errorMessage);
     void SetLogo(const QImage &image, bool changed);
     void ShowLogo();

@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
+#include <QVariant>
 
 namespace {
 
@@ -59,6 +60,10 @@ TListData::TListData(TListDefinition definition,
 {
     m_images << InfoPixmap();
     m_grid->OnDrawColumnCell = [this](TKRTGrid *, TKRTDrawCellArgs &args) { DrawCell(args); };
+    if (!m_definition.iconColumns.empty())
+        m_grid->OnDrawImageCell = [this](TKRTGrid *, TKRTDrawCellArgs &args) { DrawIcon(args); };
+    m_grid->OnBeforePopUpMenu = [this](TKRTGrid *) { BuildMenu(); };
+    m_grid->OnUserMenuSelect = [this](TKRTGrid *) { RunChosenEntry(); };
 }
 
 TListData::~TListData()
@@ -67,6 +72,9 @@ TListData::~TListData()
     if (m_grid) {
         m_grid->SetDataSet(nullptr);
         m_grid->OnDrawColumnCell = nullptr;
+        m_grid->OnDrawImageCell = nullptr;
+        m_grid->OnBeforePopUpMenu = nullptr;
+        m_grid->OnUserMenuSelect = nullptr;
     }
 }
 
@@ -115,9 +123,7 @@ TExtractResult TListData::Extract(const QString &commandText,
     m_grid->setVisible(m_listMode);
     HideListWait();
 
-    const int count = m_data->RecordCount();
-    m_status->setText(m_definition.sStatusPrefix + FormatNumber(0, count) + QLatin1Char(' '));
-    m_statusPanel->setVisible(m_listMode && count > 0);
+    UpdateStatus();
 
     TExtractResult outcome = TExtractResult::Done;
     if (!lastId.isEmpty()) {
@@ -128,7 +134,8 @@ TExtractResult TListData::Extract(const QString &commandText,
             outcome = TExtractResult::NotVisible;
         }
     }
-    m_grid->ShrinkColumnsWidth();
+    // Columns fit their content both ways: a value is never cut by a column too narrow.
+    m_grid->ShrinkColumnsWidth(true);
     AppendDebugTiming(m_definition.sClassName,
                       QStringLiteral("Estrazione elenco"),
                       start,
@@ -151,6 +158,14 @@ void TListData::ApplyDisplay()
         order << c.field;
     }
     ShowOnlyFields(ds, m_definition.listFields);
+    // Title clicks sort the chosen fields only.
+    m_grid->NoArrowColums.clear();
+    if (!m_definition.sortFields.isEmpty()) {
+        for (const QString &field : std::as_const(order)) {
+            if (!m_definition.sortFields.contains(field, Qt::CaseInsensitive))
+                m_grid->NoArrowColums << field;
+        }
+    }
     m_grid->SortedColumns = order;
     m_grid->SortedColumns << QStringLiteral("*STOP*");
     m_grid->SetDataSet(&ds);
@@ -164,6 +179,31 @@ void TListData::ApplyDisplay()
     }
 }
 
+void TListData::UpdateStatus()
+{
+    const int count = m_data ? m_data->RecordCount() : 0;
+    if (count == 0 && !m_definition.sEmptyText.isEmpty())
+        m_status->setText(m_definition.sEmptyText);
+    else if (count > 0 && m_definition.statusText)
+        m_status->setText(m_definition.statusText(*m_data));
+    else
+        m_status->setText(m_definition.sStatusPrefix + FormatNumber(0, count) + QLatin1Char(' '));
+    m_statusPanel->setVisible(m_listMode && m_data
+                              && (count > 0 || !m_definition.sEmptyText.isEmpty()));
+}
+
+const TListIconColumn *TListData::IconColumn(int gridColumn) const
+{
+    if (m_definition.iconColumns.empty() || gridColumn < 0 || gridColumn >= m_grid->ColumnCount())
+        return nullptr;
+    const QString &field = m_grid->Column(gridColumn).FieldName;
+    for (const TListIconColumn &c : m_definition.iconColumns) {
+        if (c.field.compare(field, Qt::CaseInsensitive) == 0)
+            return &c;
+    }
+    return nullptr;
+}
+
 void TListData::DrawCell(TKRTDrawCellArgs &args)
 {
     args.FontColor = KRTColor(clKRTBlack);
@@ -174,8 +214,26 @@ void TListData::DrawCell(TKRTDrawCellArgs &args)
     }
     // Record numbers count from 1: odd ones white, even ones grey.
     args.Background = KRTColor((args.Row + 1) % 2 == 1 ? clKRTWhite : kEvenRowBackground);
-    if (OnRowColours && m_data && args.Row >= 0 && args.Row < m_data->RecordCount())
-        OnRowColours(args.Row, args);
+    if (m_definition.rowColours && m_data && args.Row >= 0 && args.Row < m_data->RecordCount())
+        m_definition.rowColours(*m_data, args.Row, args);
+    // The flag of an icon column is not read as text: the picture stands for it.
+    if (IconColumn(args.DataCol))
+        args.FontColor = args.Background;
+}
+
+void TListData::DrawIcon(TKRTDrawCellArgs &args)
+{
+    const TListIconColumn *icon = IconColumn(args.DataCol);
+    if (!icon || icon->icon.isNull() || !args.Canvas || !m_data || args.Row < 0
+        || args.Row >= m_data->RecordCount())
+        return;
+    const int field = m_data->FieldIndex(icon->field);
+    if (field < 0 || m_data->IsNullAt(args.Row, field))
+        return;
+    const QVariant value = m_data->ValueAt(args.Row, field);
+    if (value.toInt() == 0 && !value.toBool())
+        return;
+    args.Canvas->drawPixmap(args.Rect.topLeft() + QPoint(2, 1), icon->icon);
 }
 
 bool TListData::HasRows() const
@@ -212,7 +270,7 @@ void TListData::SetListMode(bool on)
 {
     m_listMode = on;
     m_grid->setVisible(on);
-    m_statusPanel->setVisible(on && HasRows());
+    m_statusPanel->setVisible(on && m_data && (HasRows() || !m_definition.sEmptyText.isEmpty()));
 }
 
 void TListData::ShowInfo()
@@ -224,35 +282,59 @@ void TListData::ShowInfo()
     if (const QScreen *s = m_grid->screen() ? m_grid->screen() : QGuiApplication::primaryScreen())
         area = s->availableGeometry();
     m_grid->ZoomGridEx(m_definition.sInfoTitle,
-                       400,
+                       m_definition.iInfoWidth,
                        RoundToInt(area.width() * 0.7),
                        RoundToInt(area.height() * 0.7));
     ShowOnlyFields(*m_data, m_definition.listFields);
 }
 
-void TListData::BeginMenu()
+void TListData::CopyCurrentId()
+{
+    if (!HasRows() || !m_definition.developerQueries)
+        return;
+    CopyDeveloperQueries(m_definition.developerQueries(CurrentId()));
+}
+
+void TListData::BuildMenu()
 {
     m_grid->ShowStandardMenu = false;
     m_grid->ShowUserMenu = true;
     m_grid->UserMenuPosition = umpKRTTop;
     m_grid->BackGroundColor = KRTColor(0xC0C0C0);
     m_grid->BackGroundColorTo = KRTColor(0xF5F5F5);
-    m_grid->SideBarColor = KRTColor(0);
-    m_grid->SideBarColorTo = KRTColor(0);
+    m_grid->SideBarColor = KRTColor(m_definition.menuSideBarColor);
+    m_grid->SideBarColorTo = KRTColor(m_definition.menuSideBarColor);
     m_grid->SelForeColor = KRTColor(0);
     m_grid->SelBackColor = KRTColor(clKRTWhite);
     m_grid->SelBackColorTo = KRTColor(clKRTWhite);
     m_grid->UserMenu.clear();
+    m_actions.clear();
     m_grid->GridMenu()->Clear();
+    if (OnBuildMenu)
+        OnBuildMenu(*this);
+    // The popup takes the side-bar caption " "; the grid keeps its own, which also decides
+    // whether sort arrows are drawn.
+    const QString caption = m_grid->SideBarCaption;
+    m_grid->SideBarCaption = QStringLiteral(" ");
+    m_grid->SetPopUpMenu();
+    m_grid->SideBarCaption = caption;
 }
 
-TKRTGridMenu *TListData::AddMenuItem(const QString &caption, bool red, bool infoImage)
+TKRTGridMenu *TListData::AddMenuItem(const QString &caption,
+                                     std::function<void()> action,
+                                     const TListMenuStyle &style)
 {
-    return AddGridMenuItem(m_grid->GridMenu(),
-                           caption,
-                           red ? clKRTRed : clKRTBlack,
-                           infoImage ? 0 : -1,
-                           infoImage ? &m_images : nullptr);
+    QList<QPixmap> image;
+    if (!style.image.isNull())
+        image << style.image;
+    TKRTGridMenu *item = AddGridMenuItem(m_grid->GridMenu(),
+                                         caption,
+                                         style.fontColor,
+                                         image.isEmpty() ? -1 : 0,
+                                         image.isEmpty() ? nullptr : &image,
+                                         style.bold);
+    m_actions.insert(item, std::move(action));
+    return item;
 }
 
 void TListData::AddMenuSeparator()
@@ -260,14 +342,31 @@ void TListData::AddMenuSeparator()
     m_grid->GridMenu()->AppendSeparator();
 }
 
-void TListData::EndMenu()
+TKRTGridMenu *TListData::AddInfoItem()
 {
-    // The popup takes the side-bar caption " "; the grid keeps its own, which also decides
-    // whether sort arrows are drawn.
-    const QString caption = m_grid->SideBarCaption;
-    m_grid->SideBarCaption = QStringLiteral(" ");
-    m_grid->SetPopUpMenu();
-    m_grid->SideBarCaption = caption;
+    TListMenuStyle style;
+    style.image = m_images.value(0);
+    return AddMenuItem(
+        QStringLiteral("Info supplementari"), [this] { ShowInfo(); }, style);
+}
+
+TKRTGridMenu *TListData::AddCopyIdItem()
+{
+    TListMenuStyle style;
+    style.fontColor = clKRTRed;
+    return AddMenuItem(
+        QStringLiteral("Copia Id in clipboard"), [this] { CopyCurrentId(); }, style);
+}
+
+void TListData::RunChosenEntry()
+{
+    const TKRTGridMenu *chosen = m_grid->GridMenuSelected();
+    if (!chosen || !m_actionsEnabled)
+        return;
+    // A copy: the action may rebuild the menu, which frees the entries and their actions.
+    const std::function<void()> action = m_actions.value(chosen);
+    if (action)
+        action();
 }
 
 QString DbErrorText(const QString &message, const std::exception &error)

@@ -11,17 +11,21 @@
 #include "masterdata/companyselector.h"
 #include "masterdata/filtersettings.h"
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -35,6 +39,17 @@ QRect WorkArea(QWidget *w)
 {
     const QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
     return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+// The width that shows every visible column of the grid without scrolling: the columns, the
+// frame and the vertical scroll bar.
+int GridWidthNeeded(const TKRTGrid *grid)
+{
+    int columns = 0;
+    for (const TKRTGridColumn &c : grid->Columns())
+        columns += c.Visible ? c.Width : 0;
+    const int scrollBar = grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid);
+    return columns + 2 * grid->frameWidth() + scrollBar;
 }
 
 } // namespace
@@ -60,12 +75,7 @@ TListWindow::TListWindow(const QString &name, const QString &caption, QWidget *p
     m_layout->setSpacing(4);
 }
 
-TListWindow::~TListWindow()
-{
-    // The grid must let go of the copy before the list part frees it.
-    if (m_grid)
-        m_grid->SetDataSet(nullptr);
-}
+TListWindow::~TListWindow() = default;
 
 QWidget *TListWindow::Frame()
 {
@@ -97,47 +107,39 @@ bool TListWindow::AddCompanySelector(const QString &errorMessage)
     return true;
 }
 
+TListPane *TListWindow::EnsurePane()
+{
+    if (!m_pane) {
+        m_pane = new TListPane(this);
+        m_pane->CommandText = [this] { return ExtractionCommand(); };
+        m_pane->SortText = [this] { return ExtractionSort(); };
+        m_layout->addWidget(m_pane, 1);
+    }
+    return m_pane;
+}
+
 QFrame *TListWindow::AddFilterPanel()
 {
-    m_filters = new QFrame(this);
-    m_filters->setObjectName(QStringLiteral("PAN_Filters"));
-    m_filters->setFrameShape(QFrame::StyledPanel);
-    m_layout->addWidget(m_filters);
-    return m_filters;
+    return EnsurePane()->AddFilterPanel();
+}
+
+void TListWindow::SetExtractButton(QPushButton *button)
+{
+    EnsurePane()->SetExtractButton(button);
 }
 
 TKRTGrid *TListWindow::AddGrid(const QString &name, TListDefinition definition)
 {
-    m_separator = new QFrame(this);
-    m_separator->setObjectName(QStringLiteral("PAN_Separatore"));
-    m_separator->setFrameShape(QFrame::HLine);
-    m_separator->setFrameShadow(QFrame::Sunken);
-    m_layout->addWidget(m_separator);
-
-    m_grid = new TKRTGrid(this);
-    m_grid->setObjectName(name);
-    m_grid->SideBarCaption = QStringLiteral("NO_TRIANGOLO");
-    m_grid->Sortable = true;
-    m_grid->AllowSortOnTitleColumn = true;
-    m_layout->addWidget(m_grid, 1);
-
-    m_statusPanel = new QFrame(this);
-    m_statusPanel->setObjectName(QStringLiteral("PAN_Status"));
-    m_statusPanel->setFrameShape(QFrame::StyledPanel);
-    auto *status = new QHBoxLayout(m_statusPanel);
-    status->setContentsMargins(6, 2, 6, 2);
-    m_status = new QLabel(m_statusPanel);
-    m_status->setObjectName(QStringLiteral("SF_Status"));
-    status->addWidget(m_status);
-    status->addStretch(1);
-    m_layout->addWidget(m_statusPanel);
-    m_statusPanel->hide();
-
-    m_list = new TListData(std::move(definition), m_grid, m_status, m_statusPanel, this);
-    return m_grid;
+    TKRTGrid *grid = EnsurePane()->AddGrid(name, std::move(definition));
+    grid->SideBarCaption = QStringLiteral("NO_TRIANGOLO");
+    TListData *list = m_pane->List();
+    list->OnBuildMenu = [this](TListData &l) { BuildMenu(l); };
+    // Without the companies nothing was extracted: the menu's entries do nothing.
+    list->SetMenuActionsEnabled(!m_creationFailed);
+    return grid;
 }
 
-void TListWindow::AddEditPanel(QWidget *panel)
+void TListWindow::AddEditPanel(QWidget *panel, QAbstractButton *cancel)
 {
     panel->setParent(this);
     panel->adjustSize();
@@ -145,20 +147,19 @@ void TListWindow::AddEditPanel(QWidget *panel)
     panel->setMinimumSize(design);
     panel->setMaximumSize(RoundToInt(design.width() * 1.2), RoundToInt(design.height() * 1.2));
     panel->hide();
-    m_panels.push_back(panel);
+    m_panels.push_back({panel, cancel});
 }
 
 TFilterSettings &TListWindow::CreateSettings(const QString &prefix)
 {
-    m_settings = std::make_unique<TFilterSettings>(prefix);
-    return *m_settings;
+    return EnsurePane()->CreateSettings(prefix);
 }
 
 TFilterSettings &TListWindow::Settings()
 {
-    if (!m_settings)
-        m_settings = std::make_unique<TFilterSettings>(QString());
-    return *m_settings;
+    if (!EnsurePane()->Settings())
+        return m_pane->CreateSettings(QString());
+    return *m_pane->Settings();
 }
 
 bool TListWindow::HasCompanySelector() const
@@ -176,23 +177,17 @@ QString TListWindow::CompanyArgument()
 
 void TListWindow::ExtractEmpty(const QString &procedure)
 {
-    m_list->Extract(QStringLiteral("EXEC ") + procedure + QStringLiteral("  0"),
-                    ExtractionSort(),
-                    QString());
+    m_pane->ExtractEmpty(procedure);
 }
 
 TExtractResult TListWindow::ExtractWithFilters()
 {
-    if (m_busy)
+    // A second extraction while one runs (a click dispatched meanwhile) does nothing.
+    if (m_pane->Busy())
         return TExtractResult::Failed;
-    m_busy = true;
-    const auto release = qScopeGuard([this] { m_busy = false; });
-    const QString command = ExtractionCommand();
-    const TExtractResult result = m_list->Extract(command, ExtractionSort(), sLastId);
+    const TExtractResult result = m_pane->ExtractWithFilters(sLastId);
     sLastId.clear();
     m_extractedWithFilters = true;
-    if (m_settings)
-        m_settings->Save();
     return result;
 }
 
@@ -226,7 +221,8 @@ void TListWindow::RestoreFilters(const QString &firstKey, const QString &company
         // An absent company leaves the first one selected.
         m_company->Select(TFilterSettings::Read(Settings().Key(companyKey), QString()));
     }
-    if (!Settings().Restore(firstKey))
+    Settings();
+    if (!m_pane->RestoreFilters(firstKey))
         ResetFilters();
     AfterFiltersRestored();
 }
@@ -237,19 +233,15 @@ void TListWindow::SetListPartsVisible(bool on)
 {
     if (m_company)
         m_company->setVisible(on && HasCompanySelector());
-    if (m_filters)
-        m_filters->setVisible(on);
-    if (m_separator)
-        m_separator->setVisible(on);
-    if (m_list)
-        m_list->SetListMode(on);
+    if (m_pane)
+        m_pane->SetListMode(on);
 }
 
 void TListWindow::EnterEditMode(QWidget *panel, QWidget *focusWidget)
 {
-    for (QWidget *p : m_panels) {
-        if (p != panel)
-            p->hide();
+    for (const TEditPanel &p : m_panels) {
+        if (p.panel != panel)
+            p.panel->hide();
     }
     SetListPartsVisible(false);
     m_activePanel = panel;
@@ -268,8 +260,8 @@ void TListWindow::LeaveEditMode()
     SetListPartsVisible(true);
     CloseRecord();
     xTipoOp = coGENNone;
-    if (m_grid)
-        FocusField(m_grid);
+    if (Grid())
+        FocusField(Grid());
 }
 
 void TListWindow::PlaceEditPanel()
@@ -425,10 +417,18 @@ void TListWindow::PlaceFirstTime()
         free = WorkArea(this).size();
     }
     QSize wanted(RoundToInt(free.width() * 0.7), RoundToInt(free.height() * 0.7));
-    // Room for the edit panels' design size, so that no panel is ever cut.
     const QSize decoration = frame == this ? QSize(0, 0) : frame->size() - size();
-    for (QWidget *p : m_panels)
-        wanted = wanted.expandedTo(p->minimumSize() + QSize(24, 24) + decoration);
+    // Wide enough for the grid's columns as far as the free area allows; beyond it the grid
+    // scrolls.
+    if (TKRTGrid *grid = Grid()) {
+        const QMargins margins = m_layout->contentsMargins();
+        const int needed = GridWidthNeeded(grid) + margins.left() + margins.right()
+                           + decoration.width();
+        wanted.setWidth(qMax(wanted.width(), qMin(needed, free.width())));
+    }
+    // Room for the edit panels' design size, so that no panel is ever cut.
+    for (const TEditPanel &p : m_panels)
+        wanted = wanted.expandedTo(p.panel->minimumSize() + QSize(24, 24) + decoration);
     // Nor are the filters squeezed below what their fields need.
     wanted = wanted.expandedTo(minimumSizeHint() + decoration);
     // The size is the window's outer size (its MDI frame included).
@@ -461,14 +461,33 @@ void TListWindow::closeEvent(QCloseEvent *event)
 
 void TListWindow::keyPressEvent(QKeyEvent *event)
 {
-    // Enter in a filter is the default button "Estrai elenco".
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    QWidget *focus = focusWidget();
-    const bool inFilters = focus && m_filters && m_filters->isAncestorOf(focus);
-    if (enter && inFilters && !EditMode() && m_extractButton && m_extractButton->isEnabled()
-        && m_extractButton->isVisible()) {
-        m_extractButton->click();
+    if (EditMode() && EditPanelKey(event))
         return;
-    }
     QWidget::keyPressEvent(event);
+}
+
+bool TListWindow::EditPanelKey(QKeyEvent *event)
+{
+    QWidget *focus = focusWidget();
+    if (!m_activePanel || (focus && !m_activePanel->isAncestorOf(focus) && focus != m_activePanel))
+        return false;
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        // Escape does what the panel's "Annulla" does.
+        for (const TEditPanel &p : m_panels) {
+            if (p.panel == m_activePanel && p.cancel && p.cancel->isEnabled()) {
+                p.cancel->click();
+                return true;
+            }
+        }
+        return false;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && focus
+        && (qobject_cast<QLineEdit *>(focus) || qobject_cast<QComboBox *>(focus)
+            || qobject_cast<QAbstractSpinBox *>(focus))) {
+        // Enter in a one-line field ends nothing: it never reaches a default button that
+        // would save or close the panel by accident.
+        return true;
+    }
+    return false;
 }

@@ -5,14 +5,15 @@
 // line, and edit panels that take the list's place while one record is created or changed.
 //
 // A window derives from TListWindow, builds its filters and edit panels in its constructor
-// and gives the command text and the sort of its extraction. The base keeps the operation
-// under way (xTipoOp), the record to re-position on (sLastId), the company of the last
-// extraction (sIdSocieta), the filters in the per-operator settings file, the editable record
-// and its transaction, the first placement of the window and the question when it is closed
-// during an edit.
+// and gives the command text and the sort of its extraction (docs/list-windows.md). The list
+// part is a TListPane. The base keeps the operation under way (xTipoOp), the record to
+// re-position on (sLastId), the company of the last extraction (sIdSocieta), the editable
+// record and its transaction, the first placement of the window, the keys of the edit panels
+// (Escape is the panel's "Annulla") and the question when it is closed during an edit.
 
 #include "common/tstd_asynctimerinfo.h"
 #include "masterdata/listdata.h"
+#include "masterdata/listpane.h"
 
 #include <QString>
 #include <QWidget>
@@ -21,6 +22,7 @@
 #include <memory>
 #include <vector>
 
+class QAbstractButton;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -49,8 +51,9 @@ public:
     QString sLastId;    // the record to re-position on after the next extraction
     QString sIdSocieta; // the company of the last extraction
 
-    TListData *List() const { return m_list; }
-    TKRTGrid *Grid() const { return m_grid; }
+    TListPane *Pane() const { return m_pane; }
+    TListData *List() const { return m_pane ? m_pane->List() : nullptr; }
+    TKRTGrid *Grid() const { return m_pane ? m_pane->Grid() : nullptr; }
     TCompanySelector *CompanySelector() const { return m_company; }
     // The selector is there and shown to this operator.
     bool HasCompanySelector() const;
@@ -83,20 +86,24 @@ protected:
     bool AddCompanySelector(const QString &errorMessage);
     // The filter panel PAN_Filters, filled by the window.
     QFrame *AddFilterPanel();
-    // The grid, then the status line; the list part with its definition.
+    // The grid, then the status line; the list part with its definition. The entries of the
+    // user menu come from BuildMenu.
     TKRTGrid *AddGrid(const QString &name, TListDefinition definition);
     // An edit panel: placed over the client area while in edit mode. Its design size is its
-    // minimum, its maximum 20 % more.
-    void AddEditPanel(QWidget *panel);
+    // minimum, its maximum 20 % more. Escape in the panel presses cancel ("Annulla").
+    void AddEditPanel(QWidget *panel, QAbstractButton *cancel);
     // The filter settings with their prefix ("FrmGesCli_"); bind the controls to them.
     TFilterSettings &CreateSettings(const QString &prefix);
     TFilterSettings &Settings();
-    void SetExtractButton(QPushButton *button) { m_extractButton = button; }
+    void SetExtractButton(QPushButton *button);
     void SetFirstFocus(QWidget *widget) { m_firstFocus = widget; }
 
     // --- What the window gives ------------------------------------------------------------
     virtual QString ExtractionCommand() = 0; // with the filters
     virtual QString ExtractionSort() const = 0;
+    // The entries of the user menu for the current row, each with its action
+    // (List()->AddMenuItem); called before every popup.
+    virtual void BuildMenu(TListData &list) = 0;
     // Restores the filters at creation: the company key first, then the filters, or
     // ResetFilters when none was saved.
     void RestoreFilters(const QString &firstKey, const QString &companyKey = QString());
@@ -145,36 +152,39 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    // First showing: 70 % of the main window's free area, that size the minimum, centred.
+    // First showing: 70 % of the main window's free area, wider when the grid's columns need
+    // it (up to the free area), that size the minimum, centred.
     virtual void PlaceFirstTime();
 
     bool m_creationFailed = false;
     bool m_extractedWithFilters = false;
 
 private:
+    struct TEditPanel
+    {
+        QWidget *panel = nullptr;          // Owned (child).
+        QAbstractButton *cancel = nullptr; // Not owned: a control of the panel.
+    };
+
+    TListPane *EnsurePane();
     void PlaceEditPanel();
     void SetListPartsVisible(bool on);
+    // The keys of the edit panel: Escape cancels; Enter in a one-line field is taken here, so
+    // that it never reaches a default button. True when the key was used.
+    bool EditPanelKey(QKeyEvent *event);
 
-    QVBoxLayout *m_layout = nullptr;        // Owned by Qt parent.
-    TCompanySelector *m_company = nullptr;  // Owned (child); nullptr without a selector.
-    QFrame *m_filters = nullptr;            // Owned (child).
-    QFrame *m_separator = nullptr;          // Owned (child).
-    TKRTGrid *m_grid = nullptr;             // Owned (child).
-    QFrame *m_statusPanel = nullptr;        // Owned (child).
-    QLabel *m_status = nullptr;             // Owned (child).
-    TListData *m_list = nullptr;            // Owned (child object).
-    std::vector<QWidget *> m_panels;        // Owned (children).
-    QWidget *m_activePanel = nullptr;       // Not owned: one of m_panels.
-    QPushButton *m_extractButton = nullptr; // Not owned.
-    QWidget *m_firstFocus = nullptr;        // Not owned.
-    std::unique_ptr<TFilterSettings> m_settings;
+    QVBoxLayout *m_layout = nullptr;       // Owned by Qt parent.
+    TCompanySelector *m_company = nullptr; // Owned (child); nullptr without a selector.
+    TListPane *m_pane = nullptr;           // Owned (child).
+    std::vector<TEditPanel> m_panels;
+    QWidget *m_activePanel = nullptr; // Not owned: one of m_panels.
+    QWidget *m_firstFocus = nullptr;  // Not owned.
     std::unique_ptr<TEditableRecord> m_record;
     QString m_recordTable;
     QString m_recordKey;
     QString m_recordCommand;
     bool m_companyShown = false;
     bool m_firstShown = false;
-    bool m_busy = false;
 };
 
 // The main window the window lives in (through its MDI area), or nullptr.

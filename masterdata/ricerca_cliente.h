@@ -4,20 +4,16 @@
 // sIdSocieta, shows the dialog modally and, when it ends with "ok", reads the chosen
 // customer (idCliente, txDescCliente, or the current row of DST_GRID_Clienti).
 
-#include <QDialog>
+#include "masterdata/listsearchdialog.h"
+
 #include <QString>
 
-#include <memory>
-
-class QLabel;
 class QPushButton;
 class TCustomerListFilters;
 class TDataSet;
-class TFilterSettings;
 class TKRTGrid;
-class TListData;
 
-class TRICERCA_CLIENTE : public QDialog
+class TRICERCA_CLIENTE : public TListSearchDialog
 {
     Q_OBJECT
 
@@ -25,8 +21,7 @@ public:
     explicit TRICERCA_CLIENTE(QWidget *parent = nullptr);
     ~TRICERCA_CLIENTE() override;
 
-    QString sIdSocieta;     // set by the caller before showing
-    bool bSelected = false; // a customer was chosen
+    QString sIdSocieta; // set by the caller before showing
     // The chosen customer, set when the dialog ends with "ok".
     QString idCliente;
     QString txDescCliente;
@@ -46,25 +41,13 @@ public:
 
     void PB_EstraiElencoClick();
     void PB_AzzeraFiltriClick();
-    void PB_SelectClick();
+    void PB_SelectClick() { Select(); }
 
     TCustomerListFilters *Filters = nullptr; // Owned (child).
     TKRTGrid *DG_Clienti = nullptr;          // Owned (child).
     QPushButton *PB_Select = nullptr;        // Owned (child).
 
-public Q_SLOTS:
-    void done(int result) override;
-
 protected:
-    void showEvent(QShowEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void BuildMenu();
-    void MenuChosen();
-
-    TListData *m_list = nullptr; // Owned (child object).
-    std::unique_ptr<TFilterSettings> m_settings;
-    bool m_firstShown = false;
-    bool m_busy = false;
+    void Selected() override;
+    void BuildMenu(TListData &list) override;
 };

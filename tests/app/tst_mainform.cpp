@@ -709,6 +709,13 @@ void tst_MainForm::reLogonAsOperatorOfAnotherCompany()
     QCOMPARE(area->subWindowList().size(), 1);
     QVERIFY(customers->EditMode());
     QVERIFY(!rec.Terminated());
+    // The server agrees: the session of the connection is still the administrator's.
+    const QString adminOnly = QStringLiteral("EXEC EstraiSocieta  0");
+    try {
+        TSTD_DBMODULE::Instance()->Query(adminOnly);
+    } catch (const EDatabaseError &e) {
+        QFAIL(qPrintable(e.ProviderText()));
+    }
 
     // "Si": the edit is dropped, the window closes and the new operator works in his company.
     rec.Clear();
@@ -722,6 +729,7 @@ void tst_MainForm::reLogonAsOperatorOfAnotherCompany()
     QCOMPARE(SessionInfo().sOperatorCompanyId, secondCompany);
     QVERIFY(info->text().contains(QLatin1String("(LVERDI)")));
     QTRY_COMPARE(area->subWindowList().size(), 0);
+    QVERIFY_THROWS_EXCEPTION(EDatabaseError, TSTD_DBMODULE::Instance()->Query(adminOnly));
     customers = openCustomers();
     QVERIFY(customers);
     QCOMPARE(companiesListed(customers), QSet<QString>{secondCompany});

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <stdexcept>
+
 class TestWindowRoutines : public QObject
 {
     Q_OBJECT
@@ -21,6 +23,8 @@ private slots:
     void findOpenForm();
     void bringWindowToFront();
     void bringMdiChildToFront();
+    void openChildWindow_data();
+    void openChildWindow();
     void centerPanels();
     void centerInMainArea();
     void centerOnWorkArea();
@@ -92,6 +96,80 @@ void TestWindowRoutines::bringMdiChildToFront()
     QCOMPARE(area->activeSubWindow(), firstSub);
     QVERIFY(!firstSub->isMinimized());
     QVERIFY(!firstSub->isMaximized());
+}
+
+void TestWindowRoutines::openChildWindow_data()
+{
+    QTest::addColumn<bool>("mdi");
+    QTest::newRow("MDI child") << true;
+    QTest::newRow("top-level window") << false;
+}
+
+void TestWindowRoutines::openChildWindow()
+{
+    QFETCH(bool, mdi);
+    QMainWindow main;
+    auto *area = new QMdiArea;
+    main.setCentralWidget(area);
+    main.resize(900, 700);
+    main.show();
+    QMdiArea *target = mdi ? area : nullptr;
+
+    int made = 0;
+    QStringList started;
+    auto create = [&made](QWidget *parent) {
+        ++made;
+        auto *w = new QWidget(parent);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        return w;
+    };
+    // Prepared before it shows.
+    auto start = [&started](QWidget *w) {
+        started << (w->isVisible() ? QStringLiteral("visible") : QStringLiteral("hidden"));
+    };
+    bool created = false;
+    QPointer<QWidget> w = OpenChildWindow(QStringLiteral("GESTIONE_OPERATORI"),
+                                          target,
+                                          create,
+                                          start,
+                                          &created);
+    QVERIFY(w);
+    QVERIFY(created);
+    QCOMPARE(w->objectName(), QStringLiteral("GESTIONE_OPERATORI"));
+    QCOMPARE(started, QStringList{QStringLiteral("hidden")});
+    QVERIFY(w->isVisible());
+    QCOMPARE(area->subWindowList().size(), mdi ? 1 : 0);
+    if (mdi)
+        QCOMPARE(area->activeSubWindow()->widget(), w.data());
+    else
+        QVERIFY(w->isWindow());
+
+    // Open: only brought to the front, not started again.
+    (mdi ? static_cast<QWidget *>(area->subWindowList().at(0)) : w.data())->showMinimized();
+    QCOMPARE(OpenChildWindow(QStringLiteral("gestione_operatori"), target, create, start, &created),
+             w.data());
+    QVERIFY(!created);
+    QCOMPARE(made, 1);
+    QCOMPARE(started.size(), 1);
+    QVERIFY(!(mdi ? area->subWindowList().at(0)->isMinimized() : w->isMinimized()));
+
+    // A factory that makes nothing opens nothing; one that fails adds nothing.
+    (mdi ? static_cast<QWidget *>(area->subWindowList().at(0)) : w.data())->close();
+    QTRY_VERIFY(!w);
+    QVERIFY(!OpenChildWindow(QStringLiteral("GESTIONE_OPERATORI"), target, [](QWidget *) {
+        return static_cast<QWidget *>(nullptr);
+    }));
+    bool thrown = false;
+    try {
+        OpenChildWindow(QStringLiteral("GESTIONE_OPERATORI"), target, [](QWidget *) -> QWidget * {
+            throw std::runtime_error("no");
+        });
+    } catch (const std::runtime_error &) {
+        thrown = true;
+    }
+    QVERIFY(thrown);
+    QCOMPARE(area->subWindowList().size(), 0);
+    QVERIFY(!FindOpenForm(QStringLiteral("GESTIONE_OPERATORI")));
 }
 
 void TestWindowRoutines::centerPanels()

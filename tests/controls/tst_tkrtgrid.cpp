@@ -105,6 +105,9 @@ private Q_SLOTS:
     void standardSortAndColumnCommands();
     void sideBarIsMeasuredAndDrawn();
     void shrinkNarrowsButNeverWidens();
+    void fitToContent_data();
+    void fitToContent();
+    void valueWiderThanItsColumnShowsItsBeginning();
     void typeAheadLocatesInSelectedColumn();
     void drawingHooksAndInversion();
     void boolColumnsShowGlyphsAndToggle();
@@ -593,6 +596,89 @@ void tst_TKRTGrid::shrinkNarrowsButNeverWidens()
     QCOMPARE(f.grid->Column(cod).Width, 10);
     // The operator's row stays current.
     QCOMPARE(f.data->RecNo(), 321);
+}
+
+void tst_TKRTGrid::fitToContent_data()
+{
+    QTest::addColumn<int>("before");
+    QTest::addColumn<QString>("longest");  // replaces one name; empty: the test names
+    QTest::addColumn<QString>("expected"); // "content" or "cap"
+    QTest::newRow("too narrow: widened") << 10 << QString() << "content";
+    QTest::newRow("too wide: narrowed") << 900 << QString() << "content";
+    QTest::newRow("very long value: widened up to the cap")
+        << 10 << QStringLiteral("Impianti ").repeated(30) << "cap";
+}
+
+void tst_TKRTGrid::fitToContent()
+{
+    QFETCH(int, before);
+    QFETCH(QString, longest);
+    QFETCH(QString, expected);
+    TGridForm f(300);
+    if (!longest.isEmpty()) {
+        f.data->SetRecNo(7);
+        f.data->Edit();
+        f.data->FieldByName(QStringLiteral("txDenominazione")).SetValue(longest);
+        f.data->Post();
+    }
+    const int den = f.grid->ColumnIndexByFieldName(QStringLiteral("txDenominazione"));
+    f.grid->SetColumnWidth(den, before);
+    f.data->SetRecNo(123);
+    f.grid->ShrinkColumnsWidth(true);
+    // List rows may be drawn bold: the values are measured bold.
+    QFont bold = f.grid->font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    int widest = QFontMetrics(f.grid->font()).horizontalAdvance(QStringLiteral("Ragione Sociale"))
+                 + 25;
+    for (f.data->First(); !f.data->Eof(); f.data->Next())
+        widest = qMax(widest, fm.horizontalAdvance(f.CurrentName()) + 25);
+    const int cap = TKRTGrid::kMaxFitChars
+                        * QFontMetrics(f.grid->font()).horizontalAdvance(QLatin1Char('0'))
+                    + 4;
+    QCOMPARE(f.grid->Column(den).Width, expected == QLatin1String("cap") ? cap : widest);
+    QCOMPARE(f.grid->columnWidth(den), f.grid->Column(den).Width);
+    // Without the option nothing is ever widened.
+    f.grid->SetColumnWidth(den, 10);
+    f.grid->ShrinkColumnsWidth();
+    QCOMPARE(f.grid->Column(den).Width, 10);
+}
+
+void tst_TKRTGrid::valueWiderThanItsColumnShowsItsBeginning()
+{
+    // A centred column too narrow for its value: the text starts at the cell's left edge,
+    // followed by an ellipsis, instead of losing both ends.
+    TGridForm f(5);
+    const int cod = f.grid->ColumnIndexByFieldName(QStringLiteral("txCodCliente"));
+    f.grid->SetColumnAlignment(cod, Qt::AlignCenter);
+    f.data->SetRecNo(2);
+    f.data->Edit();
+    f.data->FieldByName(QStringLiteral("txCodCliente")).SetValue(QStringLiteral("W").repeated(60));
+    f.data->Post();
+    f.grid->SetColumnWidth(cod, 80);
+    f.grid->selectionModel()->clearSelection();
+    f.grid->setCurrentIndex(f.grid->model()->index(4, 0));
+    const QImage shot = f.grid->viewport()->grab().toImage();
+    const QRect cell = f.grid->visualRect(f.grid->model()->index(1, cod));
+    auto darkIn = [&shot](const QRect &r) {
+        int n = 0;
+        for (int x = r.left(); x <= r.right(); ++x) {
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                n += qGray(shot.pixel(x, y)) < 128 ? 1 : 0;
+        }
+        return n;
+    };
+    const QFontMetrics fm(f.grid->font());
+    // The first letter stands at the left margin.
+    QVERIFY(darkIn(QRect(cell.left(),
+                         cell.top(),
+                         2 + fm.horizontalAdvance(QLatin1Char('W')),
+                         cell.height()))
+            > 0);
+    // At the right end the ellipsis: dots on the base line, no letter cut through its height.
+    const int dots = fm.horizontalAdvance(QStringLiteral("…"));
+    const QRect end(cell.right() - 2 - dots + 1, cell.top(), dots, cell.height() / 2 - 1);
+    QCOMPARE(darkIn(end), 0);
 }
 
 void tst_TKRTGrid::typeAheadLocatesInSelectedColumn()

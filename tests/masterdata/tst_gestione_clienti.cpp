@@ -2,7 +2,8 @@
 // and its command texts, the company selector rule, insert, change, deactivation and
 // reactivation with their warnings, the saved filters, closing during an edit and bad input.
 
-#include "masterdatatest.h"
+#include "tests/support/masterdataenv.h"
+#include "tests/support/windowtest.h"
 
 #include "common/clipboard.h"
 #include "common/formats.h"
@@ -104,6 +105,8 @@ private slots:
     void connectionLostWhileEditing_data();
     void connectionLostWhileEditing();
     void changeOfAnotherOperatorIsShownNotOverwritten();
+    void keysOfTheEditPanel_data();
+    void keysOfTheEditPanel();
 };
 
 // --- Company selector -------------------------------------------------------------------------
@@ -896,6 +899,53 @@ void tst_gestione_clienti::changeOfAnotherOperatorIsShownNotOverwritten()
     QCOMPARE(env->Recorder().Count(TDialogKind::Error), 1);
     QCOMPARE(Value("txcap || '/' || txlocalita || '/' || txutentemod", id),
              QStringLiteral("20100/Lodi/ADMIN"));
+}
+
+void tst_gestione_clienti::keysOfTheEditPanel_data()
+{
+    QTest::addColumn<bool>("insert");
+    QTest::newRow("new customer") << true;
+    QTest::newRow("change") << false;
+}
+
+void tst_gestione_clienti::keysOfTheEditPanel()
+{
+    QFETCH(bool, insert);
+    Open();
+    Extract();
+    const int before = Count("true");
+    QVERIFY(ChooseMenu(w->DG_Clienti,
+                       insert ? QStringLiteral("Nuovo cliente") : QStringLiteral("Modifica")));
+    const QString id = w->sLastId;
+    const QString stored = insert ? QString() : Value("txdenominazione", id);
+    TRegistryPanel *p = w->PAN_Input;
+
+    // Enter in one-line fields (a text, a code, the province box) keeps the panel as it is.
+    TypeInto(p->EF_Denominazione, QStringLiteral("Nome mai salvato"));
+    QTest::keyClick(p->EF_Denominazione->Edit(), Qt::Key_Return);
+    TypeInto(p->EF_Cap, QStringLiteral("20100"));
+    QTest::keyClick(p->EF_Cap->Edit(), Qt::Key_Enter);
+    QVERIFY(p->isVisible());
+    QCOMPARE(w->xTipoOp, insert ? coGENInsert : coGENModify);
+    QCOMPARE(p->EF_Denominazione->Text(), QStringLiteral("Nome mai salvato"));
+    QCOMPARE(Count("true"), before);
+
+    // Escape does what "Annulla" does: nothing written, no question, the list back.
+    p->EF_Localita->Edit()->setFocus();
+    QTest::keyClick(p->EF_Localita->Edit(), Qt::Key_Escape);
+    QVERIFY(!p->isVisible());
+    QCOMPARE(w->xTipoOp, coGENNone);
+    QVERIFY(w->DG_Clienti->isVisible());
+    QVERIFY(w->findChild<QWidget *>(QStringLiteral("PAN_Filters"))->isVisible());
+    QVERIFY(HasFocus(w->DG_Clienti));
+    QCOMPARE(env->Recorder().Requests().size(), 0);
+    QCOMPARE(Count("true"), before);
+    if (!insert)
+        QCOMPARE(Value("txdenominazione", id), stored);
+    // Closing now asks nothing: no operation is under way.
+    w->close();
+    QTRY_VERIFY(!w);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Question), 0);
 }
 
 QTEST_MAIN(tst_gestione_clienti)

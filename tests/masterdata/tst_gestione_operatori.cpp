@@ -2,7 +2,8 @@
 // first-logon password, refused codes, changes, the password reset checked by logging on, and
 // deactivation keeping the selection.
 
-#include "masterdatatest.h"
+#include "tests/support/masterdataenv.h"
+#include "tests/support/windowtest.h"
 
 #include "masterdata/gestione_operatori.h"
 
@@ -81,6 +82,7 @@ private slots:
     void changeKeepsCodeAndPassword();
     void resetPassword();
     void deactivateAndReactivateKeepSelection();
+    void emailColumnFitsItsLongestValue();
 };
 
 void tst_gestione_operatori::listOfTheCompany()
@@ -271,6 +273,30 @@ void tst_gestione_operatori::deactivateAndReactivateKeepSelection()
     QCOMPARE(CurrentValue(w->DG_Operatori, "txOperatore"), QStringLiteral("MROSSI"));
     QCOMPARE(env->Recorder().Requests().size(), 0); // no warnings, no questions
     QCOMPARE(env->LastCommand(), QStringLiteral("EXEC EstraiOperatori  1, '%1'").arg(kSoc1));
+}
+
+void tst_gestione_operatori::emailColumnFitsItsLongestValue()
+{
+    // A funzionario (drawn bold) with the longest address of the company.
+    const QString longest = QStringLiteral("ufficio.commerciale.vendite@tecnoquadri.example.it");
+    env->Super(QStringLiteral("UPDATE operatori SET txemail = '%1', flfunzionario = 1 WHERE "
+                              "txoperatore = 'MROSSI'")
+                   .arg(longest));
+    Open();
+    const int column = w->DG_Operatori->ColumnIndexByFieldName(QStringLiteral("txEmail"));
+    QFont bold = w->DG_Operatori->font();
+    bold.setBold(true);
+    // The cell draws its text 2 pixels in from each side.
+    const int room = w->DG_Operatori->columnWidth(column) - 4;
+    QVERIFY2(room >= QFontMetrics(bold).horizontalAdvance(longest),
+             qPrintable(QStringLiteral("%1 < %2").arg(room).arg(
+                 QFontMetrics(bold).horizontalAdvance(longest))));
+    // Every other address fits too (they are shorter).
+    TDataSet *ds = w->DST_GRID_Operatori();
+    for (int r = 0; r < ds->RecordCount(); ++r) {
+        const QString mail = ds->ValueAt(r, ds->FieldIndex(QStringLiteral("txEmail"))).toString();
+        QVERIFY(QFontMetrics(bold).horizontalAdvance(mail) <= room);
+    }
 }
 
 QTEST_MAIN(tst_gestione_operatori)

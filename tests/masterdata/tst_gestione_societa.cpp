@@ -2,7 +2,8 @@
 // change, deactivation and reactivation, the print data with the logo (and files that are not
 // images), the saved filters, the operators window and the launcher's registrations.
 
-#include "masterdatatest.h"
+#include "tests/support/masterdataenv.h"
+#include "tests/support/windowtest.h"
 
 #include "common/clipboard.h"
 #include "common/windowregistry.h"
@@ -18,13 +19,18 @@
 #include <QBuffer>
 #include <QCheckBox>
 #include <QFile>
+#include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 
 class tst_gestione_societa : public QObject
 {
@@ -83,6 +89,9 @@ private slots:
     void userMenuAndQueries();
     void operatorsWindowIsOne();
     void changeOfAnotherAdministratorIsShownNotOverwritten();
+    void opensWideEnoughForItsGrid_data();
+    void opensWideEnoughForItsGrid();
+    void escapeInThePrintPanel();
 };
 
 void tst_gestione_societa::launcherRegistrations()
@@ -476,6 +485,86 @@ void tst_gestione_societa::changeOfAnotherAdministratorIsShownNotOverwritten()
     QTest::mouseClick(w->PB_Ok_Input_Bis, Qt::LeftButton);
     QCOMPARE(env->Recorder().Count(TDialogKind::Error), 1);
     QCOMPARE(Value("txsocietafolder || '/' || txrootfolder", kSoc1), QStringLiteral("ALTRA/RADICE"));
+}
+
+void tst_gestione_societa::opensWideEnoughForItsGrid_data()
+{
+    QTest::addColumn<double>("room"); // the free area of the main window, to the grid's width
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("room for the grid: it is all visible") << 1.2 << false;
+    QTest::newRow("no room: the grid scrolls") << 0.8 << true;
+}
+
+void tst_gestione_societa::opensWideEnoughForItsGrid()
+{
+    QFETCH(double, room);
+    QFETCH(bool, scrolls);
+    // The width of the grid's columns, as the window shows them at opening.
+    int columns = 0;
+    {
+        TGESTIONE_SOCIETA probe;
+        for (const TKRTGridColumn &c : probe.DG_Societa->Columns())
+            columns += c.Visible ? c.Width : 0;
+    }
+    // A main window whose free area is `room` times the grid (70 % of it is narrower).
+    const int launcher = 130;
+    const int free = qRound(columns * room);
+    QMainWindow main;
+    auto *central = new QWidget;
+    auto *row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    auto *area = new QMdiArea;
+    row->addWidget(area, 1);
+    auto *pan = new QWidget;
+    pan->setObjectName(QStringLiteral("PAN_Funzioni"));
+    pan->setFixedWidth(launcher);
+    row->addWidget(pan);
+    main.setCentralWidget(central);
+    main.resize(free + launcher, 900);
+    main.show();
+    QTRY_COMPARE(central->width(), free + launcher);
+    SessionInfo().iDebugPaneHeight = 0;
+
+    w = new TGESTIONE_SOCIETA;
+    QMdiSubWindow *sub = area->addSubWindow(w);
+    sub->show();
+    QVERIFY(columns > qRound(free * 0.7)); // 70 % alone would cut the grid
+    // Never wider than the free area, unless its filters need more.
+    QVERIFY(sub->width() <= qMax(free, sub->minimumSizeHint().width()));
+    QTRY_VERIFY(w->DG_Societa->isVisible());
+    QCOMPARE(w->DG_Societa->horizontalScrollBar()->maximum() > 0, scrolls);
+    // "Inserito il" is in view, or reached by the scroll bar.
+    const int inserted = w->DG_Societa->ColumnIndexByFieldName(QStringLiteral("dtIn"));
+    QVERIFY(scrolls
+            || w->DG_Societa->columnViewportPosition(inserted) + w->DG_Societa->columnWidth(inserted)
+                   <= w->DG_Societa->viewport()->width());
+    sub->close();
+    QTRY_VERIFY(!w);
+}
+
+void tst_gestione_societa::escapeInThePrintPanel()
+{
+    Open();
+    Extract();
+    QVERIFY(Locate(kSoc1));
+    const QString footer = Value("txpiedereport", kSoc1);
+    QVERIFY(ChooseMenu(w->DG_Societa, QStringLiteral("Dati per stampa preventivi")));
+    TypeInto(w->EF_FolderDropbox, QStringLiteral("altra cartella"));
+    // Enter in a one-line field leaves the panel as it is.
+    QTest::keyClick(w->EF_FolderDropbox->Edit(), Qt::Key_Return);
+    QVERIFY(w->PAN_Input_Bis->isVisible());
+    QCOMPARE(w->EF_FolderDropbox->Text(), QStringLiteral("ALTRA CARTELLA"));
+    // Escape is the panel's own "Annulla": the logo let go, nothing written, the list back.
+    w->EF_Piede_Pagina->setFocus();
+    QTest::keyClick(w->EF_Piede_Pagina, Qt::Key_Escape);
+    QVERIFY(!w->PAN_Input_Bis->isVisible());
+    QVERIFY(w->Logo().isNull());
+    QCOMPARE(w->xTipoOp, coGENNone);
+    QVERIFY(w->DG_Societa->isVisible());
+    QCOMPARE(Value("txsocietafolder", kSoc1), QStringLiteral("TECNOQUADRI"));
+    QCOMPARE(Value("txpiedereport", kSoc1), footer);
+    QCOMPARE(env->Recorder().Requests().size(), 0);
 }
 
 QTEST_MAIN(tst_gestione_societa)

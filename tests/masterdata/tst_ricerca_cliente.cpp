@@ -1,7 +1,8 @@
 // The customer search dialog: the company given by the caller, the filters and their own
 // settings, the three ways of choosing, the cancel rules and the not-active customers.
 
-#include "masterdatatest.h"
+#include "tests/support/masterdataenv.h"
+#include "tests/support/windowtest.h"
 
 #include "masterdata/customerfilters.h"
 #include "masterdata/customerlist.h"
