@@ -216,17 +216,6 @@ QWidget *MainWindowOf(QWidget *window)
     return nullptr;
 }
 
-QMdiArea *MdiAreaOf(QWidget *window)
-{
-    for (QWidget *w = window; w; w = w->parentWidget()) {
-        if (auto *area = qobject_cast<QMdiArea *>(w))
-            return area;
-        if (auto *sub = qobject_cast<QMdiSubWindow *>(w); sub && sub->mdiArea())
-            return sub->mdiArea();
-    }
-    return nullptr;
-}
-
 QPushButton *StatusButton(QWidget *parent, const char *name, const QString &caption)
 {
     auto *b = new QPushButton(caption, parent);
@@ -1373,22 +1362,16 @@ TDETTAGLI_PRODOTTO *OpenDettagliProdotto(QWidget *opener,
                                          const QString &sDescProdotto,
                                          bool bAttivo)
 {
-    if (QWidget *open = FindOpenForm(QLatin1String(TDETTAGLI_PRODOTTO::kFormName))) {
-        if (auto *editor = qobject_cast<TDETTAGLI_PRODOTTO *>(open)) {
-            BringWindowToFront(editor);
-            return editor;
-        }
-    }
-    auto *editor = new TDETTAGLI_PRODOTTO(nullptr);
-    if (QMdiArea *area = MdiAreaOf(opener)) {
-        QMdiSubWindow *sub = area->addSubWindow(editor);
-        sub->setAttribute(Qt::WA_DeleteOnClose);
-        editor->Start(bFromPreventivi, sIdProdotto, sCodProdotto, sDescProdotto, bAttivo);
-        sub->show();
-        area->setActiveSubWindow(sub);
-    } else {
-        editor->Start(bFromPreventivi, sIdProdotto, sCodProdotto, sDescProdotto, bAttivo);
-        editor->show();
-    }
-    return editor;
+    QWidget *window = OpenChildWindow(
+        QLatin1String(TDETTAGLI_PRODOTTO::kFormName),
+        MdiAreaOf(opener),
+        [](QWidget *parent) { return new TDETTAGLI_PRODOTTO(parent); },
+        [&](QWidget *created) {
+            static_cast<TDETTAGLI_PRODOTTO *>(created)->Start(bFromPreventivi,
+                                                              sIdProdotto,
+                                                              sCodProdotto,
+                                                              sDescProdotto,
+                                                              bAttivo);
+        });
+    return qobject_cast<TDETTAGLI_PRODOTTO *>(window);
 }

@@ -387,17 +387,17 @@ void TestDettagliProdotto::productTreeIsBuiltFromItsRows()
     QCOMPARE(tree->CurrentNode(), tree->RootNode());
     const QStringList lines = TreeLines(tree);
     QCOMPARE(lines.first(), QStringLiteral("QUADRO DI DISTRIBUZIONE GENERALE 1600 A (QDG-100)"));
-    for (const QString line : {QStringLiteral("  1. Dati tecnici"),
-                               QStringLiteral("    8. Colore"),
-                               QStringLiteral("  3. Descrizione generale"),
-                               QStringLiteral("    1. Generalità"),
-                               QStringLiteral("      3. Vista frontale"),
-                               QStringLiteral("    1.  N° 1 Struttura e sbarre"),
-                               QStringLiteral("      2. Sezioni delle sbarre  ---  Intestazioni:  "
-                                              "Corrente  -->  Sezione"),
-                               QStringLiteral("        1. Voce: \"630 A\"  -->  Valore: \"40 x "
-                                              "10 mm\""),
-                               QStringLiteral("      1. -- CEI EN 61439-1 e CEI EN 61439-2")})
+    for (const QString &line : {QStringLiteral("  1. Dati tecnici"),
+                                QStringLiteral("    8. Colore"),
+                                QStringLiteral("  3. Descrizione generale"),
+                                QStringLiteral("    1. Generalità"),
+                                QStringLiteral("      3. Vista frontale"),
+                                QStringLiteral("    1.  N° 1 Struttura e sbarre"),
+                                QStringLiteral("      2. Sezioni delle sbarre  ---  Intestazioni:  "
+                                               "Corrente  -->  Sezione"),
+                                QStringLiteral("        1. Voce: \"630 A\"  -->  Valore: \"40 x "
+                                               "10 mm\""),
+                                QStringLiteral("      1. -- CEI EN 61439-1 e CEI EN 61439-2")})
         QVERIFY2(lines.contains(line), qPrintable(line));
     // Every node carries its record, its icon by kind and state, and starts expanded.
     for (TDettProdTreeItem *item : tree->Items()) {
