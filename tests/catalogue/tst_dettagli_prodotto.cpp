@@ -1448,7 +1448,15 @@ void TestDettagliProdotto::lookAtTheWindow()
         w->StartMove();
         QApplication::processEvents();
         w->grab().save(dir + QStringLiteral("/spostamento.png"));
-        w->CancelMove();
+        // The move ended under another paragraph, the preview rebuilt and turned to the page
+        // of the last node of the product.
+        w->oCurrentDettProd = Node(QStringLiteral("Descrizione generale"));
+        w->EndMoveAppend();
+        w->RunPendingPreview();
+        const TDettProdTreeItem *last = w->TV_Dettagli->Items().back();
+        w->TV_Dettagli->SelectNode(last->Node()->sIdNodo);
+        QApplication::processEvents();
+        w->grab().save(dir + QStringLiteral("/dopo_spostamento.png"));
     }
 }
 
