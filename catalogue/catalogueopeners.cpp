@@ -135,7 +135,8 @@ void ProductListAfterDetails(QWidget *detailsWindow,
                              bool bSegueToListini)
 {
     TGESTIONE_PRODOTTI *list = ProductListWindow(detailsWindow);
-    if (!list || (!bChanges && !bSegueToListini))
+    // A list busy with its input panel is left as it is.
+    if (!list || list->EditMode() || (!bChanges && !bSegueToListini))
         return;
     if (bChanges && list->bFromPreventivi) {
         // The quote that opened the list reloads its lines when the list closes.
@@ -150,7 +151,7 @@ void ProductListAfterDetails(QWidget *detailsWindow,
 void ProductListReselect(QWidget *openedWindow, const QString &sIdProdotto)
 {
     TGESTIONE_PRODOTTI *list = ProductListWindow(openedWindow);
-    if (!list)
+    if (!list || list->EditMode())
         return;
     list->sLastId = sIdProdotto;
     list->PB_EstraiElencoClick();

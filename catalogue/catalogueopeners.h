@@ -100,12 +100,12 @@ QWidget *ProductListOf(QWidget *openedWindow);
 // quote, it is closed too (the quote then reloads its lines); otherwise it re-extracts its
 // list and selects the product. bSegueToListini (">> Listini") makes it re-extract and then
 // open the product's price lists, changes or not. Nothing happens without changes and without
-// ">> Listini".
+// ">> Listini". A list whose input panel is open is left as it is.
 void ProductListAfterDetails(QWidget *detailsWindow,
                              const QString &sIdProdotto,
                              bool bChanges,
                              bool bSegueToListini);
 
 // The linked products or the price lists at their close after a change: the product list
-// re-extracts its list and selects the product.
+// re-extracts its list and selects the product (unless its input panel is open).
 void ProductListReselect(QWidget *openedWindow, const QString &sIdProdotto);

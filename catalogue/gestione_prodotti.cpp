@@ -240,8 +240,11 @@ TGESTIONE_PRODOTTI::TGESTIONE_PRODOTTI(QWidget *parent)
 
     m_filterCatalogues = CatalogueFilterRows(*m_catalogues);
     bEsistonoSoloCataloghiAttuali = OnlyCurrentCatalogues(*m_catalogues);
-    Filters->SetCatalogues(*m_filterCatalogues, bEsistonoSoloCataloghiAttuali);
     PAN_Input->SetCatalogues(*m_catalogues);
+    Filters->OnCatalogueToggle = [this](bool previous) {
+        PAN_Input->DCB_Fornitore->ShowPrevious(previous);
+    };
+    Filters->SetCatalogues(*m_filterCatalogues, bEsistonoSoloCataloghiAttuali);
 
     ExtractEmpty(QStringLiteral("EstraiProdotti"));
 

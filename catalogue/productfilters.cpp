@@ -68,6 +68,8 @@ TProductFilters::TProductFilters(QWidget *parent)
     left->addWidget(TS_Cataloghi, 0, 2);
     left->addWidget(EF_Find_DescProdotto, 1, 0, 1, 3);
     left->setColumnStretch(1, 1);
+    // The fields keep their height; the room left stays below them.
+    left->setRowStretch(2, 1);
     row->addLayout(left, 1);
 
     // Order, inactive products and usage in quotes.
@@ -200,6 +202,8 @@ void TProductFilters::ApplyCatalogueToggle()
     TS_Cataloghi->setText(previous ? QStringLiteral("Cataloghi precedenti")
                                    : QStringLiteral("Cataloghi attuali"));
     DCB_Find_Fornitore->ShowPrevious(previous);
+    if (OnCatalogueToggle)
+        OnCatalogueToggle(previous);
 }
 
 bool TProductFilters::PreviousCatalogues() const

@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QCheckBox;
 class QPushButton;
 class QSlider;
@@ -45,6 +47,10 @@ public:
     void Bind(TFilterSettings &settings);
 
     static QString MonthsCaption(int position);
+
+    // Runs after the toggle chose the current or the previous catalogues (the input panel's
+    // catalogues follow it).
+    std::function<void(bool previous)> OnCatalogueToggle;
 
     QCheckBox *TS_Cataloghi = nullptr;                  // Owned (child).
     TCatalogueCombo *DCB_Find_Fornitore = nullptr;      // Owned (child).

@@ -217,8 +217,9 @@ void TProductInputPanel::Clear()
 {
     EF_CodProdotto->ClearField();
     EF_DescProdotto->ClearField();
-    if (DCB_Fornitore->count() > 0)
-        DCB_Fornitore->setCurrentIndex(0);
+    // The catalogues of the filter's choice again (a product shown before may have needed all
+    // of them), the first one chosen.
+    DCB_Fornitore->ShowPrevious(DCB_Fornitore->Previous());
     CK_ProdottoAttivo->setChecked(true);
     CK_Accessorio->setChecked(false);
     CK_Documentazione->setChecked(false);

@@ -244,12 +244,14 @@ private slots:
     void productWindowsOpenedWithTheirArguments();
     void productWindowsReportBack();
     void insertWithCoverThenModifyAndView();
+    void productKeepsItsCatalogueWhenTheFilterHidesIt();
     void savedButNotVisible_data();
     void savedButNotVisible();
     void codeAlreadyUsed_data();
     void codeAlreadyUsed();
     void refusedInput_data();
     void refusedInput();
+    void longDescriptionCutAtItsLength();
     void documentationRule();
     void coverThatCannotBeUsed_data();
     void coverThatCannotBeUsed();
@@ -780,7 +782,9 @@ void tst_gestione_prodotti::insertWithCoverThenModifyAndView()
     QVERIFY(P()->CK_ProdottoAttivo->isChecked());
     QVERIFY(!P()->CK_Accessorio->isChecked() && !P()->CK_Documentazione->isChecked());
     QVERIFY(P()->CK_Documentazione->isEnabled());
+    // The first catalogue of the list: a catalogue of a year, not a supplier's row without one.
     QCOMPARE(P()->DCB_Fornitore->currentIndex(), 0);
+    QVERIFY(P()->DCB_Fornitore->NuAnno() > 0);
     const QString id = w->sLastId;
 
     TypeInto(P()->EF_CodProdotto, QStringLiteral("pmp-l'è"));
@@ -853,6 +857,34 @@ void tst_gestione_prodotti::insertWithCoverThenModifyAndView()
     QCOMPARE(w->xTipoOp, coGENNone);
     QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
     QCOMPARE(env->Recorder().Count(TDialogKind::Warning), 0);
+}
+
+void tst_gestione_prodotti::productKeepsItsCatalogueWhenTheFilterHidesIt()
+{
+    Open();
+    // Current catalogues: the input panel offers them too.
+    ExtractEverything(QStringLiteral("QCM-100"));
+    QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Nuovo prodotto")));
+    QVERIFY(!P()->DCB_Fornitore->Contains(kEmb, ThisYear() - 1));
+    QVERIFY(P()->DCB_Fornitore->Contains(kEmb, ThisYear()));
+    QTest::mouseClick(P()->PB_Annulla_Input, Qt::LeftButton);
+
+    // A product of a previous catalogue is changed: its catalogue is shown and kept.
+    const QString id = IdOf(QStringLiteral("QCM-100"));
+    QCOMPARE(Value("nuanno", id), QString::number(ThisYear() - 1));
+    QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Modifica")));
+    QCOMPARE(P()->DCB_Fornitore->IdFornitore(), kEmb);
+    QCOMPARE(P()->DCB_Fornitore->NuAnno(), ThisYear() - 1);
+    TypeInto(P()->EF_DescProdotto, QStringLiteral("quadro comando motori 8 partenze rev"));
+    QTest::mouseClick(P()->PB_Ok_Input, Qt::LeftButton);
+    QCOMPARE(Value("idfornitore || '|' || nuanno", id),
+             kEmb + QLatin1Char('|') + QString::number(ThisYear() - 1));
+
+    // The previous catalogues in both lists.
+    QTest::mouseClick(F()->TS_Cataloghi, Qt::LeftButton);
+    QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Nuovo prodotto")));
+    QCOMPARE(P()->DCB_Fornitore->count(), 2);
+    QCOMPARE(P()->DCB_Fornitore->NuAnno(), ThisYear() - 1);
 }
 
 void tst_gestione_prodotti::savedButNotVisible_data()
@@ -950,6 +982,21 @@ void tst_gestione_prodotti::refusedInput()
     QVERIFY(P()->isVisible());
     QCOMPARE(Count("prodotti", QStringLiteral("idprodotto = '%1'").arg(id)), 0);
     QCOMPARE(Count("images_prodotti", QStringLiteral("idimage = '%1'").arg(id)), 0);
+}
+
+void tst_gestione_prodotti::longDescriptionCutAtItsLength()
+{
+    Open();
+    QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Nuovo prodotto")));
+    const QString id = w->sLastId;
+    TypeInto(P()->EF_DescProdotto, QString(300, QLatin1Char('x')));
+    TypeInto(P()->EF_CodProdotto, QString(150, QLatin1Char('c')));
+    QCOMPARE(P()->EF_DescProdotto->Text().size(), 200);
+    QCOMPARE(P()->EF_CodProdotto->Text().size(), 100);
+    QTest::mouseClick(P()->PB_Ok_Input, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    QCOMPARE(Value("length(txdescprodotto) || '|' || length(txcodprodotto)", id),
+             QStringLiteral("200|100"));
 }
 
 void tst_gestione_prodotti::documentationRule()
