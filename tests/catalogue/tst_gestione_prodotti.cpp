@@ -245,6 +245,7 @@ private slots:
     void productWindowsReportBack();
     void insertWithCoverThenModifyAndView();
     void productKeepsItsCatalogueWhenTheFilterHidesIt();
+    void failedCoverRollsTheProductBack();
     void savedButNotVisible_data();
     void savedButNotVisible();
     void codeAlreadyUsed_data();
@@ -740,7 +741,6 @@ void tst_gestione_prodotti::productWindowsReportBack()
     QCOMPARE(windows.started.size(), starts);
 
     // Without changes and without ">> Listini" nothing happens.
-    const QString before = env->LastCommand();
     QVERIFY(GoTo(QStringLiteral("QDG-100")));
     ProductListAfterDetails(details, other, false, false);
     QCOMPARE(Current(QStringLiteral("txCodProdotto")), QStringLiteral("QDG-100"));
@@ -749,7 +749,6 @@ void tst_gestione_prodotti::productWindowsReportBack()
     ProductListReselect(FindOpenForm(QStringLiteral("PRODOTTO_LISTINO")), other);
     QCOMPARE(Current(QStringLiteral("idProdotto")), other);
     QVERIFY(env->LastCommand().startsWith(QStringLiteral("EXEC EstraiProdotti  1, null, ")));
-    Q_UNUSED(before);
 
     // A list opened by a quote closes when the editor changed its product.
     QPointer<TGESTIONE_PRODOTTI> quote = new TGESTIONE_PRODOTTI;
@@ -885,6 +884,43 @@ void tst_gestione_prodotti::productKeepsItsCatalogueWhenTheFilterHidesIt()
     QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Nuovo prodotto")));
     QCOMPARE(P()->DCB_Fornitore->count(), 2);
     QCOMPARE(P()->DCB_Fornitore->NuAnno(), ThisYear() - 1);
+}
+
+void tst_gestione_prodotti::failedCoverRollsTheProductBack()
+{
+    // The cover preview is refused after the product and its cover were written.
+    Sql(QStringLiteral("CREATE FUNCTION pg_temp_rifiuta() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$ BEGIN RAISE EXCEPTION 'Anteprima rifiutata'; END $$"));
+    Sql(QStringLiteral("CREATE TRIGGER rifiuta BEFORE INSERT ON images_prodotti_preview FOR EACH "
+                       "ROW EXECUTE FUNCTION pg_temp_rifiuta()"));
+    Open();
+    ExtractEverything();
+    QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Nuovo prodotto")));
+    const QString id = w->sLastId;
+    TypeInto(P()->EF_DescProdotto, QStringLiteral("prodotto con copertina"));
+    P()->SetCover(ImageLoadFromBytes(testimages::Encoded(800, 600, Qt::darkCyan)));
+    QTest::mouseClick(P()->PB_Ok_Input, Qt::LeftButton);
+    QVERIFY2(env->Recorder()
+                 .LastText(TDialogKind::Error)
+                 .startsWith(QStringLiteral("Errore creazione nuovo prodotto (ERR.F03).\r\n\r\n(")),
+             qPrintable(env->Recorder().LastText(TDialogKind::Error)));
+    QVERIFY(
+        env->Recorder().LastText(TDialogKind::Error).contains(QStringLiteral("Anteprima rifiutata")));
+    // Nothing of it stored; the input is still there.
+    QCOMPARE(Count("prodotti", QStringLiteral("idprodotto = '%1'").arg(id)), 0);
+    QCOMPARE(Count("images_prodotti", QStringLiteral("idimage = '%1'").arg(id)), 0);
+    QVERIFY(P()->isVisible());
+    QCOMPARE(P()->EF_DescProdotto->Text(), QStringLiteral("PRODOTTO CON COPERTINA"));
+    QVERIFY(!P()->Cover().isNull());
+
+    // Once the refusal is gone, the same "Ok" saves all of it.
+    Sql(QStringLiteral("DROP TRIGGER rifiuta ON images_prodotti_preview"));
+    QTest::mouseClick(P()->PB_Ok_Input, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 1);
+    QCOMPARE(Count("prodotti", QStringLiteral("idprodotto = '%1'").arg(id)), 1);
+    QCOMPARE(Count("images_prodotti_preview",
+                   QStringLiteral("idimage = '%1' AND imgpreview IS NOT NULL").arg(id)),
+             1);
 }
 
 void tst_gestione_prodotti::savedButNotVisible_data()
@@ -1079,9 +1115,7 @@ void tst_gestione_prodotti::coverThatCannotBeUsed()
     const QString id = w->sLastId;
     const QString stored = Sql(
         QStringLiteral("SELECT md5(imgimage) FROM images_prodotti WHERE idimage = '%1'").arg(id));
-    P()->SetCover(testimages::Encoded(300, 200, Qt::green).isEmpty()
-                      ? QImage()
-                      : ImageLoadFromBytes(testimages::Encoded(300, 200, Qt::green)));
+    P()->SetCover(ImageLoadFromBytes(testimages::Encoded(300, 200, Qt::green)));
     const QString path = bytes.isEmpty() ? QDir(env->Home()).filePath(QStringLiteral("manca.png"))
                                          : WritePicture(QStringLiteral("prova.jpg"), bytes);
     ChooseCoverFile(path);
