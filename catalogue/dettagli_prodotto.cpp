@@ -1,5 +1,7 @@
 #include "catalogue/dettagli_prodotto.h"
 
+#include "catalogue/catalogueopeners.h"
+
 #include "catalogue/dettprodmove.h"
 #include "catalogue/dettprodpreview.h"
 #include "catalogue/dettprodtree.h"
@@ -243,6 +245,19 @@ static const TWindowRegistration registration(QString::fromLatin1(TDETTAGLI_PROD
                                               [](QWidget *parent) {
                                                   return new TDETTAGLI_PRODOTTO(parent);
                                               });
+// The product list starts the editor through this (catalogue/catalogueopeners.h).
+static const TDettagliProdottoRegistration startRegistration([](QWidget *window,
+                                                                bool bFromPreventiviLista,
+                                                                const QString &sIdProdottoLista,
+                                                                const QString &sCodProdottoLista,
+                                                                const QString &sDescProdottoLista,
+                                                                bool bAttivo) {
+    static_cast<TDETTAGLI_PRODOTTO *>(window)->Start(bFromPreventiviLista,
+                                                     sIdProdottoLista,
+                                                     sCodProdottoLista,
+                                                     sDescProdottoLista,
+                                                     bAttivo);
+});
 
 TDETTAGLI_PRODOTTO::TDETTAGLI_PRODOTTO(QWidget *parent)
     : QWidget(parent)
@@ -1310,6 +1325,9 @@ void TDETTAGLI_PRODOTTO::closeEvent(QCloseEvent *event)
     oMovingDettProd.reset();
     event->accept();
     emit Closed(outcome);
+    // The product list that opened the editor re-extracts, selects the product or goes on to
+    // its price lists.
+    ProductListAfterDetails(this, outcome.sIdProdotto, outcome.bChanges, outcome.bSegueListini);
 }
 
 void TDETTAGLI_PRODOTTO::showEvent(QShowEvent *event)

@@ -11,6 +11,8 @@
 
 #include "catalogue/cataloguecombo.h"
 #include "catalogue/catalogueopeners.h"
+#include "catalogue/dettagli_prodotto.h"
+#include "catalogue/dettprodtree.h"
 #include "catalogue/gestione_prodotti.h"
 #include "catalogue/productfilters.h"
 #include "catalogue/productimagerepair.h"
@@ -53,17 +55,32 @@ int ThisYear()
 class TProductWindows
 {
 public:
-    TProductWindows()
+    // fake: windows of the test's own that record their starts; otherwise none of the three
+    // windows is there (their menu entries are hidden). The windows registered before (the
+    // real ones, linked into the test) come back at the end.
+    explicit TProductWindows(bool fake = true)
+        : m_details(DettagliProdottoStart())
+        , m_priceLists(ProdottoListinoStart())
+        , m_linked(ProdottiLinkedStart())
     {
-        for (const char *name :
-             {kDettagliProdottoWindow, kProdottoListinoWindow, kProdottiLinkedWindow}) {
-            const QString n = QString::fromLatin1(name);
+        for (const QString &n : Names()) {
+            m_factories << RegisteredWindowFactory(n);
+            if (!fake) {
+                UnregisterWindow(n);
+                continue;
+            }
             RegisterWindow(n, [n](QWidget *parent) {
                 auto *w = new QWidget(parent);
                 w->setObjectName(n);
                 w->setAttribute(Qt::WA_DeleteOnClose);
                 return w;
             });
+        }
+        if (!fake) {
+            SetDettagliProdottoStart({});
+            SetProdottoListinoStart({});
+            SetProdottiLinkedStart({});
+            return;
         }
         SetDettagliProdottoStart([this](QWidget *w,
                                         bool fromQuote,
@@ -87,14 +104,14 @@ public:
     }
     ~TProductWindows()
     {
-        for (const char *name :
-             {kDettagliProdottoWindow, kProdottoListinoWindow, kProdottiLinkedWindow}) {
-            UnregisterWindow(QString::fromLatin1(name));
-            delete FindOpenForm(QString::fromLatin1(name));
+        const QStringList names = Names();
+        for (int i = 0; i < names.size(); ++i) {
+            delete FindOpenForm(names[i]);
+            RegisterWindow(names[i], m_factories.value(i));
         }
-        SetDettagliProdottoStart({});
-        SetProdottoListinoStart({});
-        SetProdottiLinkedStart({});
+        SetDettagliProdottoStart(m_details);
+        SetProdottoListinoStart(m_priceLists);
+        SetProdottiLinkedStart(m_linked);
     }
     TProductWindows(const TProductWindows &) = delete;
     TProductWindows &operator=(const TProductWindows &) = delete;
@@ -103,10 +120,21 @@ public:
     QList<QStringList> started;
 
 private:
+    static QStringList Names()
+    {
+        return {QString::fromLatin1(kDettagliProdottoWindow),
+                QString::fromLatin1(kProdottoListinoWindow),
+                QString::fromLatin1(kProdottiLinkedWindow)};
+    }
     void Record(QWidget *w, const QStringList &args)
     {
         started << (QStringList{w->objectName()} + args);
     }
+
+    TDettagliProdottoStart m_details;
+    TProdottoListinoStart m_priceLists;
+    TProdottiLinkedStart m_linked;
+    QList<TWindowFactory> m_factories;
 };
 
 } // namespace
@@ -243,6 +271,7 @@ private slots:
     void userMenu();
     void productWindowsOpenedWithTheirArguments();
     void productWindowsReportBack();
+    void structureEditorOpensAndReportsBack();
     void insertWithCoverThenModifyAndView();
     void productKeepsItsCatalogueWhenTheFilterHidesIt();
     void failedCoverRollsTheProductBack();
@@ -651,9 +680,8 @@ void tst_gestione_prodotti::userMenu()
     QFETCH(bool, fromQuote);
     QFETCH(QStringList, captions);
     SessionInfo().bDeveloperMode = developer;
-    std::unique_ptr<TProductWindows> productWindows;
-    if (windows)
-        productWindows = std::make_unique<TProductWindows>();
+    // Without the windows: the real ones (linked into the test) set aside.
+    const TProductWindows productWindows(windows);
     if (code == QLatin1String("inactive"))
         code = Sql("SELECT txcodprodotto FROM prodotti WHERE flprodottoattivo = 0");
 
@@ -716,6 +744,45 @@ void tst_gestione_prodotti::productWindowsOpenedWithTheirArguments()
     QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Prodotti collegati")));
     QCOMPARE(windows.started.last().value(4), QStringLiteral("0"));
     QCOMPARE(env->Recorder().Requests().size(), 0);
+}
+
+void tst_gestione_prodotti::structureEditorOpensAndReportsBack()
+{
+    // The real structure editor, opened from the list's menu.
+    Open();
+    ExtractEverything();
+    QVERIFY(GoTo(QStringLiteral("QDG-100")));
+    const QString id = IdOf(QStringLiteral("QDG-100"));
+    QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Dettagli del prodotto")));
+    QPointer<TDETTAGLI_PRODOTTO> editor = qobject_cast<TDETTAGLI_PRODOTTO *>(
+        FindOpenForm(QStringLiteral("DETTAGLI_PRODOTTO")));
+    QVERIFY(editor);
+    QCOMPARE(editor->sIdProdotto, id);
+    QVERIFY(editor->TV_Dettagli->NodeCount() > 1);
+
+    // A real change in the editor (a data sheet disabled), the list moved elsewhere meanwhile:
+    // closing the editor re-extracts the list and puts it back on the edited product.
+    TDettProdTreeItem *sheet = nullptr;
+    for (TDettProdTreeItem *item : editor->TV_Dettagli->Items())
+        if (item->Node() && item->Node()->xTipoNode == cnScheda && item->Node()->bAttivo) {
+            sheet = item;
+            break;
+        }
+    QVERIFY(sheet);
+    const QString sheetId = sheet->Node()->sIdNodo;
+    editor->oCurrentDettProd = sheet->Node();
+    editor->EnableDisableNode();
+    QVERIFY(editor->bChanges);
+    QVERIFY(GoTo(QStringLiteral("QCM-120")));
+    QVERIFY(editor->close());
+    QVERIFY(env->LastCommand().startsWith(QStringLiteral("EXEC EstraiProdotti ")));
+    QCOMPARE(Current(QStringLiteral("idProdotto")), id);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    // The database has the change the editor showed.
+    QCOMPARE(Sql(QStringLiteral(
+                     "SELECT flschedaprodottoattiva FROM prod_schede WHERE idschedaprodotto = '%1'")
+                     .arg(sheetId)),
+             QStringLiteral("0"));
 }
 
 void tst_gestione_prodotti::productWindowsReportBack()
@@ -1297,7 +1364,10 @@ void tst_gestione_prodotti::copyCompletedIntoAnotherProduct()
     QCOMPARE(Count("prod_schede", sameSheet), same + 1);
     QVERIFY(!PendingCopyNode());
     QCOMPARE(Current(QStringLiteral("idProdotto")), target);
-    QCOMPARE(MenuCaptions(w->DG_Prodotti).value(0), QStringLiteral("Nuovo prodotto"));
+    // The menu is the ordinary one again.
+    QVERIFY(MenuCaptions(w->DG_Prodotti).contains(QStringLiteral("Nuovo prodotto")));
+    QVERIFY(
+        !MenuCaptions(w->DG_Prodotti).contains(QStringLiteral("Aggiungi la scheda selezionata")));
 
     // A paragraph the same way.
     const TVRLDettProd paragraph = NodeOf(QStringLiteral("prod_componenti"),
