@@ -45,8 +45,8 @@ private Q_SLOTS:
 
 private:
     QString sql(const QString &q) { return m_db->SuperQuery(q); }
-    // The server's day (deadlines count from it, whatever the client's time zone).
-    QDate serverToday() { return QDate::fromString(sql("SELECT current_date::text"), Qt::ISODate); }
+    // The day of the program's session (deadlines count from it).
+    QDate serverToday() { return m_db->Module().ReadServerTime().date(); }
     // A new numbered quote of company 1 with the given lines (product codes).
     QString newQuote(const QStringList &codes, bool withList = true);
     // The list row of a quote: "txDescMaxOperation|dtMaxOperation|flUltimaRevisione".
@@ -441,10 +441,7 @@ void TstPreventivi::lineOperationsDateTheQuote()
     QVERIFY2(after.startsWith("Modifica prodotti - GBIANCHI|"), qPrintable(after));
     const QDateTime when = QDateTime::fromString(after.section('|', 1, 1), Qt::ISODateWithMs);
     QVERIFY(when > QDateTime::fromString(before.section('|', 1, 1), Qt::ISODateWithMs));
-    const QDateTime now = QDateTime::fromString(sql("SELECT to_char(localtimestamp, "
-                                                    "'YYYY-MM-DD\"T\"HH24:MI:SS')"),
-                                                Qt::ISODate);
-    QVERIFY(qAbs(when.secsTo(now)) < 60);
+    QVERIFY(qAbs(when.secsTo(db.ReadServerTime())) < 60);
 }
 
 void TstPreventivi::blockingAndDeadline_data()
