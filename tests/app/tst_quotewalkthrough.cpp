@@ -51,9 +51,10 @@ void tst_quotewalkthrough::firstQuoteOfACompanyOperator()
 
     // "Preventivi" from the launcher.
     main.findChild<QPushButton *>(QStringLiteral("PB_GestionePreventivi"))->click();
-    auto *w = qobject_cast<TGESTIONE_PREVENTIVI *>(FindOpenForm(QStringLiteral("GESTIONE_PREVENTIVI")));
+    auto *w = qobject_cast<TGESTIONE_PREVENTIVI *>(
+        FindOpenForm(QStringLiteral("GESTIONE_PREVENTIVI")));
     QVERIFY(w);
-    QVERIFY(!w->HasCompanySelector()); // an operator of one company
+    QVERIFY(!w->HasCompanySelector());                    // an operator of one company
     QVERIFY(w->DST_GRID_Preventivi()->RecordCount() > 0); // the latest quotes at once
     QApplication::processEvents();
     GrabIfAsked(&main, QStringLiteral("1_lista_preventivi"));
@@ -95,7 +96,9 @@ void tst_quotewalkthrough::firstQuoteOfACompanyOperator()
     QVERIFY(ChooseMenu(w->DG_Preventivi, QStringLiteral("Blocca preventivo")));
     const QDate today = QDate::currentDate();
     const QString deadline = today.addDays(30).toString(QStringLiteral("dd/MM/yyyy"));
-    QVERIFY(env.Recorder().LastText(TDialogKind::Info).endsWith(QStringLiteral("Nuova data scadenza ") + deadline + QLatin1Char('.')));
+    QVERIFY(env.Recorder()
+                .LastText(TDialogKind::Info)
+                .endsWith(QStringLiteral("Nuova data scadenza ") + deadline + QLatin1Char('.')));
     QCOMPARE(CurrentValue(w->DG_Preventivi, QStringLiteral("txScadenza")), deadline);
     QApplication::processEvents();
     GrabIfAsked(&main, QStringLiteral("4_bloccato"));
@@ -105,7 +108,8 @@ void tst_quotewalkthrough::firstQuoteOfACompanyOperator()
     QVERIFY(ChooseMenu(w->DG_Preventivi, QStringLiteral("Crea nuova revisione")));
     QCOMPARE(CurrentValue(w->DG_Preventivi, QStringLiteral("txNuPreventivo")),
              number + QStringLiteral(" Rev. 2"));
-    QVERIFY(w->DST_GRID_Preventivi()->Locate(QStringLiteral("idPreventivo"), quote, loCaseInsensitive));
+    QVERIFY(
+        w->DST_GRID_Preventivi()->Locate(QStringLiteral("idPreventivo"), quote, loCaseInsensitive));
     env.Recorder().QueueYes();
     QVERIFY(ChooseMenu(w->DG_Preventivi, QStringLiteral("Duplica preventivo")));
     QVERIFY(CurrentValue(w->DG_Preventivi, QStringLiteral("idPreventivo")) != quote);
@@ -119,7 +123,8 @@ void tst_quotewalkthrough::firstQuoteOfACompanyOperator()
     QTest::mouseClick(f->PB_EstraiElenco, Qt::LeftButton);
     TDataSet *ds = w->DST_GRID_Preventivi();
     QVERIFY(ds->RecordCount() >= 3);
-    QCOMPARE(ds->CountMatching(QStringLiteral("txDenominazione = '%1'").arg(QString(customerName).replace("'", "''"))),
+    QCOMPARE(ds->CountMatching(QStringLiteral("txDenominazione = '%1'")
+                                   .arg(QString(customerName).replace("'", "''"))),
              ds->RecordCount());
     QApplication::processEvents();
     GrabIfAsked(&main, QStringLiteral("5_filtro_cliente"));
@@ -145,9 +150,8 @@ void tst_quotewalkthrough::firstQuoteOfACompanyOperator()
         if (d->isVisible())
             d->reject(); // nothing to choose: the test fails below instead of waiting
     };
-    WhenShown(QStringLiteral("RICERCA_PREVENTIVO"), [&search](QWidget *window) {
-        search(qobject_cast<TRICERCA_PREVENTIVO *>(window));
-    });
+    WhenShown(QStringLiteral("RICERCA_PREVENTIVO"),
+              [&search](QWidget *window) { search(qobject_cast<TRICERCA_PREVENTIVO *>(window)); });
     QString chosen;
     QVERIFY(TRICERCA_PREVENTIVO::Choose(&main, company, &chosen));
     QCOMPARE(chosen, quote);

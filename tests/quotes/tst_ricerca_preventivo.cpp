@@ -71,7 +71,8 @@ void tst_ricerca_preventivo::fixedArguments_data()
     QTest::addColumn<bool>("customerSearch");
     QTest::addColumn<QString>("ending");
     QTest::newRow("customer search off: 0, 1, 1") << false << ", null, null, 0, 1, 1";
-    QTest::newRow("customer search on, every nation") << true << ", 0, 1, 1, null, null, null, null, 2, null";
+    QTest::newRow("customer search on, every nation")
+        << true << ", 0, 1, 1, null, null, null, null, 2, null";
 }
 
 void tst_ricerca_preventivo::fixedArguments()
@@ -167,7 +168,8 @@ void tst_ricerca_preventivo::choosingReturnsTheQuote()
 void tst_ricerca_preventivo::emptyResultCancels()
 {
     Open(kSoc1);
-    TypeInto(dlg->Filters->EF_Find_DescPreventivo, QStringLiteral("nessun preventivo si chiama così"));
+    TypeInto(dlg->Filters->EF_Find_DescPreventivo,
+             QStringLiteral("nessun preventivo si chiama così"));
     Extract();
     QCOMPARE(dlg->DST_GRID_Preventivi()->RecordCount(), 0);
     QVERIFY(!dlg->PB_Select->isVisible());
