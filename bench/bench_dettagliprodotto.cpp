@@ -29,6 +29,8 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 
+#include "bench/generatedproduct.h"
+
 #include <benchmark/benchmark.h>
 #include <libpq-fe.h>
 
@@ -39,96 +41,6 @@
 namespace {
 
 const QString kProduct = QStringLiteral("{B3C00000-0000-4000-8000-000000000500}");
-
-QString sourceDir()
-{
-    const QString env = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
-    if (!env.isEmpty())
-        return env;
-    return QFileInfo(QStringLiteral(__FILE__)).dir().absoluteFilePath(QStringLiteral(".."));
-}
-
-bool runProcess(const QString &program, const QStringList &args, int timeoutMs)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedChannels);
-    p.start(program, args);
-    return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit
-           && p.exitCode() == 0;
-}
-
-// A product of exactly 500 nodes: 2 data sheets of 11 items, 12 paragraphs of 5 sub-paragraphs
-// with 3 texts and a picture each, and 41 tables of 3 items.
-const char *const kGenerated = R"SQL(
-DO $$
-DECLARE
-    prod varchar := '{B3C00000-0000-4000-8000-000000000500}';
-    src prodotti;
-    sheet varchar; comp varchar; part varchar; tab varchar; img varchar;
-    tables int := 0;
-    picture bytea;
-    preview bytea;
-    words text := 'Il quadro è realizzato con lamiere di acciaio zincato, verniciato a polveri '
-                  'epossidiche, con porta trasparente e serratura a chiave; le apparecchiature '
-                  'sono montate su piastra di fondo regolabile e cablate con conduttori '
-                  'non propaganti l''incendio, capicorda preisolati e siglatura alle due estremità.';
-BEGIN
-    SELECT * INTO src FROM prodotti WHERE flaccessorio = 0 AND fldocumentazione = 0 LIMIT 1;
-    SELECT imgimage INTO picture FROM images_dettagli WHERE imgimage IS NOT NULL LIMIT 1;
-    SELECT imgpreview INTO preview FROM images_dettagli_preview WHERE imgpreview IS NOT NULL LIMIT 1;
-    INSERT INTO prodotti (idprodotto, idimage, txcodprodotto, idfornitore, nuanno, txdescprodotto)
-    VALUES (prod, prod, 'GEN-500', src.idfornitore, src.nuanno,
-            'QUADRO GENERATO DI PROVA CON CINQUECENTO NODI');
-    INSERT INTO images_prodotti SELECT prod, imgimage FROM images_prodotti WHERE idimage = src.idprodotto;
-    FOR s IN 1..2 LOOP
-        sheet := '{' || upper(gen_random_uuid()::text) || '}';
-        INSERT INTO prod_schede (idschedaprodotto, idprodotto, nuordinenelprodotto, txdescschedaprodotto)
-        VALUES (sheet, prod, s, 'Scheda tecnica ' || s);
-        FOR v IN 1..11 LOOP
-            INSERT INTO prod_scheda_voci (idvocescheda, idschedaprodotto, nuordinevocescheda, txdescvocescheda)
-            VALUES ('{' || upper(gen_random_uuid()::text) || '}', sheet, v, 'Caratteristica ' || s || '.' || v);
-        END LOOP;
-    END LOOP;
-    FOR c IN 1..12 LOOP
-        comp := '{' || upper(gen_random_uuid()::text) || '}';
-        INSERT INTO prod_componenti (idcompprodotto, idprodotto, nuordinenelprodotto, txdesccompprodotto)
-        VALUES (comp, prod, 2 + c, 'Paragrafo ' || c);
-        FOR p IN 1..5 LOOP
-            part := '{' || upper(gen_random_uuid()::text) || '}';
-            INSERT INTO prod_comp_parti (idpartecomp, idcompprodotto, nuordinepartecomp, txdescpartecomp,
-                                         flpartecompimportante)
-            VALUES (part, comp, p, 'Sottoparagrafo ' || c || '.' || p, CASE WHEN p = 1 THEN 1 ELSE 0 END);
-            FOR t IN 1..3 LOOP
-                INSERT INTO prod_comp_parte_txt (idtxtparte, idpartecomp, nuordineparte, txdesctxtpartertf,
-                                                 txdesctxtparte, fltestoinelenco)
-                VALUES ('{' || upper(gen_random_uuid()::text) || '}', part, t,
-                        '{\rtf1\ansi\ansicpg1252\deff0{\fonttbl{\f0\fswiss Arial;}}\viewkind4\uc1\pard\ql\f0\fs26 '
-                        || c || '.' || p || '.' || t || ' ' || words || '\par}',
-                        c || '.' || p || '.' || t || ' ' || words, CASE WHEN t = 3 THEN 1 ELSE 0 END);
-            END LOOP;
-            img := '{' || upper(gen_random_uuid()::text) || '}';
-            INSERT INTO images_dettagli VALUES (img, picture);
-            INSERT INTO images_dettagli_preview VALUES (img, preview);
-            INSERT INTO prod_comp_parte_img (idimgparte, idimage, idpartecomp, nuordineparte, txdescimgparte)
-            VALUES (img, img, part, 4, 'Figura ' || c || '.' || p);
-            IF tables < 41 THEN
-                tables := tables + 1;
-                tab := '{' || upper(gen_random_uuid()::text) || '}';
-                INSERT INTO prod_comp_parte_tab (idtabparte, idpartecomp, nuordineparte, txdesctabparte,
-                                                 txdesccolvoce, txdesccolvalore)
-                VALUES (tab, part, 5, 'Tabella ' || tables, 'Grandezza', 'Valore');
-                FOR i IN 1..3 LOOP
-                    INSERT INTO prod_comp_parte_tab_voci (idtabvoce, idtabparte, nuordinevocetab,
-                                                          txdesccolvoce, txdesccolvalore)
-                    VALUES ('{' || upper(gen_random_uuid()::text) || '}', tab, i, 'Grandezza ' || i,
-                            (i * 400) || ' A');
-                END LOOP;
-            END IF;
-        END LOOP;
-    END LOOP;
-END $$;
-SELECT count(*) FROM prodotti_nodi WHERE idprodotto = '{B3C00000-0000-4000-8000-000000000500}';
-)SQL";
 
 // The server's own time (ms) of a node function: the call and the reading of every cursor it
 // answers, timed inside the server, without sending the rows anywhere.
@@ -458,7 +370,7 @@ int main(int argc, char **argv)
     // scratch export there).
     QTemporaryDir home;
     QDir(home.path()).mkpath(QStringLiteral("Reports"));
-    QFile::copy(sourceDir() + QStringLiteral("/Reports/pdprwdet00.RPT"),
+    QFile::copy(benchsupport::sourceDir() + QStringLiteral("/Reports/pdprwdet00.RPT"),
                 home.filePath(QStringLiteral("Reports/pdprwdet00.RPT")));
     qputenv("VENTOREL_HOME", home.path().toUtf8());
     SessionInfo().sUserName = QStringLiteral("MROSSI");
@@ -467,9 +379,11 @@ int main(int argc, char **argv)
     QString base;
     if (qEnvironmentVariableIsEmpty("VENTOREL_TEST_PGSOCKET")) {
         base = QStringLiteral("/tmp/vt-bench-dettagli");
-        if (!runProcess(QStringLiteral("bash"),
-                        {sourceDir() + "/scripts/testdb.sh", "start", base},
-                        600000)) {
+        if (!benchsupport::runProcess(QStringLiteral("bash"),
+                                      {benchsupport::sourceDir() + "/scripts/testdb.sh",
+                                       "start",
+                                       base},
+                                      600000)) {
             std::fprintf(stderr, "cannot start the benchmark database cluster\n");
             return 1;
         }
@@ -480,7 +394,13 @@ int main(int argc, char **argv)
         TServerClock clock(db.Name());
         g_clock = &clock;
         db.LogOn(QStringLiteral("MROSSI"));
-        const QString nodes = db.SuperQuery(QString::fromUtf8(kGenerated));
+        const QString nodes = db.SuperQuery(
+            benchsupport::GeneratedProductSql(kProduct,
+                                              QStringLiteral("GEN-500"),
+                                              QStringLiteral(
+                                                  "QUADRO GENERATO DI PROVA CON CINQUECENTO NODI"),
+                                              12,
+                                              41));
         db.SuperQuery(QString::fromUtf8(kServerTime));
         std::fprintf(stderr, "Prodotto generato: %s nodi\n", qPrintable(nodes));
         benchmark::RegisterBenchmark("BM_OpenToTreeShown", BM_OpenToTreeShown)
@@ -507,8 +427,8 @@ int main(int argc, char **argv)
         g_clock = nullptr;
     }
     if (!base.isEmpty())
-        runProcess(QStringLiteral("bash"),
-                   {sourceDir() + "/scripts/testdb.sh", "stop", base},
-                   120000);
+        benchsupport::runProcess(QStringLiteral("bash"),
+                                 {benchsupport::sourceDir() + "/scripts/testdb.sh", "stop", base},
+                                 120000);
     return 0;
 }
