@@ -1,5 +1,6 @@
 #include "catalogue/prodotto_listino.h"
 
+#include "catalogue/catalogueopeners.h"
 #include "catalogue/pricelisticons.h"
 #include "catalogue/sheetvaluegrid.h"
 #include "common/dialogs.h"
@@ -43,6 +44,15 @@ namespace {
 
 const TWindowRegistration registration(QStringLiteral("PRODOTTO_LISTINO"), [](QWidget *parent) {
     return new TPRODOTTO_LISTINO(parent);
+});
+// The product list starts the window through this (catalogue/catalogueopeners.h).
+const TProdottoListinoRegistration startRegistration([](QWidget *window,
+                                                        const QString &sIdProdottoLista,
+                                                        const QString &sDescProdottoLista,
+                                                        bool bProdDocumentazione) {
+    static_cast<TPRODOTTO_LISTINO *>(window)->Start(sIdProdottoLista,
+                                                    sDescProdottoLista,
+                                                    bProdDocumentazione);
 });
 
 constexpr quint32 kSideBar = 10579511;
@@ -1504,6 +1514,9 @@ void TPRODOTTO_LISTINO::closeEvent(QCloseEvent *event)
         return;
     if (m_editingValues)
         SetValuesEditing(false);
-    if (m_anyChange)
+    if (m_anyChange) {
         Q_EMIT PriceListsChanged(m_sIdProdotto);
+        // The product list shows whether a product has lists: it re-extracts and reselects.
+        ProductListReselect(this, m_sIdProdotto);
+    }
 }
