@@ -129,11 +129,13 @@ TListDefinition OrderListDefinition()
         {QStringLiteral("txNuPreventivo"), QStringLiteral("N° ordine"), 20, true, true},
         {QStringLiteral("dtOrdine"), QStringLiteral("Invio al cliente"), 14, true, true},
         {QStringLiteral("txDescOrdine"), QStringLiteral("Descrizione Ordine"), 75, false, false},
-        {QStringLiteral("txDenominazione"), QStringLiteral("Ragione sociale cliente"), 50, false,
+        {QStringLiteral("txDenominazione"),
+         QStringLiteral("Ragione sociale cliente"),
+         50,
+         false,
          false},
         {QStringLiteral("txCodCliente"), QStringLiteral("Codice"), 11, true, true},
-        {QStringLiteral("txDescMaxOperation"), QStringLiteral("Ultima operazione"), 30, false,
-         false},
+        {QStringLiteral("txDescMaxOperation"), QStringLiteral("Ultima operazione"), 30, false, false},
         {QStringLiteral("dtMod"), QStringLiteral("Modificato il"), 20, true, false},
         {QStringLiteral("txUtenteMod"), da, 20, true, false},
         {QStringLiteral("dtIn"), QStringLiteral("Inserito il"), 20, true, true},
@@ -174,17 +176,17 @@ TListDefinition OrderListDefinition()
     d.menuSideBarColor = kMenuColour;
     d.developerQueries = [](const QString &id) {
         const QString quoted = SqlText(id);
-        return QList<QStringList>{
-            {QStringLiteral("SELECT a.*"),
-             QStringLiteral(" FROM Ordini a"),
-             QStringLiteral(" WHERE a.idOrdine = ") + quoted},
-            {QStringLiteral("SELECT a.*"),
-             QStringLiteral(" FROM Ordine_Dettaglio a"),
-             QStringLiteral(" WHERE a.idOrdine = ") + quoted},
-            {QStringLiteral("SELECT a.*"),
-             QStringLiteral(" FROM Ordini a"),
-             QStringLiteral(" INNER JOIN Ordini b ON (b.idOrdine = a.idOrdine)"),
-             QStringLiteral(" WHERE b.idOrdine = ") + quoted}};
+        return QList<QStringList>{{QStringLiteral("SELECT a.*"),
+                                   QStringLiteral(" FROM Ordini a"),
+                                   QStringLiteral(" WHERE a.idOrdine = ") + quoted},
+                                  {QStringLiteral("SELECT a.*"),
+                                   QStringLiteral(" FROM Ordine_Dettaglio a"),
+                                   QStringLiteral(" WHERE a.idOrdine = ") + quoted},
+                                  {QStringLiteral("SELECT a.*"),
+                                   QStringLiteral(" FROM Ordini a"),
+                                   QStringLiteral(
+                                       " INNER JOIN Ordini b ON (b.idOrdine = a.idOrdine)"),
+                                   QStringLiteral(" WHERE b.idOrdine = ") + quoted}};
     };
     return d;
 }
@@ -213,13 +215,21 @@ TGESTIONE_ORDINI::TGESTIONE_ORDINI(QWidget *parent)
     PAN_Input = new TOrderPanel(this);
     AddEditPanel(PAN_Input, PAN_Input->PB_Annulla_Input);
 
-    connect(Filters->PB_EstraiElenco, &QPushButton::clicked, this,
+    connect(Filters->PB_EstraiElenco,
+            &QPushButton::clicked,
+            this,
             &TGESTIONE_ORDINI::PB_EstraiElencoClick);
-    connect(Filters->PB_AzzeraFiltri, &QPushButton::clicked, this,
+    connect(Filters->PB_AzzeraFiltri,
+            &QPushButton::clicked,
+            this,
             &TGESTIONE_ORDINI::PB_AzzeraFiltriClick);
-    connect(PAN_Input->PB_Ok_Input, &QPushButton::clicked, this,
+    connect(PAN_Input->PB_Ok_Input,
+            &QPushButton::clicked,
+            this,
             &TGESTIONE_ORDINI::PB_Ok_InputClick);
-    connect(PAN_Input->PB_Annulla_Input, &QPushButton::clicked, this,
+    connect(PAN_Input->PB_Annulla_Input,
+            &QPushButton::clicked,
+            this,
             &TGESTIONE_ORDINI::PB_Annulla_InputClick);
 
     bool payments = companies;
@@ -323,8 +333,10 @@ void TGESTIONE_ORDINI::BuildMenu(TListData &list)
         list.AddMenuItem(QStringLiteral("Nuovo ordine"), [this] { NuovoOrdine(); });
     if (!rows)
         return;
-    list.AddMenuItem(QStringLiteral("Gestione sommario dell'ordine"), [this] { GestioneSommario(); });
-    list.AddMenuItem(QStringLiteral("Gestione scadenze dell'ordine"), [this] { GestioneSommario(); });
+    list.AddMenuItem(QStringLiteral("Gestione sommario dell'ordine"),
+                     [this] { GestioneSommario(); });
+    list.AddMenuItem(QStringLiteral("Gestione scadenze dell'ordine"),
+                     [this] { GestioneSommario(); });
     list.AddMenuSeparator();
     list.AddMenuItem(QStringLiteral("Modifica"), [this] { ModificaOrdine(); });
     list.AddMenuSeparator();
@@ -338,11 +350,13 @@ void TGESTIONE_ORDINI::BuildMenu(TListData &list)
     if (CurrentBlocked()) {
         TListMenuStyle style = strong;
         style.image = OpenPadlockPixmap();
-        list.AddMenuItem(QStringLiteral("Sblocca ordine"), [this] { CambiaBloccoOrdine(false); }, style);
+        list.AddMenuItem(
+            QStringLiteral("Sblocca ordine"), [this] { CambiaBloccoOrdine(false); }, style);
     } else {
         TListMenuStyle style = strong;
         style.image = PadlockPixmap();
-        list.AddMenuItem(QStringLiteral("Blocca ordine"), [this] { CambiaBloccoOrdine(true); }, style);
+        list.AddMenuItem(
+            QStringLiteral("Blocca ordine"), [this] { CambiaBloccoOrdine(true); }, style);
     }
     list.AddMenuSeparator();
     list.AddInfoItem();
@@ -355,7 +369,8 @@ void TGESTIONE_ORDINI::BuildMenu(TListData &list)
 
 bool TGESTIONE_ORDINI::CurrentBlocked() const
 {
-    return List()->HasRows() && List()->CurrentText(QStringLiteral("flBloccato")) == QLatin1String("1");
+    return List()->HasRows()
+           && List()->CurrentText(QStringLiteral("flBloccato")) == QLatin1String("1");
 }
 
 QString TGESTIONE_ORDINI::NeighbourId() const
@@ -382,7 +397,7 @@ bool TGESTIONE_ORDINI::OpenOrder(const QString &id, const QString &errorMessage)
         // The order went meanwhile (deleted by another operator).
         CloseRecord();
         xTipoOp = coGENNone;
-        ShowErrorBox(errorMessage + QStringLiteral("\n\n(Ordine non trovato.)"));
+        ShowErrorBox(errorMessage + QStringLiteral("\r\n\r\n(Ordine non trovato.)"));
         ExtractWithFilters();
         return false;
     }
@@ -420,7 +435,7 @@ bool TGESTIONE_ORDINI::CreaOrdineDaPreventivo(const QString &idPreventivo)
         return false;
     }
     sLastId = idOrdine;
-    ShowInfoBox(QStringLiteral("Ordine creato da preventivo correttamente.\n\n"
+    ShowInfoBox(QStringLiteral("Ordine creato da preventivo correttamente.\r\n\r\n"
                                "Puoi procedere con l'integrazione dei dati mancanti."));
     // The order is in the list from now on, whatever the edit panel's end.
     ExtractWithFilters();
@@ -470,17 +485,18 @@ void TGESTIONE_ORDINI::PB_Ok_InputClick()
     // The order exists in both cases (the database made it from the quote): its row is
     // edited; only a change is stamped as one.
     xTipoOp = coGENModify;
-    const bool saved = PostRecord(insert ? QStringLiteral("Errore creazione nuovo ordine (ERR.W05).")
-                                         : QStringLiteral("Errore modifica ordine (ERR.W06)."),
+    const bool saved = PostRecord(insert
+                                      ? QStringLiteral("Errore creazione nuovo ordine (ERR.W05).")
+                                      : QStringLiteral("Errore modifica ordine (ERR.W06)."),
                                   !insert,
                                   [this](TDataSet &record) { PAN_Input->Write(record); });
     xTipoOp = insert ? coGENInsert : coGENModify;
     PAN_Input->PB_Ok_Input->setEnabled(true);
     if (!saved)
         return;
-    ExtractAfterSave(insert
-                         ? QStringLiteral("L'ordine inserito non è visibile con i filtri applicati.")
-                         : QStringLiteral("L'ordine modificato non è visibile con i filtri applicati."));
+    ExtractAfterSave(
+        insert ? QStringLiteral("L'ordine inserito non è visibile con i filtri applicati.")
+               : QStringLiteral("L'ordine modificato non è visibile con i filtri applicati."));
 }
 
 void TGESTIONE_ORDINI::RecordReadAgain()
@@ -550,9 +566,9 @@ void TGESTIONE_ORDINI::CambiaStatoOrdine(bool reactivate)
         ExtractWithFilters();
         return;
     }
-    ExtractAndWarn(reactivate
-                       ? QStringLiteral("L'ordine riattivato non è visibile con i filtri applicati.")
-                       : QStringLiteral("L'ordine disattivato non è visibile con i filtri applicati."));
+    ExtractAndWarn(
+        reactivate ? QStringLiteral("L'ordine riattivato non è visibile con i filtri applicati.")
+                   : QStringLiteral("L'ordine disattivato non è visibile con i filtri applicati."));
 }
 
 void TGESTIONE_ORDINI::CambiaBloccoOrdine(bool block)
@@ -583,17 +599,19 @@ void TGESTIONE_ORDINI::CambiaBloccoOrdine(bool block)
     }
     if (!fixedDeadline) {
         if (block)
-            ShowInfoBox(QStringLiteral("Blocco ordine completato.\n\n"
+            ShowInfoBox(QStringLiteral("Blocco ordine completato.\r\n\r\n"
                                        "La data di scadenza dell'ordine è stata impostata a ")
-                        + days + QStringLiteral(" giorni a partire da oggi.\n\nNuova data scadenza ")
+                        + days
+                        + QStringLiteral(" giorni a partire da oggi.\r\n\r\nNuova data scadenza ")
                         + deadline + QStringLiteral("."));
         else
-            ShowInfoBox(QStringLiteral("Sblocco ordine completato.\n\n"
+            ShowInfoBox(QStringLiteral("Sblocco ordine completato.\r\n\r\n"
                                        "La data di scadenza è stata rimossa, sarà impostata a ")
                         + days + QStringLiteral(" giorni a partire dal prossimo blocco."));
     }
-    ExtractAndWarn(block ? QStringLiteral("L'ordine bloccato non è visibile con i filtri applicati.")
-                         : QStringLiteral("L'ordine sbloccato non è visibile con i filtri applicati."));
+    ExtractAndWarn(
+        block ? QStringLiteral("L'ordine bloccato non è visibile con i filtri applicati.")
+              : QStringLiteral("L'ordine sbloccato non è visibile con i filtri applicati."));
 }
 
 void TGESTIONE_ORDINI::GestioneSommario()

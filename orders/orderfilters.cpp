@@ -115,8 +115,13 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     outer->addLayout(top);
 
     // Year: read-only, changed with the arrows.
-    EF_Find_NumAnno = MakeLabelEdit(this, QStringLiteral("EF_Find_NumAnno"), QStringLiteral("Anno"),
-                                    4, 0, 50, true);
+    EF_Find_NumAnno = MakeLabelEdit(this,
+                                    QStringLiteral("EF_Find_NumAnno"),
+                                    QStringLiteral("Anno"),
+                                    4,
+                                    0,
+                                    50,
+                                    true);
     EF_Find_NumAnno->SetTemplate(tpKRTNumeric);
     EF_Find_NumAnno->SetNumericFormatted(false);
     EF_Find_NumAnno->SetDecimals(0);
@@ -132,8 +137,13 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     top->addWidget(CK_Find_AllAnni, 1, 0);
 
     // Order number: digits only.
-    EF_Find_NumOrdine = MakeLabelEdit(this, QStringLiteral("EF_Find_NumOrdine"),
-                                      QStringLiteral("Ordine"), 9, 0, 70, true);
+    EF_Find_NumOrdine = MakeLabelEdit(this,
+                                      QStringLiteral("EF_Find_NumOrdine"),
+                                      QStringLiteral("Ordine"),
+                                      9,
+                                      0,
+                                      70,
+                                      true);
     EF_Find_NumOrdine->SetTemplate(tpKRTNumeric);
     EF_Find_NumOrdine->SetNumericFormatted(false);
     EF_Find_NumOrdine->SetDecimals(0);
@@ -142,11 +152,18 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     top->addWidget(EF_Find_NumOrdine, 0, 1);
     top->addWidget(CK_Find_AllNumeri, 1, 1);
 
-    EF_Find_DescOrdine = MakeLabelEdit(this, QStringLiteral("EF_Find_DescOrdine"),
-                                       QStringLiteral("Descrizione"), 200, 0, 260, true);
-    RG_Find_DescOrdine = new TRadioGroup(QStringLiteral("RG_Find_DescOrdine"), QString(),
+    EF_Find_DescOrdine = MakeLabelEdit(this,
+                                       QStringLiteral("EF_Find_DescOrdine"),
+                                       QStringLiteral("Descrizione"),
+                                       200,
+                                       0,
+                                       260,
+                                       true);
+    RG_Find_DescOrdine = new TRadioGroup(QStringLiteral("RG_Find_DescOrdine"),
+                                         QString(),
                                          {QStringLiteral("contiene"), QStringLiteral("inizia con")},
-                                         Qt::Horizontal, this);
+                                         Qt::Horizontal,
+                                         this);
     top->addWidget(EF_Find_DescOrdine, 0, 2);
     top->addWidget(RG_Find_DescOrdine, 1, 2);
 
@@ -156,15 +173,27 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     auto *datesLayout = new QGridLayout(dates);
     datesLayout->setContentsMargins(0, 0, 0, 0);
     datesLayout->setHorizontalSpacing(2);
-    EF_Find_DataOrdDal = MakeLabelEdit(dates, QStringLiteral("EF_Find_DataOrdDal"),
-                                       QStringLiteral("Data invio al cliente"), 10, 0, 85, true);
+    EF_Find_DataOrdDal = MakeLabelEdit(dates,
+                                       QStringLiteral("EF_Find_DataOrdDal"),
+                                       QStringLiteral("Data invio al cliente"),
+                                       10,
+                                       0,
+                                       85,
+                                       true);
     EF_Find_DataOrdDal->SetTemplate(tpKRTDate);
-    EF_Find_DataOrdAl = MakeLabelEdit(dates, QStringLiteral("EF_Find_DataOrdAl"), QStringLiteral(" "),
-                                      10, 0, 85, true);
+    EF_Find_DataOrdAl = MakeLabelEdit(dates,
+                                      QStringLiteral("EF_Find_DataOrdAl"),
+                                      QStringLiteral(" "),
+                                      10,
+                                      0,
+                                      85,
+                                      true);
     EF_Find_DataOrdAl->SetTemplate(tpKRTDate);
-    PB_Find_DataPrevDal = MakeCalendarButton(dates, QStringLiteral("PB_Find_DataPrevDal"),
+    PB_Find_DataPrevDal = MakeCalendarButton(dates,
+                                             QStringLiteral("PB_Find_DataPrevDal"),
                                              EF_Find_DataOrdDal);
-    PB_Find_DataPrevAl = MakeCalendarButton(dates, QStringLiteral("PB_Find_DataPrevAl"),
+    PB_Find_DataPrevAl = MakeCalendarButton(dates,
+                                            QStringLiteral("PB_Find_DataPrevAl"),
                                             EF_Find_DataOrdAl);
     datesLayout->addWidget(EF_Find_DataOrdDal, 0, 0);
     datesLayout->addWidget(PB_Find_DataPrevDal, 0, 1, Qt::AlignBottom);
@@ -174,13 +203,17 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     top->addWidget(dates, 0, 3);
     top->addWidget(CK_Find_AllDate, 1, 3);
 
-    CK_Find_OrdinaRecenti = MakeBox(this, QStringLiteral("CK_Find_OrdinaRecenti"),
+    CK_Find_OrdinaRecenti = MakeBox(this,
+                                    QStringLiteral("CK_Find_OrdinaRecenti"),
                                     QStringLiteral("Ordina più recenti"));
-    CK_Find_IncludiNonAttivi = MakeBox(this, QStringLiteral("CK_Find_IncludiNonAttivi"),
+    CK_Find_IncludiNonAttivi = MakeBox(this,
+                                       QStringLiteral("CK_Find_IncludiNonAttivi"),
                                        QStringLiteral("Includi non attivi"));
-    CK_Find_IncludiBloccati = MakeBox(this, QStringLiteral("CK_Find_IncludiBloccati"),
+    CK_Find_IncludiBloccati = MakeBox(this,
+                                      QStringLiteral("CK_Find_IncludiBloccati"),
                                       QStringLiteral("Includi bloccati"));
-    CK_Find_SoloFirmati = MakeBox(this, QStringLiteral("CK_Find_SoloFirmati"),
+    CK_Find_SoloFirmati = MakeBox(this,
+                                  QStringLiteral("CK_Find_SoloFirmati"),
                                   QStringLiteral("Solo firmati"));
     auto *flags = new QGridLayout;
     flags->setVerticalSpacing(0);
@@ -233,8 +266,10 @@ TOrderFilters::TOrderFilters(QWidget *parent)
         else
             PB_EstraiElenco->setFocus();
     });
-    for (QCheckBox *box : {CK_Find_OrdinaRecenti, CK_Find_IncludiNonAttivi,
-                           CK_Find_IncludiBloccati, CK_Find_SoloFirmati})
+    for (QCheckBox *box : {CK_Find_OrdinaRecenti,
+                           CK_Find_IncludiNonAttivi,
+                           CK_Find_IncludiBloccati,
+                           CK_Find_SoloFirmati})
         connect(box, &QCheckBox::clicked, this, [this] { PB_EstraiElenco->setFocus(); });
 }
 
@@ -380,7 +415,8 @@ QString TOrderFilters::Problem(QWidget **field) const
     };
     if (!CK_Find_AllNumeri->isChecked() && !EF_Find_NumOrdine->IsEmpty()
         && !IsDigitsText(EF_Find_NumOrdine->Text().trimmed()))
-        return fail(EF_Find_NumOrdine, QStringLiteral("Il numero d'ordine deve contenere solo cifre."));
+        return fail(EF_Find_NumOrdine,
+                    QStringLiteral("Il numero d'ordine deve contenere solo cifre."));
     if (CK_Find_AllDate->isChecked())
         return QString();
     const QDate from = EF_Find_DataOrdDal->AsDate();

@@ -73,27 +73,27 @@ public:
     void SetCustomerSearch(bool on);
     bool CustomerSearch() const { return m_customerSearch; }
 
-    TKRTLabelEdit *EF_Find_NumAnno = nullptr;      // Owned (child).
-    TYearArrows *UD_Find_NumAnno = nullptr;        // Owned (child).
-    QCheckBox *CK_Find_AllAnni = nullptr;          // Owned (child).
-    TKRTLabelEdit *EF_Find_NumOrdine = nullptr;    // Owned (child).
-    QCheckBox *CK_Find_AllNumeri = nullptr;        // Owned (child).
-    TKRTLabelEdit *EF_Find_DescOrdine = nullptr;   // Owned (child).
-    TRadioGroup *RG_Find_DescOrdine = nullptr;     // Owned (child).
-    TKRTLabelEdit *EF_Find_DataOrdDal = nullptr;   // Owned (child).
-    TKRTLabelEdit *EF_Find_DataOrdAl = nullptr;    // Owned (child).
-    QToolButton *PB_Find_DataPrevDal = nullptr;    // Owned (child).
-    QToolButton *PB_Find_DataPrevAl = nullptr;     // Owned (child).
-    QCheckBox *CK_Find_AllDate = nullptr;          // Owned (child).
-    QCheckBox *CK_Find_OrdinaRecenti = nullptr;    // Owned (child).
-    QCheckBox *CK_Find_IncludiNonAttivi = nullptr; // Owned (child).
-    QCheckBox *CK_Find_IncludiBloccati = nullptr;  // Owned (child).
-    QCheckBox *CK_Find_SoloFirmati = nullptr;      // Owned (child).
+    TKRTLabelEdit *EF_Find_NumAnno = nullptr;         // Owned (child).
+    TYearArrows *UD_Find_NumAnno = nullptr;           // Owned (child).
+    QCheckBox *CK_Find_AllAnni = nullptr;             // Owned (child).
+    TKRTLabelEdit *EF_Find_NumOrdine = nullptr;       // Owned (child).
+    QCheckBox *CK_Find_AllNumeri = nullptr;           // Owned (child).
+    TKRTLabelEdit *EF_Find_DescOrdine = nullptr;      // Owned (child).
+    TRadioGroup *RG_Find_DescOrdine = nullptr;        // Owned (child).
+    TKRTLabelEdit *EF_Find_DataOrdDal = nullptr;      // Owned (child).
+    TKRTLabelEdit *EF_Find_DataOrdAl = nullptr;       // Owned (child).
+    QToolButton *PB_Find_DataPrevDal = nullptr;       // Owned (child).
+    QToolButton *PB_Find_DataPrevAl = nullptr;        // Owned (child).
+    QCheckBox *CK_Find_AllDate = nullptr;             // Owned (child).
+    QCheckBox *CK_Find_OrdinaRecenti = nullptr;       // Owned (child).
+    QCheckBox *CK_Find_IncludiNonAttivi = nullptr;    // Owned (child).
+    QCheckBox *CK_Find_IncludiBloccati = nullptr;     // Owned (child).
+    QCheckBox *CK_Find_SoloFirmati = nullptr;         // Owned (child).
     QPushButton *TS_Find_RicercaPerCliente = nullptr; // Owned (child).
-    QFrame *PAN_Filters_Cliente = nullptr;         // Owned (child).
-    TCustomerFilters *Customer = nullptr;          // Owned (child).
-    QPushButton *PB_EstraiElenco = nullptr;        // Owned (child).
-    QPushButton *PB_AzzeraFiltri = nullptr;        // Owned (child).
+    QFrame *PAN_Filters_Cliente = nullptr;            // Owned (child).
+    TCustomerFilters *Customer = nullptr;             // Owned (child).
+    QPushButton *PB_EstraiElenco = nullptr;           // Owned (child).
+    QPushButton *PB_AzzeraFiltri = nullptr;           // Owned (child).
 
 private:
     void ApplyAllAnni();

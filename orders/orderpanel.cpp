@@ -28,12 +28,17 @@ TOrderPanel::TOrderPanel(QWidget *parent)
     PAN_Desc_TipoOperazione = new QLabel(this);
     PAN_Desc_TipoOperazione->setObjectName(QStringLiteral("PAN_Desc_TipoOperazione"));
     PAN_Desc_TipoOperazione->setAlignment(Qt::AlignCenter);
-    PAN_Desc_TipoOperazione->setStyleSheet(
-        QStringLiteral("background-color: #376EA1; color: white; font-weight: bold; padding: 4px;"));
+    PAN_Desc_TipoOperazione->setStyleSheet(QStringLiteral(
+        "background-color: #376EA1; color: white; font-weight: bold; padding: 4px;"));
     layout->addWidget(PAN_Desc_TipoOperazione);
 
-    EF_DescOggetto = MakeLabelEdit(this, QStringLiteral("EF_DescOggetto"), QStringLiteral("Oggetto"),
-                                   200, 0, 560, true);
+    EF_DescOggetto = MakeLabelEdit(this,
+                                   QStringLiteral("EF_DescOggetto"),
+                                   QStringLiteral("Oggetto"),
+                                   200,
+                                   0,
+                                   560,
+                                   true);
     layout->addWidget(EF_DescOggetto);
 
     auto *payment = new QLabel(QStringLiteral("Condizione di pagamento"), this);
@@ -51,13 +56,20 @@ TOrderPanel::TOrderPanel(QWidget *parent)
     layout->addWidget(references);
     layout->addWidget(EF_RiferimentiDestinazione, 1);
 
-    CK_ShowRiferimentiPrev = new QCheckBox(
-        QStringLiteral("Mostra riferimenti a preventivo per garanzie e documentazioni"), this);
+    CK_ShowRiferimentiPrev
+        = new QCheckBox(QStringLiteral(
+                            "Mostra riferimenti a preventivo per garanzie e documentazioni"),
+                        this);
     CK_ShowRiferimentiPrev->setObjectName(QStringLiteral("CK_ShowRiferimentiPrev"));
     layout->addWidget(CK_ShowRiferimentiPrev);
 
-    EF_NoteOrdine = MakeLabelEdit(this, QStringLiteral("EF_NoteOrdine"), QStringLiteral("Note"), 200,
-                                  0, 560, true);
+    EF_NoteOrdine = MakeLabelEdit(this,
+                                  QStringLiteral("EF_NoteOrdine"),
+                                  QStringLiteral("Note"),
+                                  200,
+                                  0,
+                                  560,
+                                  true);
     layout->addWidget(EF_NoteOrdine);
 
     PB_Ok_Input = new QPushButton(QStringLiteral("Ok"), this);

@@ -29,12 +29,12 @@ public:
     QString PaymentCode() const; // empty when none is chosen
     void SetPaymentCode(const QString &code);
 
-    QLabel *PAN_Desc_TipoOperazione = nullptr;          // Owned (child).
-    TKRTLabelEdit *EF_DescOggetto = nullptr;            // Owned (child).
-    TKRTLabelEdit *EF_NoteOrdine = nullptr;             // Owned (child).
+    QLabel *PAN_Desc_TipoOperazione = nullptr;            // Owned (child).
+    TKRTLabelEdit *EF_DescOggetto = nullptr;              // Owned (child).
+    TKRTLabelEdit *EF_NoteOrdine = nullptr;               // Owned (child).
     QPlainTextEdit *EF_RiferimentiDestinazione = nullptr; // Owned (child).
-    QCheckBox *CK_ShowRiferimentiPrev = nullptr;        // Owned (child).
-    QComboBox *DCB_Pagamento = nullptr;                 // Owned (child).
-    QPushButton *PB_Ok_Input = nullptr;                 // Owned (child).
-    QPushButton *PB_Annulla_Input = nullptr;            // Owned (child).
+    QCheckBox *CK_ShowRiferimentiPrev = nullptr;          // Owned (child).
+    QComboBox *DCB_Pagamento = nullptr;                   // Owned (child).
+    QPushButton *PB_Ok_Input = nullptr;                   // Owned (child).
+    QPushButton *PB_Annulla_Input = nullptr;              // Owned (child).
 };

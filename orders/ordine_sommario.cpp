@@ -52,7 +52,9 @@ public:
         , m_window(window)
     {}
 
-    void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    void paint(QPainter *p,
+               const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
     {
         const bool selected = option.state & QStyle::State_Selected;
         const QString text = index.data().toString();
@@ -69,7 +71,8 @@ public:
             p->setFont(SummaryFont(11));
             const QRect inner = option.rect.adjusted(4, 0, -4, 0);
             if (option.rect.height() <= TORDINE_SOMMARIO::kRowHeight)
-                p->drawText(inner, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
+                p->drawText(inner,
+                            Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
                             p->fontMetrics().elidedText(text, Qt::ElideRight, inner.width()));
             else
                 p->drawText(inner, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, text);
@@ -90,7 +93,9 @@ public:
         return QSize(width, r.height() + 2);
     }
 
-    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const override
+    QWidget *createEditor(QWidget *parent,
+                          const QStyleOptionViewItem &,
+                          const QModelIndex &index) const override
     {
         if (index.column() == 0)
             return nullptr;
@@ -161,7 +166,8 @@ TORDINE_SOMMARIO::TORDINE_SOMMARIO(QWidget *parent)
     SG_Sommario->verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     SG_Sommario->setSelectionMode(QAbstractItemView::SingleSelection);
     SG_Sommario->setSelectionBehavior(QAbstractItemView::SelectItems);
-    SG_Sommario->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+    SG_Sommario->setEditTriggers(QAbstractItemView::DoubleClicked
+                                 | QAbstractItemView::EditKeyPressed
                                  | QAbstractItemView::AnyKeyPressed);
     SG_Sommario->setItemDelegate(new TSummaryDelegate(this));
     SG_Sommario->setWordWrap(true);
@@ -192,11 +198,17 @@ TORDINE_SOMMARIO::TORDINE_SOMMARIO(QWidget *parent)
     connect(PB_NuovaRiga, &QPushButton::clicked, this, &TORDINE_SOMMARIO::PB_NuovaRigaClick);
     connect(PB_EliminaRiga, &QPushButton::clicked, this, &TORDINE_SOMMARIO::PB_EliminaRigaClick);
     connect(PB_PulisciRiga, &QPushButton::clicked, this, &TORDINE_SOMMARIO::PB_PulisciRigaClick);
-    connect(PB_Ok_Input_Sommario, &QPushButton::clicked, this,
+    connect(PB_Ok_Input_Sommario,
+            &QPushButton::clicked,
+            this,
             &TORDINE_SOMMARIO::PB_Ok_Input_SommarioClick);
-    connect(PB_Annulla_Input_Sommario, &QPushButton::clicked, this,
+    connect(PB_Annulla_Input_Sommario,
+            &QPushButton::clicked,
+            this,
             &TORDINE_SOMMARIO::PB_Annulla_Input_SommarioClick);
-    connect(SG_Sommario->verticalHeader(), &QHeaderView::sectionMoved, this,
+    connect(SG_Sommario->verticalHeader(),
+            &QHeaderView::sectionMoved,
+            this,
             [this](int, int from, int to) { MoveRow(from, to); });
     connect(SG_Sommario, &QTableWidget::itemChanged, this, [this](QTableWidgetItem *item) {
         if (item->column() > 0)
@@ -222,8 +234,8 @@ void TORDINE_SOMMARIO::Load()
     std::unique_ptr<TDataSet> entries;
     try {
         ShowListWait();
-        entries = TSTD_DBMODULE::Instance()->Query(QStringLiteral("EXEC EstraiSommarioOrdineValori ")
-                                                   + SqlText(sIdOrdine));
+        entries = TSTD_DBMODULE::Instance()->Query(
+            QStringLiteral("EXEC EstraiSommarioOrdineValori ") + SqlText(sIdOrdine));
         HideListWait();
     } catch (const std::exception &e) {
         HideListWait();
@@ -327,14 +339,16 @@ void TORDINE_SOMMARIO::MoveRow(int from, int to)
     std::vector<std::pair<QString, QString>> rows;
     for (int visual = 0; visual < SG_Sommario->rowCount(); ++visual) {
         const int logical = header->logicalIndex(visual);
-        rows.emplace_back(SG_Sommario->item(logical, 1)->text(), SG_Sommario->item(logical, 2)->text());
+        rows.emplace_back(SG_Sommario->item(logical, 1)->text(),
+                          SG_Sommario->item(logical, 2)->text());
     }
     if (header->sectionsMoved()) {
         const QSignalBlocker blockHeader(header);
         header->reset();
         for (int i = 0; i < SG_Sommario->rowCount(); ++i)
             header->moveSection(header->visualIndex(i), i);
-    } else if (from != to && from >= 0 && to >= 0 && from < int(rows.size()) && to < int(rows.size())) {
+    } else if (from != to && from >= 0 && to >= 0 && from < int(rows.size())
+               && to < int(rows.size())) {
         // Called directly (not from the header): move the row itself.
         auto moved = rows[from];
         rows.erase(rows.begin() + from);
@@ -384,7 +398,8 @@ bool TORDINE_SOMMARIO::Save()
         const int count = SG_Sommario->rowCount();
         std::vector<std::unique_ptr<TEditableRecord>> records;
         for (int r = 0; r < count; ++r) {
-            auto record = std::make_unique<TEditableRecord>(db, QStringLiteral("Ordine_Sommario"),
+            auto record = std::make_unique<TEditableRecord>(db,
+                                                            QStringLiteral("Ordine_Sommario"),
                                                             QStringLiteral("idOrdine"));
             record->Open(QStringLiteral("EXEC DatiOrdineSommario ") + SqlText(sIdOrdine));
             records.push_back(std::move(record));
@@ -394,8 +409,10 @@ bool TORDINE_SOMMARIO::Save()
             record.Append(sIdOrdine);
             TDataSet &data = record.Data();
             data.FieldByName(QStringLiteral("nuOrdineTesto")).SetValue(r + 1);
-            data.FieldByName(QStringLiteral("txDescTesto")).SetValue(SummaryText(SG_Sommario->item(r, 1)->text()));
-            data.FieldByName(QStringLiteral("txTesto")).SetValue(SummaryText(SG_Sommario->item(r, 2)->text()));
+            data.FieldByName(QStringLiteral("txDescTesto"))
+                .SetValue(SummaryText(SG_Sommario->item(r, 1)->text()));
+            data.FieldByName(QStringLiteral("txTesto"))
+                .SetValue(SummaryText(SG_Sommario->item(r, 2)->text()));
             record.Post(SessionInfo().sUserName, false);
         }
         db->CommitTrans();
