@@ -3,10 +3,8 @@
 // call run with libpq alone (the function's own time plus the transfer). Target: at most
 // twice the libpq time.
 //
-// Uses the test cluster named by VENTOREL_TEST_PGSOCKET, or starts one of its own with
-// scripts/testdb.sh in /tmp/vt-bench-cust and stops it at the end. The scale database
-// (database/scale/genera_scala.sql on the empty template) is built once per cluster and kept
-// as ventorel_bench_scale.
+// The scale data set and its cluster: bench/scaledata.h (a cluster of its own in
+// /tmp/vt-bench-cust when none is named).
 
 #include "common/files.h"
 #include "common/sessioninfo.h"
@@ -20,6 +18,8 @@
 #include "masterdata/gestione_clienti.h"
 #include "masterdata/radiogroup.h"
 #include "tests/support/testdatabase.h"
+
+#include "bench/scaledata.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,79 +38,10 @@
 
 namespace {
 
-const char *kScaleDb = "ventorel_bench_scale";
 const char *kCompany = "{00000000-5CA1-0000-0000-000000000001}"; // 60,000 customers
 
 TSTD_DBMODULE *g_module = nullptr; // Owned by main.
 QString g_conninfo;
-
-QString sourceDir()
-{
-    const QString env = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
-    if (!env.isEmpty())
-        return env;
-    return QFileInfo(QStringLiteral(__FILE__)).dir().absoluteFilePath(QStringLiteral(".."));
-}
-
-bool run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedChannels);
-    p.start(program, args);
-    return p.waitForFinished(1800000) && p.exitStatus() == QProcess::NormalExit
-           && p.exitCode() == 0;
-}
-
-QString superValue(const QString &db, const QString &sql)
-{
-    TConnectionParams p;
-    p.host = TTestDatabase::SocketDir();
-    p.database = db;
-    p.login = QStringLiteral("postgres");
-    PGconn *c = PQconnectdb(TSTD_DBMODULE::ComposeConnectionString(p).toUtf8().constData());
-    QString out;
-    if (PQstatus(c) == CONNECTION_OK) {
-        PGresult *r = PQexec(c, sql.toUtf8().constData());
-        if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0)
-            out = QString::fromUtf8(PQgetvalue(r, 0, 0));
-        else if (PQresultStatus(r) != PGRES_COMMAND_OK)
-            std::fprintf(stderr, "%s\n", PQresultErrorMessage(r));
-        PQclear(r);
-    }
-    PQfinish(c);
-    return out;
-}
-
-// The scale database, built once per cluster (about two minutes).
-bool ensureScaleDatabase()
-{
-    const QString db = QString::fromLatin1(kScaleDb);
-    const QString exists
-        = superValue(QStringLiteral("postgres"),
-                     QStringLiteral("SELECT 1 FROM pg_database WHERE datname = '%1'").arg(db));
-    if (exists == QLatin1String("1")
-        && superValue(db, QStringLiteral("SELECT count(*) FROM clienti")) == QLatin1String("100000"))
-        return true;
-    std::fprintf(stderr, "building the scale data set in %s ...\n", kScaleDb);
-    superValue(QStringLiteral("postgres"),
-               QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(db));
-    superValue(QStringLiteral("postgres"),
-               QStringLiteral("CREATE DATABASE %1 TEMPLATE ventorel_tpl_empty").arg(db));
-    return run(QStringLiteral("psql"),
-               {QStringLiteral("-h"),
-                TTestDatabase::SocketDir(),
-                QStringLiteral("-U"),
-                QStringLiteral("postgres"),
-                QStringLiteral("-q"),
-                QStringLiteral("-v"),
-                QStringLiteral("ON_ERROR_STOP=1"),
-                QStringLiteral("-d"),
-                db,
-                QStringLiteral("-f"),
-                sourceDir() + QStringLiteral("/database/scale/genera_scala.sql")})
-           && superValue(db, QStringLiteral("SELECT count(*) FROM clienti"))
-                  == QLatin1String("100000");
-}
 
 // The customer window with the name filter typed ("contiene", every nationality).
 std::unique_ptr<TGESTIONE_CLIENTI> openWindow(const QString &name, bool inactive)
@@ -161,7 +92,7 @@ void BM_WindowEstraiElenco(benchmark::State &state)
 void BM_LibpqEstraiClienti(benchmark::State &state)
 {
     const QString name = kNames.at(int(state.range(0)));
-    PGconn *c = PQconnectdb(g_conninfo.toUtf8().constData());
+    PGconn *c = scaledata::ConnectAsOperator(g_conninfo, QStringLiteral("SCALA"));
     const QByteArray sql = commandOf(name, false).toUtf8();
     int rows = 0;
     for (auto _ : state) {
@@ -200,34 +131,25 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
 
-    QString ownCluster;
-    if (qEnvironmentVariable("VENTOREL_TEST_PGSOCKET").isEmpty()) {
-        ownCluster = QStringLiteral("/tmp/vt-bench-cust");
-        if (!run(QStringLiteral("bash"),
-                 {sourceDir() + QStringLiteral("/scripts/testdb.sh"),
-                  QStringLiteral("start"),
-                  ownCluster})) {
-            std::fprintf(stderr, "cannot start the test cluster\n");
-            return 1;
-        }
-        qputenv("VENTOREL_TEST_PGSOCKET", (ownCluster + QStringLiteral("/run")).toUtf8());
+    const QString ownCluster = scaledata::StartClusterIfNeeded(
+        QStringLiteral("/tmp/vt-bench-cust"));
+    if (ownCluster.isNull()) {
+        std::fprintf(stderr, "cannot start the test cluster\n");
+        return 1;
     }
     int rc = 0;
-    if (!ensureScaleDatabase()) {
+    if (!scaledata::EnsureScaleDatabase()) {
         std::fprintf(stderr, "cannot build the scale data set\n");
         rc = 1;
     } else {
         QTemporaryDir home;
         qputenv("VENTOREL_HOME", home.path().toUtf8());
-        TConnectionParams p;
-        p.host = TTestDatabase::SocketDir();
-        p.database = QString::fromLatin1(kScaleDb);
-        p.login = QStringLiteral("ventorel_test");
-        p.password = QStringLiteral("ventorel_test");
-        g_conninfo = TSTD_DBMODULE::ComposeConnectionString(p);
+        g_conninfo = scaledata::ScaleConnectionString();
         TSTD_DBMODULE module;
         module.SetConnectionString(g_conninfo);
-        TTestDatabase::LogOn(QString::fromLatin1(kScaleDb), QStringLiteral("SCALA"), module);
+        TTestDatabase::LogOn(QString::fromLatin1(scaledata::kScaleDb),
+                             QStringLiteral("SCALA"),
+                             module);
         TSTD_DBMODULE::SetInstance(&module);
         g_module = &module;
 
@@ -244,10 +166,6 @@ int main(int argc, char **argv)
         g_module = nullptr;
     }
     benchmark::Shutdown();
-    if (!ownCluster.isEmpty())
-        run(QStringLiteral("bash"),
-            {sourceDir() + QStringLiteral("/scripts/testdb.sh"),
-             QStringLiteral("stop"),
-             ownCluster});
+    scaledata::StopCluster(ownCluster);
     return rc;
 }

@@ -48,6 +48,12 @@ bool IsWindowRegistered(const QString &componentName)
     return registry().count(keyOf(componentName)) > 0;
 }
 
+TWindowFactory RegisteredWindowFactory(const QString &componentName)
+{
+    const auto found = registry().find(keyOf(componentName));
+    return found == registry().end() ? TWindowFactory() : found->second;
+}
+
 QStringList RegisteredWindows()
 {
     QStringList names;

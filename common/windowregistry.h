@@ -28,6 +28,9 @@ using TWindowFactory = std::function<QWidget *(QWidget *parent)>;
 void RegisterWindow(const QString &componentName, TWindowFactory factory);
 void UnregisterWindow(const QString &componentName);
 bool IsWindowRegistered(const QString &componentName);
+// The factory registered under the name; empty when none (RegisterWindow with it restores the
+// state, which lets a test put a window of its own in place for a while).
+TWindowFactory RegisteredWindowFactory(const QString &componentName);
 QStringList RegisteredWindows(); // upper case, sorted
 
 // A new window made by the registered factory; its objectName is set to the component name when

@@ -5,6 +5,7 @@
 #include "db/resultsource.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 #include <QVariant>
 
 #include <libpq-fe.h>
@@ -162,6 +163,7 @@ struct TSTD_DBMODULE::Impl
         runSimple(QStringLiteral("SET standard_conforming_strings = on; SET DateStyle = ISO; "
                                  "SET statement_timeout = %1")
                       .arg(qint64(timeoutSeconds) * 1000));
+        useProgramTimeZone();
         if (!sessionSecret.isEmpty()) {
             try {
                 runParams(QStringLiteral("SELECT * FROM RiprendiSessioneOperatore($1)"),
@@ -172,6 +174,29 @@ struct TSTD_DBMODULE::Impl
                 throw;
             }
         }
+    }
+
+    // The session counts in the program's time zone: what the server stamps (blocking, the
+    // date of a quote, the operations on its lines) and what the program stamps itself (dtIn,
+    // dtMod of its records) are the same local time, whatever the server's own zone. A zone
+    // the server does not know is given as its present offset from UTC.
+    void useProgramTimeZone()
+    {
+        const QByteArray zone = QTimeZone::systemTimeZoneId();
+        if (!zone.isEmpty()) {
+            try {
+                runParams(QStringLiteral("SELECT set_config('TimeZone', $1, false)"),
+                          {QString::fromUtf8(zone)});
+                return;
+            } catch (const EDatabaseError &) {
+                // Unknown to the server: the offset below.
+            }
+        }
+        const int offset = QDateTime::currentDateTime().offsetFromUtc() / 60;
+        runSimple(QStringLiteral("SET TIME ZONE INTERVAL '%1%2:%3' HOUR TO MINUTE")
+                      .arg(offset < 0 ? u'-' : u'+')
+                      .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
+                      .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0')));
     }
 
     void ensureOpen()

@@ -196,7 +196,7 @@ std::vector<TDettProdTreeEntry> LoadDettProdTree(const TDataSet &rows,
                                                  bool bOwnerAttivo)
 {
     std::vector<TDettProdTreeEntry> tree;
-    tree.push_back({MakeRootNode(sIdOwner, bOwnerAttivo), -1});
+    tree.push_back({MakeRootNode(sIdOwner, bOwnerAttivo), -1, -1});
     QHash<QString, int> index; // node id -> entry
     index.insert(sIdOwner, 0);
     const int count = rows.Active() ? rows.RecordCount() : 0;
@@ -205,11 +205,12 @@ std::vector<TDettProdTreeEntry> LoadDettProdTree(const TDataSet &rows,
         if (!FillNodeFromTreeRow(*node, rows, r))
             continue;
         // A row whose parent produced no node (hidden, or not delivered) is left out with it.
-        const auto parent = index.constFind(node->sIdParent);
-        if (parent == index.constEnd() || node->sIdNodo.isEmpty() || index.contains(node->sIdNodo))
+        const int parent = index.value(node->sIdParent, -1);
+        if (parent < 0 || node->sIdNodo.isEmpty() || index.contains(node->sIdNodo))
             continue;
+        // The parent's position is read before the insertion, which may grow the table.
         index.insert(node->sIdNodo, int(tree.size()));
-        tree.push_back({std::move(node), parent.value()});
+        tree.push_back({std::move(node), parent, r});
     }
     return tree;
 }

@@ -96,6 +96,7 @@ struct TDettProdTreeEntry
 {
     std::unique_ptr<TVRLDettProd> node;
     int parent = -1; // index of the parent entry; -1 for the root
+    int recNo0 = -1; // the row it was filled from (0-based, visible rows); -1 for the root
 };
 std::vector<TDettProdTreeEntry> LoadDettProdTree(const TDataSet &rows,
                                                  const QString &sIdOwner,

@@ -2235,3 +2235,15 @@ UPDATE prevdet_nodi n SET flattivo = 0 FROM preventivo_dettaglio d WHERE d.idpre
 UPDATE preventivo_dettaglio d SET vlimporto = 650, txdesclistino = 'Prezzo a corpo' WHERE d.idpreventivo = '{77EC812B-8886-5D8E-B557-DB9AA9777456}' AND d.vlimporto IS NULL AND d.idprodlistino IS NULL AND NOT EXISTS (SELECT 1 FROM prodotti p WHERE p.idprodotto = d.idprodotto AND p.fldocumentazione = 1);
 UPDATE ordini SET flbloccato = 1, dtblocco = dtordine + interval '1 day', txutenteblocco = 'ADMIN', dtscadenza = CASE WHEN flscadenzafissa = 0 THEN dtordine + (nuggscaddalblocco + 1) * interval '1 day' ELSE dtscadenza END WHERE flfirmato = 1;
 END $$;
+
+-- The lines were added on their quotes' own days, and each quote's latest operation on its
+-- lines follows them.
+UPDATE preventivo_dettaglio d SET dtin = q.dtin + interval '30 minutes'
+  FROM preventivi q WHERE q.idpreventivo = d.idpreventivo;
+UPDATE preventivi_operazioni_righe o
+   SET dtoperazione = x.dt, txutenteoperazione = x.utente
+  FROM (SELECT DISTINCT ON (d.idpreventivo) d.idpreventivo, greatest(d.dtin, d.dtmod) AS dt,
+               CASE WHEN d.dtmod >= d.dtin THEN d.txutentemod ELSE d.txutentein END AS utente
+          FROM preventivo_dettaglio d WHERE d.idpreventivo IS NOT NULL
+         ORDER BY d.idpreventivo, greatest(d.dtin, d.dtmod) DESC) x
+ WHERE o.idpreventivo = x.idpreventivo;

@@ -699,6 +699,19 @@ END $$;
           "ELSE dtscadenza END WHERE flfirmato = 1;\n")
 
     s.add("DO $$\nDECLARE\n    o varchar;\nBEGIN\n" + "".join(corpo) + "END $$;\n")
+    s.add("""
+-- The lines were added on their quotes' own days, and each quote's latest operation on its
+-- lines follows them.
+UPDATE preventivo_dettaglio d SET dtin = q.dtin + interval '30 minutes'
+  FROM preventivi q WHERE q.idpreventivo = d.idpreventivo;
+UPDATE preventivi_operazioni_righe o
+   SET dtoperazione = x.dt, txutenteoperazione = x.utente
+  FROM (SELECT DISTINCT ON (d.idpreventivo) d.idpreventivo, greatest(d.dtin, d.dtmod) AS dt,
+               CASE WHEN d.dtmod >= d.dtin THEN d.txutentemod ELSE d.txutentein END AS utente
+          FROM preventivo_dettaglio d WHERE d.idpreventivo IS NOT NULL
+         ORDER BY d.idpreventivo, greatest(d.dtin, d.dtmod) DESC) x
+ WHERE o.idpreventivo = x.idpreventivo;
+""")
 
     with open(OUT, "w", encoding="utf-8") as f:
         f.write("".join(s.parts))

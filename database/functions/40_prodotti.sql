@@ -57,7 +57,8 @@ END $$;
 -- Catalogues -------------------------------------------------------------------------------
 
 -- One row per catalogue (supplier and year): 'B' current, 'C' previous; and one row per
--- supplier without a year (nuAnnoKey null), for products that belong to no year.
+-- supplier without a year (nuAnnoKey null), for products that belong to no year, after the
+-- catalogues with a year.
 CREATE FUNCTION estraifornitori()
 RETURNS TABLE (idkeyfornitore varchar, idfornitore varchar, nuannokey integer, txfornitore varchar,
                txanno text, txfornitoreanno text, txdescfornitore text, txorder text,
@@ -66,20 +67,24 @@ LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET j
 #variable_conflict use_column
 BEGIN
     PERFORM vt_sessione();
-    RETURN QUERY SELECT c.idcatalogo, f.idfornitore, c.nuanno, f.txfornitore, c.nuanno::text,
-           f.txfornitore || ' ' || c.nuanno, f.txfornitore || ' ' || c.nuanno,
-           CASE WHEN c.flattuale = 1 THEN 'B' ELSE 'C' END,
+    -- Within current and previous, the catalogues of a year come before the suppliers' rows
+    -- without one: a new product's first choice is a real catalogue.
+    RETURN QUERY SELECT x.* FROM (
+    SELECT c.idcatalogo, f.idfornitore, c.nuanno, f.txfornitore, c.nuanno::text AS txanno,
+           f.txfornitore || ' ' || c.nuanno AS txfornitoreanno,
+           f.txfornitore || ' ' || c.nuanno AS txdescfornitore,
+           CASE WHEN c.flattuale = 1 THEN 'B' ELSE 'C' END AS txorder,
            CASE WHEN f.fldefault = 1 AND c.nuanno = (SELECT max(c2.nuanno) FROM fornitori_cataloghi c2
                                                       WHERE c2.idfornitore = f.idfornitore)
-                THEN 1 ELSE 0 END::smallint
+                THEN 1 ELSE 0 END::smallint AS fldefault
       FROM fornitori f JOIN fornitori_cataloghi c ON c.idfornitore = f.idfornitore
      WHERE f.dtcanc IS NULL
     UNION ALL
     SELECT f.idfornitore, f.idfornitore, NULL, f.txfornitore, NULL, f.txfornitore, f.txfornitore,
            'B', 0::smallint
       FROM fornitori f
-     WHERE f.dtcanc IS NULL
-     ORDER BY 8, 7;
+     WHERE f.dtcanc IS NULL) x
+     ORDER BY x.txorder, x.nuanno IS NULL, x.txdescfornitore;
 END $$;
 
 -- Products ---------------------------------------------------------------------------------

@@ -12,7 +12,8 @@ DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['vt_sql_nodi_prodotto', 'vt_sql_nodi_
     'vt_conta_immagini', 'vt_temptabtesto', 'preparatemptabtesto', 'changestatenodo', 'deletenodo', 'appendnodoprodotto',
     'insertafterbeforenodoprodotto', 'mergeparte', 'setordinenewnodo', 'splitelencopuntato',
     'copianodoinaltroprodotto', 'datinodo', 'datiimagesdettaglio', 'datiimagesdettagliopreview',
-    'vt_sposta_nodo', 'vt_gruppo']); END $$;
+    'vt_sposta_nodo', 'vt_gruppo', 'vt_sequenza', 'vt_scrivi_posizione', 'vt_rinumera',
+    'vt_posizione_in_fondo', 'vt_sposta_contenuti']); END $$;
 
 -- The result sets of a tree: 1 tree rows, 2 preview rows (one per data sheet or paragraph,
 -- the sections the report prints), and with p_completo 3 the product with its cover, 4 its
@@ -201,95 +202,9 @@ BEGIN
     END CASE;
 END $$;
 
--- Renumbering 1..n of one sequence. A node given with a key is placed by that key (for
--- example 2.5 = between the second and the third); nodes not yet placed (position 0) go last.
-CREATE FUNCTION vt_rinumera_top(p_idprodotto text, p_id text DEFAULT NULL,
-                                p_chiave numeric DEFAULT NULL) RETURNS void
-LANGUAGE sql AS $$
-    WITH x AS (
-        SELECT s.idschedaprodotto AS id, 10 AS k, s.nuordinenelprodotto AS pos
-          FROM prod_schede s WHERE s.idprodotto = p_idprodotto
-        UNION ALL
-        SELECT c.idcompprodotto, 30, c.nuordinenelprodotto
-          FROM prod_componenti c WHERE c.idprodotto = p_idprodotto),
-    o AS (
-        SELECT id, k, row_number() OVER (ORDER BY CASE WHEN id = p_id THEN p_chiave
-                                                       WHEN pos <= 0 THEN 1e9 ELSE pos END, k, id) AS rn
-          FROM x),
-    u1 AS (
-        UPDATE prod_schede s SET nuordinenelprodotto = o.rn FROM o
-         WHERE o.k = 10 AND s.idschedaprodotto = o.id AND s.nuordinenelprodotto <> o.rn)
-    UPDATE prod_componenti c SET nuordinenelprodotto = o.rn FROM o
-     WHERE o.k = 30 AND c.idcompprodotto = o.id AND c.nuordinenelprodotto <> o.rn
-$$;
-
-CREATE FUNCTION vt_rinumera_parti(p_idcomp text, p_id text DEFAULT NULL,
-                                  p_chiave numeric DEFAULT NULL) RETURNS void
-LANGUAGE sql AS $$
-    WITH o AS (
-        SELECT pa.idpartecomp AS id,
-               row_number() OVER (ORDER BY CASE WHEN pa.idpartecomp = p_id THEN p_chiave
-                                                WHEN pa.nuordinepartecomp <= 0 THEN 1e9
-                                                ELSE pa.nuordinepartecomp END, pa.idpartecomp) AS rn
-          FROM prod_comp_parti pa WHERE pa.idcompprodotto = p_idcomp)
-    UPDATE prod_comp_parti pa SET nuordinepartecomp = o.rn FROM o
-     WHERE pa.idpartecomp = o.id AND pa.nuordinepartecomp <> o.rn
-$$;
-
-CREATE FUNCTION vt_rinumera_contenuti(p_idparte text, p_id text DEFAULT NULL,
-                                      p_chiave numeric DEFAULT NULL) RETURNS void
-LANGUAGE sql AS $$
-    WITH x AS (
-        SELECT t.idtxtparte AS id, 50 AS k, t.nuordineparte AS pos
-          FROM prod_comp_parte_txt t WHERE t.idpartecomp = p_idparte
-        UNION ALL
-        SELECT i.idimgparte, 60, i.nuordineparte FROM prod_comp_parte_img i WHERE i.idpartecomp = p_idparte
-        UNION ALL
-        SELECT l.idurlparte, 70, l.nuordineparte FROM prod_comp_parte_url l WHERE l.idpartecomp = p_idparte
-        UNION ALL
-        SELECT tb.idtabparte, 80, tb.nuordineparte FROM prod_comp_parte_tab tb WHERE tb.idpartecomp = p_idparte),
-    o AS (
-        SELECT id, k, row_number() OVER (ORDER BY CASE WHEN id = p_id THEN p_chiave
-                                                       WHEN pos <= 0 THEN 1e9 ELSE pos END, k, id) AS rn
-          FROM x),
-    u1 AS (
-        UPDATE prod_comp_parte_txt t SET nuordineparte = o.rn FROM o
-         WHERE o.k = 50 AND t.idtxtparte = o.id AND t.nuordineparte <> o.rn),
-    u2 AS (
-        UPDATE prod_comp_parte_img i SET nuordineparte = o.rn FROM o
-         WHERE o.k = 60 AND i.idimgparte = o.id AND i.nuordineparte <> o.rn),
-    u3 AS (
-        UPDATE prod_comp_parte_url l SET nuordineparte = o.rn FROM o
-         WHERE o.k = 70 AND l.idurlparte = o.id AND l.nuordineparte <> o.rn)
-    UPDATE prod_comp_parte_tab tb SET nuordineparte = o.rn FROM o
-     WHERE o.k = 80 AND tb.idtabparte = o.id AND tb.nuordineparte <> o.rn
-$$;
-
-CREATE FUNCTION vt_rinumera_voci_scheda(p_idscheda text, p_id text DEFAULT NULL,
-                                        p_chiave numeric DEFAULT NULL) RETURNS void
-LANGUAGE sql AS $$
-    WITH o AS (
-        SELECT v.idvocescheda AS id,
-               row_number() OVER (ORDER BY CASE WHEN v.idvocescheda = p_id THEN p_chiave
-                                                WHEN v.nuordinevocescheda <= 0 THEN 1e9
-                                                ELSE v.nuordinevocescheda END, v.idvocescheda) AS rn
-          FROM prod_scheda_voci v WHERE v.idschedaprodotto = p_idscheda)
-    UPDATE prod_scheda_voci v SET nuordinevocescheda = o.rn FROM o
-     WHERE v.idvocescheda = o.id AND v.nuordinevocescheda <> o.rn
-$$;
-
-CREATE FUNCTION vt_rinumera_voci_tab(p_idtab text, p_id text DEFAULT NULL,
-                                     p_chiave numeric DEFAULT NULL) RETURNS void
-LANGUAGE sql AS $$
-    WITH o AS (
-        SELECT v.idtabvoce AS id,
-               row_number() OVER (ORDER BY CASE WHEN v.idtabvoce = p_id THEN p_chiave
-                                                WHEN v.nuordinevocetab <= 0 THEN 1e9
-                                                ELSE v.nuordinevocetab END, v.idtabvoce) AS rn
-          FROM prod_comp_parte_tab_voci v WHERE v.idtabparte = p_idtab)
-    UPDATE prod_comp_parte_tab_voci v SET nuordinevocetab = o.rn FROM o
-     WHERE v.idtabvoce = o.id AND v.nuordinevocetab <> o.rn
-$$;
+-- Sibling sequences. Every sequence of the tree (data sheets and paragraphs of a product, items
+-- of a data sheet, sub-paragraphs of a paragraph, contents of a sub-paragraph, items of a
+-- table) is kept 1..n by one routine, vt_rinumera, over the members vt_sequenza lists.
 
 -- The sequence a kind belongs to.
 CREATE FUNCTION vt_gruppo(p_tipologia integer) RETURNS text
@@ -301,18 +216,104 @@ LANGUAGE sql IMMUTABLE AS $$
                 WHEN p_tipologia = 90 THEN 'tabvoci' END
 $$;
 
-CREATE FUNCTION vt_rinumera_gruppo(p_gruppo text, p_parent text, p_id text DEFAULT NULL,
-                                   p_chiave numeric DEFAULT NULL) RETURNS void
+-- The members of one sequence (p_parent: the product, data sheet, paragraph, sub-paragraph or
+-- table): id, kind and stored position.
+CREATE FUNCTION vt_sequenza(p_gruppo text, p_parent text)
+RETURNS TABLE (id varchar, k integer, pos integer)
+LANGUAGE sql STABLE AS $$
+    SELECT s.idschedaprodotto, 10, s.nuordinenelprodotto FROM prod_schede s
+     WHERE p_gruppo = 'top' AND s.idprodotto = p_parent
+    UNION ALL
+    SELECT c.idcompprodotto, 30, c.nuordinenelprodotto FROM prod_componenti c
+     WHERE p_gruppo = 'top' AND c.idprodotto = p_parent
+    UNION ALL
+    SELECT v.idvocescheda, 20, v.nuordinevocescheda FROM prod_scheda_voci v
+     WHERE p_gruppo = 'voci' AND v.idschedaprodotto = p_parent
+    UNION ALL
+    SELECT pa.idpartecomp, 40, pa.nuordinepartecomp FROM prod_comp_parti pa
+     WHERE p_gruppo = 'parti' AND pa.idcompprodotto = p_parent
+    UNION ALL
+    SELECT t.idtxtparte, 50, t.nuordineparte FROM prod_comp_parte_txt t
+     WHERE p_gruppo = 'contenuti' AND t.idpartecomp = p_parent
+    UNION ALL
+    SELECT i.idimgparte, 60, i.nuordineparte FROM prod_comp_parte_img i
+     WHERE p_gruppo = 'contenuti' AND i.idpartecomp = p_parent
+    UNION ALL
+    SELECT l.idurlparte, 70, l.nuordineparte FROM prod_comp_parte_url l
+     WHERE p_gruppo = 'contenuti' AND l.idpartecomp = p_parent
+    UNION ALL
+    SELECT tb.idtabparte, 80, tb.nuordineparte FROM prod_comp_parte_tab tb
+     WHERE p_gruppo = 'contenuti' AND tb.idpartecomp = p_parent
+    UNION ALL
+    SELECT tv.idtabvoce, 90, tv.nuordinevocetab FROM prod_comp_parte_tab_voci tv
+     WHERE p_gruppo = 'tabvoci' AND tv.idtabparte = p_parent
+$$;
+
+-- Writes one node's position into the table of its kind.
+CREATE FUNCTION vt_scrivi_posizione(p_k integer, p_id text, p_posizione integer) RETURNS void
 LANGUAGE plpgsql AS $$
 BEGIN
-    CASE p_gruppo
-    WHEN 'top' THEN PERFORM vt_rinumera_top(p_parent, p_id, p_chiave);
-    WHEN 'voci' THEN PERFORM vt_rinumera_voci_scheda(p_parent, p_id, p_chiave);
-    WHEN 'parti' THEN PERFORM vt_rinumera_parti(p_parent, p_id, p_chiave);
-    WHEN 'contenuti' THEN PERFORM vt_rinumera_contenuti(p_parent, p_id, p_chiave);
-    WHEN 'tabvoci' THEN PERFORM vt_rinumera_voci_tab(p_parent, p_id, p_chiave);
+    CASE p_k
+    WHEN 10 THEN UPDATE prod_schede SET nuordinenelprodotto = p_posizione WHERE idschedaprodotto = p_id;
+    WHEN 20 THEN UPDATE prod_scheda_voci SET nuordinevocescheda = p_posizione WHERE idvocescheda = p_id;
+    WHEN 30 THEN UPDATE prod_componenti SET nuordinenelprodotto = p_posizione WHERE idcompprodotto = p_id;
+    WHEN 40 THEN UPDATE prod_comp_parti SET nuordinepartecomp = p_posizione WHERE idpartecomp = p_id;
+    WHEN 50 THEN UPDATE prod_comp_parte_txt SET nuordineparte = p_posizione WHERE idtxtparte = p_id;
+    WHEN 60 THEN UPDATE prod_comp_parte_img SET nuordineparte = p_posizione WHERE idimgparte = p_id;
+    WHEN 70 THEN UPDATE prod_comp_parte_url SET nuordineparte = p_posizione WHERE idurlparte = p_id;
+    WHEN 80 THEN UPDATE prod_comp_parte_tab SET nuordineparte = p_posizione WHERE idtabparte = p_id;
+    WHEN 90 THEN UPDATE prod_comp_parte_tab_voci SET nuordinevocetab = p_posizione WHERE idtabvoce = p_id;
     END CASE;
 END $$;
+
+-- Renumbers one sequence 1..n in its stored order. A node given with a key is placed by that
+-- key (2.5 = between the second and the third; 1e9 = last); nodes not yet placed (position 0
+-- or less) go last. Ties keep the kind order, then the id. Only changed positions are written.
+CREATE FUNCTION vt_rinumera(p_gruppo text, p_parent text, p_id text DEFAULT NULL,
+                            p_chiave numeric DEFAULT NULL) RETURNS void
+LANGUAGE plpgsql AS $$
+DECLARE
+    r record;
+BEGIN
+    IF p_gruppo IS NULL OR p_gruppo NOT IN ('top', 'voci', 'parti', 'contenuti', 'tabvoci') THEN
+        RAISE EXCEPTION 'Sequenza di nodi sconosciuta (%).', p_gruppo USING ERRCODE = '22023';
+    END IF;
+    FOR r IN
+        SELECT o.id, o.k, o.rn
+          FROM (SELECT s.id, s.k, s.pos,
+                       row_number() OVER (ORDER BY CASE WHEN s.id = p_id THEN p_chiave
+                                                        WHEN s.pos <= 0 THEN 1e9
+                                                        ELSE s.pos END, s.k, s.id)::integer AS rn
+                  FROM vt_sequenza(p_gruppo, p_parent) s) o
+         WHERE o.pos IS DISTINCT FROM o.rn
+    LOOP
+        PERFORM vt_scrivi_posizione(r.k, r.id, r.rn);
+    END LOOP;
+END $$;
+
+-- The next free position at the end of a sequence.
+CREATE FUNCTION vt_posizione_in_fondo(p_gruppo text, p_parent text) RETURNS integer
+LANGUAGE sql STABLE AS $$
+    SELECT coalesce(max(s.pos), 0) + 1 FROM vt_sequenza(p_gruppo, p_parent) s
+$$;
+
+-- Moves the contents of a sub-paragraph from position p_da on into a sub-paragraph (another
+-- or the same), their positions shifted by p_scarto. The callers renumber both afterwards.
+CREATE FUNCTION vt_sposta_contenuti(p_origine text, p_dest text, p_da integer, p_scarto integer)
+RETURNS void
+LANGUAGE sql AS $$
+    WITH t AS (
+        UPDATE prod_comp_parte_txt SET idpartecomp = p_dest, nuordineparte = nuordineparte + p_scarto
+         WHERE idpartecomp = p_origine AND nuordineparte >= p_da),
+    i AS (
+        UPDATE prod_comp_parte_img SET idpartecomp = p_dest, nuordineparte = nuordineparte + p_scarto
+         WHERE idpartecomp = p_origine AND nuordineparte >= p_da),
+    l AS (
+        UPDATE prod_comp_parte_url SET idpartecomp = p_dest, nuordineparte = nuordineparte + p_scarto
+         WHERE idpartecomp = p_origine AND nuordineparte >= p_da)
+    UPDATE prod_comp_parte_tab SET idpartecomp = p_dest, nuordineparte = nuordineparte + p_scarto
+     WHERE idpartecomp = p_origine AND nuordineparte >= p_da
+$$;
 
 -- Removes node images that no quote line refers to any more.
 CREATE FUNCTION vt_elimina_immagini(p_ids varchar[]) RETURNS void
@@ -536,7 +537,7 @@ BEGIN
     IF img IS NOT NULL THEN
         PERFORM vt_elimina_immagini(img);
     END IF;
-    PERFORM vt_rinumera_gruppo(vt_gruppo(p_tipologia), n.idparent);
+    PERFORM vt_rinumera(vt_gruppo(p_tipologia), n.idparent);
     PERFORM vt_stampa_prodotto(p_idprodotto, u);
     RETURN QUERY SELECT * FROM vt_cursori_albero(p_idprodotto, 0, p_immagini);
 END $$;
@@ -599,9 +600,9 @@ BEGIN
         WHEN 80 THEN UPDATE prod_comp_parte_tab SET idpartecomp = dest WHERE idtabparte = p_idnodo;
         WHEN 90 THEN UPDATE prod_comp_parte_tab_voci SET idtabparte = dest WHERE idtabvoce = p_idnodo;
         END CASE;
-        PERFORM vt_rinumera_gruppo(gruppo, n.idparent);
+        PERFORM vt_rinumera(gruppo, n.idparent);
     END IF;
-    PERFORM vt_rinumera_gruppo(gruppo, dest, p_idnodo, p_chiave);
+    PERFORM vt_rinumera(gruppo, dest, p_idnodo, p_chiave);
 END $$;
 
 -- Ends a move by making the node the last child of the target (the product for data sheets
@@ -693,18 +694,12 @@ BEGIN
         RAISE EXCEPTION 'I due sottoparagrafi insieme avrebbero più di 3 immagini: unione non eseguita.'
             USING ERRCODE = '23514';
     END IF;
-    PERFORM vt_rinumera_contenuti(prec);
-    UPDATE prod_comp_parte_txt SET idpartecomp = prec, nuordineparte = nuordineparte + 100000
-     WHERE idpartecomp = p_idparte;
-    UPDATE prod_comp_parte_img SET idpartecomp = prec, nuordineparte = nuordineparte + 100000
-     WHERE idpartecomp = p_idparte;
-    UPDATE prod_comp_parte_url SET idpartecomp = prec, nuordineparte = nuordineparte + 100000
-     WHERE idpartecomp = p_idparte;
-    UPDATE prod_comp_parte_tab SET idpartecomp = prec, nuordineparte = nuordineparte + 100000
-     WHERE idpartecomp = p_idparte;
+    PERFORM vt_rinumera('contenuti', prec);
+    PERFORM vt_rinumera('contenuti', p_idparte);
+    PERFORM vt_sposta_contenuti(p_idparte, prec, 1, vt_posizione_in_fondo('contenuti', prec) - 1);
     DELETE FROM prod_comp_parti WHERE idpartecomp = p_idparte;
-    PERFORM vt_rinumera_contenuti(prec);
-    PERFORM vt_rinumera_parti(n.idparent);
+    PERFORM vt_rinumera('contenuti', prec);
+    PERFORM vt_rinumera('parti', n.idparent);
     PERFORM vt_stampa_prodotto(p_idprodotto, u);
     RETURN QUERY SELECT * FROM vt_cursori_albero(p_idprodotto, 0, p_immagini);
 END $$;
@@ -742,9 +737,9 @@ BEGIN
         RAISE EXCEPTION 'Un sottoparagrafo può contenere al massimo 3 immagini.' USING ERRCODE = '23514';
     END IF;
     IF p_posizione IS NULL OR p_posizione <= 0 THEN
-        PERFORM vt_rinumera_gruppo(gruppo, p_idparent, p_idnodo, 1e9 - 0.5);
+        PERFORM vt_rinumera(gruppo, p_idparent, p_idnodo, 1e9 - 0.5);
     ELSE
-        PERFORM vt_rinumera_gruppo(gruppo, p_idparent, p_idnodo, p_posizione - 0.5);
+        PERFORM vt_rinumera(gruppo, p_idparent, p_idnodo, p_posizione - 0.5);
         IF p_tipologia = 40 AND coalesce(p_sottoposizione, 0) > 0
            AND EXISTS (SELECT 1 FROM prod_comp_parti pa
                         WHERE pa.idpartecomp = p_refparent AND pa.idcompprodotto = p_idparent) THEN
@@ -753,16 +748,9 @@ BEGIN
                + vt_conta_immagini(p_idnodo) > 3 THEN
                 RAISE EXCEPTION 'Un sottoparagrafo può contenere al massimo 3 immagini.' USING ERRCODE = '23514';
             END IF;
-            UPDATE prod_comp_parte_txt SET idpartecomp = p_idnodo
-             WHERE idpartecomp = p_refparent AND nuordineparte >= p_sottoposizione;
-            UPDATE prod_comp_parte_img SET idpartecomp = p_idnodo
-             WHERE idpartecomp = p_refparent AND nuordineparte >= p_sottoposizione;
-            UPDATE prod_comp_parte_url SET idpartecomp = p_idnodo
-             WHERE idpartecomp = p_refparent AND nuordineparte >= p_sottoposizione;
-            UPDATE prod_comp_parte_tab SET idpartecomp = p_idnodo
-             WHERE idpartecomp = p_refparent AND nuordineparte >= p_sottoposizione;
-            PERFORM vt_rinumera_contenuti(p_idnodo);
-            PERFORM vt_rinumera_contenuti(p_refparent);
+            PERFORM vt_sposta_contenuti(p_refparent, p_idnodo, p_sottoposizione, 0);
+            PERFORM vt_rinumera('contenuti', p_idnodo);
+            PERFORM vt_rinumera('contenuti', p_refparent);
         END IF;
     END IF;
     PERFORM vt_stampa_prodotto(n.idprodotto, u);
@@ -850,22 +838,11 @@ BEGIN
             RAISE EXCEPTION 'Testo da trasformare non trovato nel sottoparagrafo (%).', p_idnodo
                 USING ERRCODE = 'P0002';
         END IF;
-        PERFORM vt_rinumera_contenuti(p_idparte);
-        UPDATE prod_comp_parte_txt SET nuordineparte = nuordineparte + quante
-         WHERE idpartecomp = p_idparte AND nuordineparte >= pos;
-        UPDATE prod_comp_parte_img SET nuordineparte = nuordineparte + quante
-         WHERE idpartecomp = p_idparte AND nuordineparte >= pos;
-        UPDATE prod_comp_parte_url SET nuordineparte = nuordineparte + quante
-         WHERE idpartecomp = p_idparte AND nuordineparte >= pos;
-        UPDATE prod_comp_parte_tab SET nuordineparte = nuordineparte + quante
-         WHERE idpartecomp = p_idparte AND nuordineparte >= pos;
+        PERFORM vt_rinumera('contenuti', p_idparte);
+        PERFORM vt_sposta_contenuti(p_idparte, p_idparte, pos, quante);
     ELSE
-        PERFORM vt_rinumera_contenuti(p_idparte);
-        SELECT coalesce(max(x.pos), 0) + 1 INTO pos FROM (
-            SELECT nuordineparte AS pos FROM prod_comp_parte_txt WHERE idpartecomp = p_idparte
-            UNION ALL SELECT nuordineparte FROM prod_comp_parte_img WHERE idpartecomp = p_idparte
-            UNION ALL SELECT nuordineparte FROM prod_comp_parte_url WHERE idpartecomp = p_idparte
-            UNION ALL SELECT nuordineparte FROM prod_comp_parte_tab WHERE idpartecomp = p_idparte) x;
+        PERFORM vt_rinumera('contenuti', p_idparte);
+        pos := vt_posizione_in_fondo('contenuti', p_idparte);
     END IF;
     INSERT INTO prod_comp_parte_txt (idtxtparte, idpartecomp, nuordineparte, txdesctxtpartertf,
                                      txdesctxtparte, fltestoinelenco, fltxtparteattiva,
@@ -875,7 +852,7 @@ BEGIN
            p_idparte, pos + r.ordinality::integer - 1, r.value->>'rtf', r.value->>'txt',
            p_elenco::smallint, 1, u, ora
       FROM jsonb_array_elements(righe) WITH ORDINALITY r;
-    PERFORM vt_rinumera_contenuti(p_idparte);
+    PERFORM vt_rinumera('contenuti', p_idparte);
     PERFORM vt_stampa_prodotto(p_idprodotto, u);
     RETURN QUERY SELECT 1::smallint;
 END $$;
@@ -900,11 +877,9 @@ BEGIN
         RAISE EXCEPTION 'Nodo da copiare non trovato (%).', p_idnodo USING ERRCODE = 'P0002';
     END IF;
     PERFORM vt_blocca_prodotto(p_target);
-    SELECT coalesce(max(x.p), 0) + 1 INTO pos FROM (
-        SELECT nuordinenelprodotto AS p FROM prod_schede WHERE idprodotto = p_target
-        UNION ALL SELECT nuordinenelprodotto FROM prod_componenti WHERE idprodotto = p_target) x;
+    pos := vt_posizione_in_fondo('top', p_target);
     PERFORM vt_copia_albero(n.idprodotto, p_idnodo, p_tipologia, p_target, vt_nuovo_id(), pos, u);
-    PERFORM vt_rinumera_top(p_target);
+    PERFORM vt_rinumera('top', p_target);
     PERFORM vt_stampa_prodotto(p_target, u);
     RETURN QUERY SELECT 1::smallint;
 END $$;

@@ -11,7 +11,7 @@ DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['vt_documento', 'vt_riga_modificabile
     'datipreventivodet', 'addprodottotopreventivo', 'updatechangeoflistino',
     'estraiprodottiforpreventivo', 'estraiprevdetschedavalori', 'datiprevdetschedavalori',
     'datiprevdetpartecomp', 'updateprevdetparte', 'vt_preventivo',
-    'vt_nuovo_numero_preventivo']); END $$;
+    'vt_nuovo_numero_preventivo', 'vt_revisioni_bloccate']); END $$;
 
 -- The document (quote 'P' or order 'O') that owns lines, locked when it is to be changed; a
 -- blocked document refuses changes of its lines.
@@ -236,9 +236,12 @@ END $$;
 
 -- Quotes -----------------------------------------------------------------------------------
 
--- The quote list of a company. Mode 0 gives the columns only. The tenth argument 1 (the
+-- The quote list of a company. Mode 0 (a window opening, before any filter) gives the 100
+-- active quotes of the operator's company (or, for an operator without one, of the first
+-- company of the company selector) with the most recent operation. The tenth argument 1 (the
 -- quote search of the orders window) keeps only quotes an order can be made from: blocked,
--- active and not ordered yet. The customer filters follow when given.
+-- active and not ordered yet. The customer filters follow when given. flUltimaRevisione tells
+-- the latest revision of each number, the only one that can be revised or undone.
 CREATE FUNCTION estraipreventivi(p_modo integer, p_idsocieta text DEFAULT NULL,
                                  p_anno integer DEFAULT NULL, p_numero integer DEFAULT NULL,
                                  p_revisione integer DEFAULT NULL, p_descrizione text DEFAULT NULL,
@@ -259,14 +262,22 @@ RETURNS TABLE (idpreventivo varchar, idsocieta varchar, idcliente varchar,
                dtsblocco timestamp, txutentesblocco varchar, dtmaxoperation timestamp,
                txdescmaxoperation text, flokprodottiprincipali smallint,
                flokprimoprodottoprincipale smallint, txnomefolder varchar, txnomefilepdf varchar,
-               txurlfilepdf varchar, flordinato smallint)
+               txurlfilepdf varchar, flordinato smallint, flultimarevisione smallint)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 DECLARE
     f text := '';
+    soc text := p_idsocieta;
+    ultimi text := '';
 BEGIN
     PERFORM vt_sessione();
     IF p_modo = 0 THEN
-        f := ' AND false';
+        soc := coalesce(vt_sessione_societa(),
+                        (SELECT s.idsocieta FROM societa s WHERE s.dtcanc IS NULL
+                          ORDER BY upper(s.txdenominazione), s.txdenominazione, s.idsocieta
+                          LIMIT 1));
+        f := ' AND q.dtcanc IS NULL';
+        ultimi := ' ORDER BY a.dt DESC NULLS LAST, q.nuannopreventivo DESC, q.nupreventivo DESC,'
+                  ' q.nurevisione DESC LIMIT 100';
     ELSE
         PERFORM 1 FROM societa s WHERE s.idsocieta = vt_controlla_id(p_idsocieta, 'della società');
         IF NOT FOUND THEN
@@ -291,6 +302,11 @@ BEGIN
             f := f || ' AND c.idcliente IS NOT NULL' || vt_filtro_nazionalita('c', p_nazionalita, p_provnaz);
         END IF;
     END IF;
+    IF soc IS NULL THEN
+        RETURN;
+    END IF;
+    -- The latest operation: insertion, change, an operation on the lines, block, unblock or
+    -- deactivation. At the same moment (a copy made with its lines) the insertion counts.
     RETURN QUERY EXECUTE format($q$
         SELECT q.idpreventivo, q.idsocieta, q.idcliente, q.nuannopreventivo, q.nupreventivo,
                q.nurevisione, vt_nu_preventivo(q.nuannopreventivo, q.nupreventivo, q.nurevisione),
@@ -303,32 +319,35 @@ BEGIN
                a.dt, a.descr, coalesce(r.principali, 0)::smallint, coalesce(r.primo, 0)::smallint,
                q.txnomefolder, q.txnomefilepdf, q.txurlfilepdf,
                CASE WHEN EXISTS (SELECT 1 FROM ordini o WHERE o.idpreventivo = q.idpreventivo)
-                    THEN 1 ELSE 0 END::smallint
+                    THEN 1 ELSE 0 END::smallint,
+               CASE WHEN EXISTS (SELECT 1 FROM preventivi p2
+                                  WHERE p2.idsocieta = q.idsocieta
+                                    AND p2.nuannopreventivo = q.nuannopreventivo
+                                    AND p2.nupreventivo = q.nupreventivo
+                                    AND p2.nurevisione > q.nurevisione)
+                    THEN 0 ELSE 1 END::smallint
           FROM preventivi q
           LEFT JOIN clienti c ON c.idcliente = q.idcliente
+          LEFT JOIN preventivi_operazioni_righe op ON op.idpreventivo = q.idpreventivo
           LEFT JOIN LATERAL (
                SELECT max(CASE WHEN d.flservizio = 0 AND d.flaccessorio = 0 AND p.fldocumentazione = 0
                                THEN 1 ELSE 0 END) AS principali,
                       max(CASE WHEN d.nuordinamento = 1 AND d.flservizio = 0 AND d.flaccessorio = 0
-                                    AND p.fldocumentazione = 0 THEN 1 ELSE 0 END) AS primo,
-                      max(d.dtmod) AS dtrighe
+                                    AND p.fldocumentazione = 0 THEN 1 ELSE 0 END) AS primo
                  FROM preventivo_dettaglio d JOIN prodotti p ON p.idprodotto = d.idprodotto
                 WHERE coalesce(d.idpreventivo, d.idordine) = q.idpreventivo) r ON true
           CROSS JOIN LATERAL (
-               SELECT greatest(q.dtin, q.dtmod, r.dtrighe, q.dtblocco, q.dtsblocco, q.dtcanc) AS dt) m
+               SELECT greatest(q.dtin, q.dtmod, op.dtoperazione, q.dtblocco, q.dtsblocco, q.dtcanc) AS dt) m
           CROSS JOIN LATERAL (
                SELECT m.dt,
                       CASE m.dt WHEN q.dtcanc THEN 'Disattivazione' || coalesce(' - ' || q.txutentecanc, '')
                                 WHEN q.dtsblocco THEN 'Sblocco' || coalesce(' - ' || q.txutentesblocco, '')
                                 WHEN q.dtblocco THEN 'Blocco' || coalesce(' - ' || q.txutenteblocco, '')
-                                WHEN r.dtrighe THEN 'Modifica prodotti' || coalesce(' - ' || (
-                                    SELECT d2.txutentemod FROM preventivo_dettaglio d2
-                                     WHERE coalesce(d2.idpreventivo, d2.idordine) = q.idpreventivo
-                                     ORDER BY d2.dtmod DESC NULLS LAST LIMIT 1), '')
-                                WHEN q.dtmod THEN 'Modifica' || coalesce(' - ' || q.txutentemod, '')
                                 WHEN q.dtin THEN 'Inserimento' || coalesce(' - ' || q.txutentein, '')
+                                WHEN op.dtoperazione THEN 'Modifica prodotti' || coalesce(' - ' || op.txutenteoperazione, '')
+                                WHEN q.dtmod THEN 'Modifica' || coalesce(' - ' || q.txutentemod, '')
                       END AS descr) a
-         WHERE q.idsocieta = %L %s$q$, p_idsocieta, f);
+         WHERE q.idsocieta = %L %s %s$q$, soc, f, ultimi);
 END $$;
 
 CREATE FUNCTION datipreventivo(p_idpreventivo text)
@@ -517,10 +536,29 @@ BEGIN
     RETURN QUERY SELECT 1::smallint;
 END $$;
 
+-- Every revision of the quote number of p_id, locked in the order of the revisions: two
+-- operators revising or undoing revisions of the same quote at the same moment take turns (in
+-- the same order, so never waiting for each other), and the second one sees what the first
+-- one did. Answers the quote, read again under the lock.
+CREATE FUNCTION vt_revisioni_bloccate(p_id text) RETURNS preventivi
+LANGUAGE plpgsql AS $$
+DECLARE
+    q preventivi;
+BEGIN
+    SELECT * INTO q FROM preventivi WHERE idpreventivo = vt_controlla_id(p_id, 'del preventivo');
+    IF FOUND AND q.nupreventivo IS NOT NULL THEN
+        PERFORM 1 FROM preventivi p
+         WHERE p.idsocieta = q.idsocieta AND p.nuannopreventivo = q.nuannopreventivo
+           AND p.nupreventivo = q.nupreventivo
+         ORDER BY p.nurevisione FOR UPDATE;
+    END IF;
+    RETURN vt_preventivo(p_id);
+END $$;
+
 -- A further revision of a blocked quote, under the new id: same year and number, revision +1,
 -- today's date, header, lines and trees copied; the new revision is open (not blocked) and
 -- keeps the quote's cloud folder (its PDF and link are not yet made). Only the latest
--- revision can be revised.
+-- revision can be revised, also when two operators try at once.
 CREATE FUNCTION revisionepreventivo(p_idorigine text, p_idnuovo text, p_utente text)
 RETURNS TABLE (flok smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
@@ -529,8 +567,8 @@ DECLARE
     q preventivi;
 BEGIN
     PERFORM vt_sessione();
-    q := vt_preventivo(p_idorigine);
     PERFORM vt_controlla_id(p_idnuovo, 'della nuova revisione');
+    q := vt_revisioni_bloccate(p_idorigine);
     IF q.flbloccato = 0 THEN
         RAISE EXCEPTION 'Per creare una revisione, il preventivo deve essere bloccato.' USING ERRCODE = '55000';
     END IF;
@@ -540,7 +578,8 @@ BEGIN
     IF EXISTS (SELECT 1 FROM preventivi p
                 WHERE p.idsocieta = q.idsocieta AND p.nuannopreventivo = q.nuannopreventivo
                   AND p.nupreventivo = q.nupreventivo AND p.nurevisione > q.nurevisione) THEN
-        RAISE EXCEPTION 'Esiste già una revisione successiva di questo preventivo.' USING ERRCODE = '55000';
+        RAISE EXCEPTION 'Esiste già una revisione successiva di questo preventivo: la revisione si crea dall''ultima.'
+            USING ERRCODE = '55000';
     END IF;
     IF EXISTS (SELECT 1 FROM preventivi WHERE idpreventivo = p_idnuovo) THEN
         RAISE EXCEPTION 'Esiste già un preventivo con l''identificativo %.', p_idnuovo USING ERRCODE = '23505';
@@ -557,8 +596,9 @@ BEGIN
 END $$;
 
 -- Discards the latest revision of a quote for good and answers the id of the previous one
--- (LastId), which becomes current again. Refused for revision 1 and for a revision an order
--- was made from.
+-- (LastId), which becomes current again. Refused for revision 1, for a revision that is not
+-- the latest (also when another operator made a new one meanwhile) and for a revision an
+-- order was made from.
 CREATE FUNCTION undorevisionepreventivo(p_idpreventivo text, p_utente text)
 RETURNS TABLE (lastid varchar)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
@@ -568,7 +608,7 @@ DECLARE
 BEGIN
     PERFORM vt_sessione();
     PERFORM vt_utente(p_utente);
-    q := vt_preventivo(p_idpreventivo);
+    q := vt_revisioni_bloccate(p_idpreventivo);
     IF coalesce(q.nurevisione, 1) <= 1 THEN
         RAISE EXCEPTION 'La prima revisione di un preventivo non può essere annullata.' USING ERRCODE = '55000';
     END IF;

@@ -171,7 +171,9 @@ INSERT INTO preventivo_dettaglio (idpreventivodet, idpreventivo, idprodotto, nuo
                                   txutentein, dtin)
 SELECT pg_temp.gid('riga', i * 10 + r), pg_temp.gid('prev', i), pg_temp.gid('prod', p), r,
        pg_temp.gid('list', p * 10 + 1), 'L1-' || p, 'Esecuzione base', 1000 + (p % 97) * 37 + 250,
-       1000 + (p % 97) * 37 + 250, 1, CASE WHEN r = 2 THEN 1 ELSE 0 END, 'SCALA', now()
+       1000 + (p % 97) * 37 + 250, 1, CASE WHEN r = 2 THEN 1 ELSE 0 END, 'SCALA',
+       -- added on the quote's own day
+       (current_date - (i % 730))::timestamp + interval '1 hour'
   FROM generate_series(1, 50000) i, generate_series(1, 2) r,
        LATERAL (SELECT 1 + ((i * 31 + r * 7919) % 10000) AS p) x;
 DO $$

@@ -2,6 +2,10 @@
 
 #include "db/pgadapter.h"
 
+#include <QRandomGenerator>
+
+#include <functional>
+
 using namespace dbtest;
 
 // The product structure editor's tree operations: each one answers the tree rows and the
@@ -31,6 +35,7 @@ private Q_SLOTS:
     void copyIntoAnotherProduct();
     void nodeRecords();
     void staleParentIsRefused();
+    void longSequenceKeepsTheTreeSound();
 
 private:
     QString sql(const QString &q) { return m_db->SuperQuery(q); }
@@ -600,6 +605,202 @@ void TstAlbero::staleParentIsRefused()
     QVERIFY2(err.contains("altro operatore"), qPrintable(err));
     QCOMPARE(sql("SELECT count(*) FROM prod_comp_parti WHERE idpartecomp = '" + sub + "'"),
              QStringLiteral("1"));
+}
+
+// Every sibling sequence of every product numbered 1..n (the tables themselves, not the rows a
+// function answers): the number of sequences with a gap or a repeat.
+const char *const kBrokenSequences = R"SQL(
+WITH s AS (
+    SELECT 'top' AS g, idprodotto AS p, nuordinenelprodotto AS pos FROM prod_schede
+    UNION ALL SELECT 'top', idprodotto, nuordinenelprodotto FROM prod_componenti
+    UNION ALL SELECT 'voci', idschedaprodotto, nuordinevocescheda FROM prod_scheda_voci
+    UNION ALL SELECT 'parti', idcompprodotto, nuordinepartecomp FROM prod_comp_parti
+    UNION ALL SELECT 'cont', idpartecomp, nuordineparte FROM prod_comp_parte_txt
+    UNION ALL SELECT 'cont', idpartecomp, nuordineparte FROM prod_comp_parte_img
+    UNION ALL SELECT 'cont', idpartecomp, nuordineparte FROM prod_comp_parte_url
+    UNION ALL SELECT 'cont', idpartecomp, nuordineparte FROM prod_comp_parte_tab
+    UNION ALL SELECT 'tabvoci', idtabparte, nuordinevocetab FROM prod_comp_parte_tab_voci)
+SELECT count(*) FROM (SELECT g, p FROM s GROUP BY g, p
+                      HAVING min(pos) <> 1 OR max(pos) <> count(*)
+                          OR count(DISTINCT pos) <> count(*)) bad
+)SQL";
+
+// Every row of the tree tables with its parent, position and state.
+const char *const kTreeSnapshot = R"SQL(
+SELECT md5(string_agg(x::text, ',' ORDER BY x::text)) FROM (
+    SELECT idschedaprodotto AS id, idprodotto AS p, nuordinenelprodotto AS pos,
+           flschedaprodottoattiva::int AS a FROM prod_schede
+    UNION ALL SELECT idcompprodotto, idprodotto, nuordinenelprodotto, flcompprodottoattivo
+      FROM prod_componenti
+    UNION ALL SELECT idvocescheda, idschedaprodotto, nuordinevocescheda, flvoceschedaattiva
+      FROM prod_scheda_voci
+    UNION ALL SELECT idpartecomp, idcompprodotto, nuordinepartecomp, flpartecompattiva
+      FROM prod_comp_parti
+    UNION ALL SELECT idtxtparte, idpartecomp, nuordineparte, fltxtparteattiva FROM prod_comp_parte_txt
+    UNION ALL SELECT idimgparte, idpartecomp, nuordineparte, flimgparteattiva FROM prod_comp_parte_img
+    UNION ALL SELECT idurlparte, idpartecomp, nuordineparte, flurlparteattiva FROM prod_comp_parte_url
+    UNION ALL SELECT idtabparte, idpartecomp, nuordineparte, fltabparteattiva FROM prod_comp_parte_tab
+    UNION ALL SELECT idtabvoce, idtabparte, nuordinevocetab, flvocetabattiva
+      FROM prod_comp_parte_tab_voci) x
+)SQL";
+
+void TstAlbero::longSequenceKeepsTheTreeSound()
+{
+    // A long, repeatable sequence of moves (to any node, valid target or not), merges, deletes
+    // and enable/disable on one product: each step is either carried out with every sequence
+    // 1..n, no node lost to or taken from another product, and the answered rows sound, or
+    // refused with nothing changed.
+    const QString otherNodes
+        = QStringLiteral("SELECT count(*) FROM prodotti_nodi WHERE idprodotto <> '%1'").arg(m_prod);
+    const QString ownNodes
+        = QStringLiteral("SELECT count(*) FROM prodotti_nodi WHERE idprodotto = '%1'").arg(m_prod);
+    QCOMPARE(sql(kBrokenSequences), QStringLiteral("0"));
+    const QString others = sql(otherNodes);
+    struct Node
+    {
+        QString id, parent;
+        int kind, position;
+    };
+    auto parentKind = [](int kind) {
+        switch (kind) {
+        case 20:
+            return 10;
+        case 40:
+            return 30;
+        case 50:
+        case 60:
+        case 70:
+        case 80:
+            return 40;
+        case 90:
+            return 80;
+        default:
+            return 0; // the product
+        }
+    };
+    QRandomGenerator random(20261210);
+    QMap<QString, int> done; // operation -> times carried out
+    for (int step = 0; step < 120; ++step) {
+        auto load = QM(m_db->Module(),
+                       Exec("EstraiAllDettagliProdotto", {T(m_prod), "0", "0", "0", "0", "0", "0"}));
+        std::vector<Node> nodes;
+        for (TDataSet &r = *load[0]; !r.Eof(); r.Next()) {
+            const int kind = int(r.FieldByName("nuTipologia").AsInteger());
+            const int position = kind == 40 ? int(r.FieldByName("nuOrderB").AsInteger()) : 0;
+            nodes.push_back({r.FieldByName("idNodo").AsString(),
+                             r.FieldByName("idParent").AsString(),
+                             kind,
+                             position});
+        }
+        if (nodes.size() < 10)
+            break;
+        auto pick = [&](const std::function<bool(const Node &)> &fits) -> const Node * {
+            std::vector<const Node *> fitting;
+            for (const Node &n : nodes)
+                if (fits(n))
+                    fitting.push_back(&n);
+            return fitting.empty() ? nullptr : fitting[random.bounded(int(fitting.size()))];
+        };
+        const Node &moving = nodes[random.bounded(int(nodes.size()))];
+        // Mostly a target the node may go to, sometimes any node at all.
+        const bool anyTarget = random.bounded(4) == 0;
+        QString operation, command;
+        switch (random.bounded(6)) {
+        case 0:
+        case 1: {
+            const int wanted = parentKind(moving.kind);
+            const Node *target = pick([&](const Node &n) { return anyTarget || n.kind == wanted; });
+            operation = QStringLiteral("append");
+            command = Exec("AppendNodoProdotto",
+                           {T(m_prod),
+                            T(moving.id),
+                            T(moving.parent),
+                            QString::number(moving.kind),
+                            T(target && wanted ? target->id : m_prod),
+                            "0",
+                            kUser});
+            break;
+        }
+        case 2: {
+            const Node *target = pick([&](const Node &n) {
+                return n.id != moving.id
+                       && (anyTarget || parentKind(n.kind) == parentKind(moving.kind));
+            });
+            if (!target)
+                continue;
+            operation = QStringLiteral("insert");
+            command = Exec("InsertAfterBeforeNodoProdotto",
+                           {QString::number(random.bounded(2)),
+                            T(m_prod),
+                            T(moving.id),
+                            T(moving.parent),
+                            QString::number(moving.kind),
+                            T(target->id),
+                            T(target->parent),
+                            QString::number(target->kind),
+                            "0",
+                            kUser});
+            break;
+        }
+        case 3: {
+            const Node *part = pick([](const Node &n) { return n.kind == 40; });
+            if (!part)
+                continue;
+            operation = QStringLiteral("merge");
+            command = Exec("MergeParte",
+                           {T(m_prod),
+                            T(part->parent),
+                            T(part->id),
+                            QString::number(part->position),
+                            "0",
+                            kUser});
+            break;
+        }
+        case 4: {
+            // Deletes keep to the smaller nodes, so that the tree lasts the whole sequence.
+            const Node *victim = pick([](const Node &n) { return n.kind >= 50 || n.kind == 20; });
+            if (!victim)
+                continue;
+            operation = QStringLiteral("delete");
+            command = Exec("DeleteNodo",
+                           {T(m_prod),
+                            T(victim->id),
+                            T(victim->parent),
+                            QString::number(victim->kind),
+                            "0",
+                            kUser});
+            break;
+        }
+        default:
+            operation = QStringLiteral("enable/disable");
+            command = Exec("ChangeStateNodo",
+                           {T(m_prod), "0", T(moving.id), QString::number(moving.kind), "0", kUser});
+        }
+        const QString before = sql(kTreeSnapshot);
+        std::vector<std::unique_ptr<TDataSet>> sets;
+        QString refusal;
+        try {
+            sets = QM(m_db->Module(), command);
+        } catch (const EDatabaseError &e) {
+            refusal = e.ProviderText();
+        }
+        const QString where = QStringLiteral("step %1: %2").arg(step).arg(command);
+        if (!refusal.isEmpty()) {
+            QVERIFY2(sql(kTreeSnapshot) == before, qPrintable(where + " refused, yet changed"));
+            continue;
+        }
+        ++done[operation];
+        QVERIFY2(sets.size() == 2, qPrintable(where));
+        const QString problem = TreeProblem(*sets[0], m_prod);
+        QVERIFY2(problem.isEmpty(), qPrintable(where + ": " + problem));
+        QVERIFY2(sql(kBrokenSequences) == QLatin1String("0"), qPrintable(where + ": gaps"));
+        QVERIFY2(sql(otherNodes) == others, qPrintable(where + ": other products touched"));
+        QVERIFY2(sql(ownNodes) == QString::number(sets[0]->RecordCount()),
+                 qPrintable(where + ": rows and tables differ"));
+    }
+    // The sequence did exercise every operation.
+    for (const char *operation : {"append", "insert", "merge", "delete", "enable/disable"})
+        QVERIFY2(done.value(QLatin1String(operation)) > 0, operation);
 }
 
 QTEST_GUILESS_MAIN(TstAlbero)

@@ -20,10 +20,17 @@ private Q_SLOTS:
     void quoteList_data();
     void quoteList();
     void quoteDateFilter();
+    void firstListIsTheLatestQuotes_data();
+    void firstListIsTheLatestQuotes();
+    void lineOperationsDateTheQuote_data();
+    void lineOperationsDateTheQuote();
     void blockingAndDeadline_data();
     void blockingAndDeadline();
     void cloneCopiesLinesAndTrees();
     void revisionsAndUndo();
+    void revisionsUnderTwoSessions_data();
+    void revisionsUnderTwoSessions();
+    void headerChangedMeanwhileIsNotOverwritten();
     void deleteRefusals();
     void linesAddMoveDelete();
     void lineRefusals_data();
@@ -38,10 +45,14 @@ private Q_SLOTS:
 
 private:
     QString sql(const QString &q) { return m_db->SuperQuery(q); }
-    // The server's day (deadlines count from it, whatever the client's time zone).
-    QDate serverToday() { return QDate::fromString(sql("SELECT current_date::text"), Qt::ISODate); }
+    // The day of the program's session (deadlines count from it).
+    QDate serverToday() { return m_db->Module().ReadServerTime().date(); }
     // A new numbered quote of company 1 with the given lines (product codes).
     QString newQuote(const QStringList &codes, bool withList = true);
+    // The list row of a quote: "txDescMaxOperation|dtMaxOperation|flUltimaRevisione".
+    QString listed(const QString &id);
+    // A second program on the same catalog, logged on as that operator.
+    std::unique_ptr<TSTD_DBMODULE> otherProgram(const QString &operatorCode);
     std::unique_ptr<TTestDatabase> m_db;
 };
 
@@ -247,7 +258,6 @@ void TstPreventivi::quoteList()
     if (!check.isEmpty())
         QCOMPARE(rows->CountMatching(check), rows->RecordCount());
     QCOMPARE(rows->CountMatching(QStringLiteral("idSocieta <> '%1'").arg(kSoc1)), 0);
-    QCOMPARE(Q(m_db->Module(), Exec("EstraiPreventivi ", {"0"}))->RecordCount(), 0);
 }
 
 void TstPreventivi::quoteDateFilter()
@@ -273,6 +283,165 @@ void TstPreventivi::quoteDateFilter()
                              .toInt();
     QVERIFY(expected > 0);
     QCOMPARE(rows->RecordCount(), expected);
+}
+
+QString TstPreventivi::listed(const QString &id)
+{
+    const QString of = " FROM preventivi WHERE idpreventivo = '" + id + "'";
+    auto rows = Q(m_db->Module(),
+                  Exec("EstraiPreventivi ",
+                       {"1",
+                        T(sql("SELECT idsocieta" + of)),
+                        sql("SELECT nuannopreventivo" + of),
+                        sql("SELECT nupreventivo" + of),
+                        "null",
+                        "null",
+                        "null",
+                        "null",
+                        "1",
+                        "1",
+                        "0"}));
+    if (!rows->Locate("idPreventivo", id))
+        return QStringLiteral("not listed");
+    return rows->FieldByName("txDescMaxOperation").AsString() + '|'
+           + rows->FieldByName("dtMaxOperation").AsDateTime().toString(Qt::ISODateWithMs) + '|'
+           + rows->FieldByName("flUltimaRevisione").AsString();
+}
+
+std::unique_ptr<TSTD_DBMODULE> TstPreventivi::otherProgram(const QString &operatorCode)
+{
+    auto other = std::make_unique<TSTD_DBMODULE>();
+    other->SetConnectionString(TSTD_DBMODULE::ComposeConnectionString(m_db->Params()));
+    m_db->LogOn(operatorCode, other.get());
+    return other;
+}
+
+void TstPreventivi::firstListIsTheLatestQuotes_data()
+{
+    QTest::addColumn<QString>("who");
+    QTest::addColumn<QString>("company"); // SQL giving the company the window starts on
+    QTest::newRow("operator of a company") << "MROSSI"
+                                           << "'" + kSoc1 + "'";
+    QTest::newRow("without a company: the first of the selector")
+        << "GBIANCHI"
+        << "(SELECT idsocieta FROM societa WHERE dtcanc IS NULL ORDER BY upper(txdenominazione) "
+           "LIMIT 1)";
+}
+
+void TstPreventivi::firstListIsTheLatestQuotes()
+{
+    // The list a window opens on, before any filter: the company's active quotes, the most
+    // recent operation first, at most 100 of them.
+    QFETCH(QString, who);
+    QFETCH(QString, company);
+    m_db->LogOn(who);
+    const QString soc = sql("SELECT " + company);
+    const int active = sql("SELECT count(*) FROM preventivi WHERE dtcanc IS NULL AND idsocieta = '"
+                           + soc + "'")
+                           .toInt();
+    QVERIFY(active > 0);
+    auto rows = Q(m_db->Module(), Exec("EstraiPreventivi ", {"0"}));
+    QCOMPARE(rows->RecordCount(), qMin(active, 100));
+    QCOMPARE(rows->CountMatching(QStringLiteral("idSocieta = '%1' AND dtCanc = NULL").arg(soc)),
+             rows->RecordCount());
+    QDateTime previous;
+    for (rows->First(); !rows->Eof(); rows->Next()) {
+        const QDateTime dt = rows->FieldByName("dtMaxOperation").AsDateTime();
+        QVERIFY(!previous.isValid() || dt <= previous);
+        previous = dt;
+    }
+    // Bounded: with more quotes than that, the newest hundred.
+    for (int i = 0; i < 110; ++i)
+        sql("INSERT INTO preventivi (idpreventivo, idsocieta, txdescoggetto, dtin) VALUES ('"
+            + NewId() + "', '" + soc + "', 'Recente', now() + interval '1 hour')");
+    rows = Q(m_db->Module(), Exec("EstraiPreventivi ", {"0"}));
+    QCOMPARE(rows->RecordCount(), 100);
+    QCOMPARE(rows->CountMatching(QStringLiteral("txDescOggetto = 'Recente'")), 100);
+}
+
+void TstPreventivi::lineOperationsDateTheQuote_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("dated"); // an operation on the quote
+    QTest::newRow("line added") << "add" << true;
+    QTest::newRow("line moved") << "move" << true;
+    QTest::newRow("line removed") << "delete" << true;
+    QTest::newRow("price list of a line") << "list" << true;
+    QTest::newRow("node of a line switched off") << "node" << true;
+    QTest::newRow("sub-paragraph of a line") << "part" << true;
+    QTest::newRow("data-sheet value written by the program") << "value" << true;
+    QTest::newRow("catalogue refresh changing nothing") << "refresh" << false;
+}
+
+void TstPreventivi::lineOperationsDateTheQuote()
+{
+    QFETCH(QString, operation);
+    QFETCH(bool, dated);
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q = newQuote({"QDG-110", "ACC-ZOC"});
+    // Everything done so far happened yesterday.
+    sql("UPDATE preventivi SET dtin = localtimestamp - interval '1 day', txutentein = 'MROSSI' "
+        "WHERE idpreventivo = '"
+        + q + "'");
+    sql("UPDATE preventivi_operazioni_righe o SET dtoperazione = q.dtin FROM preventivi q "
+        "WHERE q.idpreventivo = o.idpreventivo AND q.idpreventivo = '"
+        + q + "'");
+    const QString before = listed(q);
+    QVERIFY2(before.startsWith("Inserimento - MROSSI|"), qPrintable(before));
+
+    auto lines = Q(db, Exec("EstraiProdottiInPreventivo", {T(q)}));
+    lines->First();
+    const QString line = lines->FieldByName("idPreventivoDet").AsString();
+    const QString product = lines->FieldByName("idProdotto").AsString();
+    auto tree = QM(db, Exec("EstraiAllDettagliProdotto", {T(line), "1", "0", "0", "0", "0", "1"}));
+    tree[0]->SetFilter("nuTipologia = 40");
+    tree[0]->SetFiltered(true);
+    tree[0]->First();
+    const QString part = tree[0]->FieldByName("idNodo").AsString();
+    m_db->LogOn(QStringLiteral("GBIANCHI")); // another operator works on the lines
+    const QString user = T("GBIANCHI");
+    if (operation == "add") {
+        const QString p = sql("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'ACC-ILL'");
+        db.Execute(
+            Exec("AddProdottoToPreventivo", {T(q), T(NewId()), T(p), "NULL", "1", "1", user}));
+    } else if (operation == "move") {
+        Q(db, Exec("MovePreventivoDettaglio", {T(q), T(line), "1", "2", user}));
+    } else if (operation == "delete") {
+        Q(db, Exec("DelPreventivoDettaglio", {T(q), T(line), "1", user}));
+    } else if (operation == "list") {
+        db.Execute(Exec("UpdateChangeOfListino", {T(line), "''", user}));
+    } else if (operation == "node") {
+        QM(db, Exec("ChangeStateNodo", {T(line), "1", T(part), "40", "1", user}));
+    } else if (operation == "part") {
+        Q(db, Exec("UpdatePrevDetParte", {T(line), T(part), T("Su misura"), "2", "''", user}));
+    } else if (operation == "value") {
+        tree[0]->SetFilter("nuTipologia = 10");
+        tree[0]->First();
+        auto rows = Q(db,
+                      Exec("DatiPrevDetSchedaValori",
+                           {T(line), T(tree[0]->FieldByName("idNodo").AsString())}));
+        rows->First();
+        QCOMPARE(db.ExecuteParams(QStringLiteral("UPDATE PrevDet_Scheda_Valori SET "
+                                                 "txValoreVoceScheda = $1, txUtenteMod = $2, "
+                                                 "dtMod = $3 WHERE idRigaValore = $4"),
+                                  {QStringLiteral("IP68"),
+                                   QStringLiteral("GBIANCHI"),
+                                   QDateTime::currentDateTime(),
+                                   rows->FieldByName("idRigaValore").AsString()}),
+                 1);
+    } else {
+        Q(db, Exec("RefreshProdottoInDettagliPrev", {T(product), user}));
+    }
+    m_db->LogOn(QStringLiteral("MROSSI"));
+    const QString after = listed(q);
+    if (!dated) {
+        QCOMPARE(after, before);
+        return;
+    }
+    QVERIFY2(after.startsWith("Modifica prodotti - GBIANCHI|"), qPrintable(after));
+    const QDateTime when = QDateTime::fromString(after.section('|', 1, 1), Qt::ISODateWithMs);
+    QVERIFY(when > QDateTime::fromString(before.section('|', 1, 1), Qt::ISODateWithMs));
+    QVERIFY(qAbs(when.secsTo(db.ReadServerTime())) < 60);
 }
 
 void TstPreventivi::blockingAndDeadline_data()
@@ -390,6 +559,9 @@ void TstPreventivi::revisionsAndUndo()
                  + q1 + "') AND idsocieta = '" + kSoc1 + "'"),
              QStringLiteral("1:1,2:0"));
     QCOMPARE(Q(db, Exec("EstraiProdottiInPreventivo", {T(r2)}))->RecordCount(), 1);
+    // The list tells the latest revision, the only one the menu offers to revise or undo.
+    QVERIFY(listed(q1).endsWith("|0"));
+    QVERIFY(listed(r2).endsWith("|1"));
     // Only the latest revision can be revised or undone; the first never.
     QVERIFY(
         ErrorOf(db, Exec("RevisionePreventivo", {T(q1), T(NewId()), kUser})).contains("successiva"));
@@ -403,6 +575,71 @@ void TstPreventivi::revisionsAndUndo()
              QStringLiteral("0"));
     QCOMPARE(sql("SELECT count(*) FROM preventivo_dettaglio WHERE idpreventivo = '" + r2 + "'"),
              QStringLiteral("0"));
+}
+
+void TstPreventivi::revisionsUnderTwoSessions_data()
+{
+    QTest::addColumn<QString>("second"); // what the second operator tries meanwhile
+    QTest::addColumn<QString>("refusal");
+    QTest::newRow("both revise") << "revise"
+                                 << "revisione successiva";
+    QTest::newRow("revise while the other unblocks") << "unblock"
+                                                     << "deve essere bloccato";
+}
+
+void TstPreventivi::revisionsUnderTwoSessions()
+{
+    // Two operators act on the latest revision of the same quote at once: the first one's
+    // transaction is still open when the second one asks. The second waits, then sees what the
+    // first did: a revision is made only from the latest blocked revision, and only once.
+    QFETCH(QString, second);
+    QFETCH(QString, refusal);
+    const QString q1 = newQuote({"QCM-100"});
+    Q(m_db->Module(), Exec("ChangeBloccoPreventivo", {T(q1), "1", kUser}));
+    std::unique_ptr<TSTD_DBMODULE> a = otherProgram(QStringLiteral("MROSSI"));
+    std::unique_ptr<TSTD_DBMODULE> b = otherProgram(QStringLiteral("GBIANCHI"));
+    a->BeginTrans();
+    if (second == "revise")
+        Q(*a, Exec("RevisionePreventivo", {T(q1), T(NewId()), kUser}));
+    else
+        Q(*a, Exec("ChangeBloccoPreventivo", {T(q1), "0", kUser}));
+    std::atomic<bool> done{false};
+    QString errorB;
+    std::thread other([&] {
+        errorB = ErrorOf(*b, Exec("RevisionePreventivo", {T(q1), T(NewId()), T("GBIANCHI")}));
+        done = true;
+    });
+    QTest::qWait(400);
+    QVERIFY(!done); // the second operator waits for the first one's transaction
+    a->CommitTrans();
+    other.join();
+    QVERIFY2(errorB.contains(refusal), qPrintable(errorB));
+    QCOMPARE(sql("SELECT count(*) FROM preventivi p JOIN preventivi q USING (idsocieta, "
+                 "nuannopreventivo, nupreventivo) WHERE q.idpreventivo = '"
+                 + q1 + "'"),
+             second == "revise" ? QStringLiteral("2") : QStringLiteral("1"));
+}
+
+void TstPreventivi::headerChangedMeanwhileIsNotOverwritten()
+{
+    // An operator changes the header while another one blocks the quote: the save finds the
+    // row changed, stores nothing and reads the row again (blocked, as it now is).
+    const QString q = newQuote({"QDG-100"});
+    TSTD_DBMODULE &db = m_db->Module();
+    TEditableRecord rec(&db, QStringLiteral("Preventivi"), QStringLiteral("idPreventivo"));
+    rec.Open(Exec("DatiPreventivo", {T(q)}));
+    std::unique_ptr<TSTD_DBMODULE> other = otherProgram(QStringLiteral("GBIANCHI"));
+    Q(*other, Exec("ChangeBloccoPreventivo", {T(q), "1", T("GBIANCHI")}));
+    rec.Edit();
+    rec.Data().FieldByName("txDescOggetto").SetValue(QStringLiteral("Oggetto cambiato"));
+    db.BeginTrans();
+    QVERIFY_THROWS_EXCEPTION(ERecordChanged, rec.Post(QStringLiteral("MROSSI")));
+    db.RollbackTrans();
+    QCOMPARE(rec.Data().FieldByName("flBloccato").AsInteger(), 1);
+    QCOMPARE(rec.Data().FieldByName("txDescOggetto").AsString(), QStringLiteral("Prova"));
+    QCOMPARE(sql("SELECT txdescoggetto || '/' || flbloccato FROM preventivi WHERE idpreventivo = '"
+                 + q + "'"),
+             QStringLiteral("Prova/1"));
 }
 
 void TstPreventivi::deleteRefusals()

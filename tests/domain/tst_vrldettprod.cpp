@@ -46,6 +46,7 @@ private slots:
     void kindsFromDatabaseCodes();
     void nodeFilledFromATreeRow();
     void treeLeavesOutHiddenRowsAndTheirDescendants();
+    void largeTreeKeepsEveryParent();
     void snapshotOutlivesTheTreeAndPendingCopyIsProcessWide();
     void itemGridRows();
     void demoProductTreeLoadsWhole();
@@ -173,6 +174,27 @@ void TestVrlDettProd::treeLeavesOutHiddenRowsAndTheirDescendants()
     QCOMPARE(parents, QStringList({"-", kOwner, "{A}", "{A1}", kOwner}));
     QVERIFY(tree[0].node->bCanAdd);
     QCOMPARE(tree[4].node->xTipoNode, cnScheda);
+}
+
+void TestVrlDettProd::largeTreeKeepsEveryParent()
+{
+    // Hundreds of nodes: the look-up of parents must survive the growth of its table.
+    QList<QVariantList> list;
+    for (int c = 1; c <= 30; ++c) {
+        const QString comp = QStringLiteral("{C%1}").arg(c);
+        list.append({comp, kOwner, comp, 30, 1, 1, c, 0});
+        for (int p = 1; p <= 12; ++p)
+            list.append({QStringLiteral("{C%1P%2}").arg(c).arg(p), comp, comp, 40, 1, 1, c, p});
+    }
+    auto rows = TreeRows(list);
+    const auto tree = LoadDettProdTree(*rows, kOwner, true);
+    QCOMPARE(int(tree.size()), 1 + 30 * 13);
+    for (size_t i = 1; i < tree.size(); ++i) {
+        const TDettProdTreeEntry &e = tree[i];
+        QVERIFY(e.parent >= 0 && size_t(e.parent) < i);
+        QCOMPARE(tree[size_t(e.parent)].node->sIdNodo, e.node->sIdParent);
+        QCOMPARE(rows->ValueAt(e.recNo0, 0).toString(), e.node->sIdNodo);
+    }
 }
 
 void TestVrlDettProd::snapshotOutlivesTheTreeAndPendingCopyIsProcessWide()
