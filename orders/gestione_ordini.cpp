@@ -17,6 +17,8 @@
 #include "orders/orderfilters.h"
 #include "orders/orderpanel.h"
 #include "orders/ordine_sommario.h"
+#include "quotes/quoteopeners.h"
+#include "quotes/ricerca_preventivo.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -36,11 +38,8 @@ const TWindowRegistration registration(QStringLiteral("GESTIONE_ORDINI"), [](QWi
 
 constexpr quint32 kMenuColour = 0xA16E37; // a Windows colour value: red 55, green 110, blue 161
 
-TGESTIONE_ORDINI::TQuoteChooser &QuoteChooser()
-{
-    static TGESTIONE_ORDINI::TQuoteChooser chooser;
-    return chooser;
-}
+// The folder of an order is the quote folder on disk, started in order mode.
+const QString kOrderFolderWindow = QStringLiteral("FOLDER_PREVENTIVO");
 
 QPixmap PadlockPixmap()
 {
@@ -191,11 +190,6 @@ TListDefinition OrderListDefinition()
     return d;
 }
 
-void TGESTIONE_ORDINI::SetQuoteChooser(TQuoteChooser chooser)
-{
-    QuoteChooser() = std::move(chooser);
-}
-
 TGESTIONE_ORDINI::TGESTIONE_ORDINI(QWidget *parent)
     : TListWindow(QStringLiteral("GESTIONE_ORDINI"), QStringLiteral("Gestione ordini"), parent)
 {
@@ -329,8 +323,32 @@ void TGESTIONE_ORDINI::BuildMenu(TListData &list)
     strong.fontColor = kMenuColour;
     strong.bold = true;
     const bool rows = list.HasRows();
-    if (QuoteChooser())
-        list.AddMenuItem(QStringLiteral("Nuovo ordine"), [this] { NuovoOrdine(); });
+    if (rows) {
+        // The windows of the quote subsystem are offered once they are part of the program.
+        bool any = false;
+        if (IsQuoteWindowAvailable(kQuoteLinesWindow)) {
+            TListMenuStyle style = strong;
+            style.image = StylePixmap(QStyle::SP_FileDialogDetailedView);
+            list.AddMenuItem(
+                QStringLiteral("Dettaglio prodotti dell'ordine"),
+                [this] { DettaglioProdotti(); },
+                style);
+            any = true;
+        }
+        if (IsQuoteWindowAvailable(kOrderFolderWindow)
+            && !List()->CurrentText(QStringLiteral("txNomeFolder")).isEmpty()) {
+            TListMenuStyle style = strong;
+            style.image = StylePixmap(QStyle::SP_DirIcon);
+            list.AddMenuItem(
+                QStringLiteral("Gestione cartella dell'ordine"),
+                [this] { GestioneCartella(); },
+                style);
+            any = true;
+        }
+        if (any)
+            list.AddMenuSeparator();
+    }
+    list.AddMenuItem(QStringLiteral("Nuovo ordine"), [this] { NuovoOrdine(); });
     if (!rows)
         return;
     list.AddMenuItem(QStringLiteral("Gestione sommario dell'ordine"),
@@ -408,10 +426,11 @@ bool TGESTIONE_ORDINI::OpenOrder(const QString &id, const QString &errorMessage)
 
 void TGESTIONE_ORDINI::NuovoOrdine()
 {
-    if (EditMode() || m_creationFailed || !QuoteChooser())
+    if (EditMode() || m_creationFailed)
         return;
     QString idPreventivo;
-    if (!QuoteChooser()(this, CompanyArgument(), &idPreventivo) || idPreventivo.isEmpty())
+    if (!TRICERCA_PREVENTIVO::Choose(this, CompanyArgument(), &idPreventivo)
+        || idPreventivo.isEmpty())
         return;
     CreaOrdineDaPreventivo(idPreventivo);
 }
@@ -627,4 +646,41 @@ void TGESTIONE_ORDINI::GestioneSommario()
         [id, description](QWidget *window) {
             static_cast<TORDINE_SOMMARIO *>(window)->Start(id, description);
         });
+}
+
+void TGESTIONE_ORDINI::DettaglioProdotti()
+{
+    if (EditMode() || !List()->HasRows())
+        return;
+    if (CurrentBlocked()) {
+        ShowErrorBox(
+            QStringLiteral("L'ordine è bloccato, non è possibile modificarne la struttura."));
+        return;
+    }
+    // The lines editor works on the order's own lines: the order id stands for the quote id.
+    OpenQuoteLines(this,
+                   List()->CurrentId(),
+                   List()->CurrentText(QStringLiteral("txNuPreventivo")),
+                   List()->CurrentText(QStringLiteral("txDescOrdine")));
+}
+
+void TGESTIONE_ORDINI::GestioneCartella()
+{
+    if (EditMode() || !List()->HasRows())
+        return;
+    TListData *list = List();
+    TQuoteFolderStart start;
+    start.bFromGestione = true; // order mode
+    start.sIdPreventivoLista = list->CurrentId();
+    start.bPrevBloccatoLista = CurrentBlocked();
+    start.iNuRevisioneLista = list->CurrentText(QStringLiteral("nuRevisione")).toInt();
+    start.sURLPDF = list->CurrentText(QStringLiteral("txURLFilePDF"));
+    start.sNomePDF = list->CurrentText(QStringLiteral("txNomeFilePDF"));
+    start.sNomeFolderPrev = list->CurrentText(QStringLiteral("txNomeFolder"));
+    start.sDescOggettoLista = list->CurrentText(QStringLiteral("txDescOrdine"));
+    start.sDescClienteLista = list->CurrentText(QStringLiteral("txDenominazione"));
+    start.sNuAnnoPrevLista = list->CurrentText(QStringLiteral("nuAnnoPreventivo"));
+    start.sNuPreventivoLista = list->CurrentText(QStringLiteral("nuPreventivo"));
+    start.sTxNuPreventivoLista = list->CurrentText(QStringLiteral("txNuPreventivo"));
+    OpenQuoteFolder(this, kOrderFolderWindow, start);
 }

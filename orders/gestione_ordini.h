@@ -6,7 +6,6 @@
 
 #include "masterdata/listwindow.h"
 
-#include <functional>
 #include <memory>
 
 class TDataSet;
@@ -21,12 +20,6 @@ public:
     explicit TGESTIONE_ORDINI(QWidget *parent = nullptr);
     ~TGESTIONE_ORDINI() override;
 
-    // The quote search of "Nuovo ordine": true with the chosen quote's id, false when the
-    // operator cancelled. Without it the entry is not offered.
-    using TQuoteChooser
-        = std::function<bool(QWidget *parent, const QString &idSocieta, QString *idPreventivo)>;
-    static void SetQuoteChooser(TQuoteChooser chooser);
-
     TDataSet *DST_GRID_Ordini() const;
 
     // Commands of the buttons and of the user menu.
@@ -40,6 +33,8 @@ public:
     void CambiaStatoOrdine(bool reactivate);
     void CambiaBloccoOrdine(bool block);
     void GestioneSommario();
+    void DettaglioProdotti();
+    void GestioneCartella();
     void PB_Ok_InputClick();
     void PB_Annulla_InputClick();
 

@@ -6,11 +6,15 @@
 #include "tests/support/masterdataenv.h"
 #include "tests/support/windowtest.h"
 
+#include "common/windowregistry.h"
 #include "masterdata/customerfilters.h"
 #include "masterdata/radiogroup.h"
 #include "orders/gestione_ordini.h"
 #include "orders/orderfilters.h"
 #include "orders/orderpanel.h"
+#include "quotes/quotefilters.h"
+#include "quotes/quoteopeners.h"
+#include "quotes/ricerca_preventivo.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,9 +23,62 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 #include <atomic>
 #include <thread>
+
+// Stand-ins for the quote windows that are not part of the program yet: they record how the
+// order list starts them.
+struct TStartRecord
+{
+    QStringList lines;
+    QStringList folder;
+};
+TStartRecord &Started()
+{
+    static TStartRecord record;
+    return record;
+}
+
+class TStandInLines : public QWidget, public TQuoteLinesStarter
+{
+public:
+    using QWidget::QWidget;
+    void Start(const QString &id, const QString &number, const QString &subject) override
+    {
+        Started().lines = {id, number, subject};
+    }
+};
+
+class TStandInFolder : public QWidget, public TQuoteFolderStarter
+{
+public:
+    using QWidget::QWidget;
+    void Start(bool fromList,
+               const QString &id,
+               bool blocked,
+               int revision,
+               const QString &,
+               const QString &,
+               const QString &folder,
+               const QString &subject,
+               const QString &customer,
+               const QString &,
+               const QString &,
+               const QString &number) override
+    {
+        Started().folder = {fromList ? "1" : "0",
+                            id,
+                            blocked ? "1" : "0",
+                            QString::number(revision),
+                            folder,
+                            subject,
+                            customer,
+                            number};
+        deleteLater();
+    }
+};
 
 class tst_gestione_ordini : public QObject
 {
@@ -75,6 +132,30 @@ private:
         }
         return ids;
     }
+    // The quote search that "Nuovo ordine" opens: the quote found by its subject and chosen.
+    void ChooseQuoteWhenAsked(const QString &quote, QString *company)
+    {
+        const QString subject = Super(
+            QStringLiteral("SELECT txdescoggetto FROM preventivi WHERE idpreventivo = '%1'")
+                .arg(quote));
+        QTimer::singleShot(0, this, [quote, subject, company] {
+            auto *d = qobject_cast<TRICERCA_PREVENTIVO *>(QApplication::activeModalWidget());
+            if (!d)
+                return;
+            *company = d->sIdSocieta;
+            d->Filters->CK_Find_AllAnni->setChecked(true);
+            d->Filters->Refresh();
+            TypeInto(d->Filters->EF_Find_DescPreventivo, subject.left(40));
+            QTest::mouseClick(d->Filters->PB_EstraiElenco, Qt::LeftButton);
+            if (d->DST_GRID_Preventivi()
+                && d->DST_GRID_Preventivi()->Locate(QStringLiteral("idPreventivo"),
+                                                    quote,
+                                                    loCaseInsensitive))
+                d->PB_SelectClick();
+            else
+                d->reject();
+        });
+    }
     // Filters that show every order with the mark, in number order.
     void ShowMarked()
     {
@@ -110,7 +191,6 @@ private slots:
     void init() { env = std::make_unique<TMasterDataEnvironment>(); }
     void cleanup()
     {
-        TGESTIONE_ORDINI::SetQuoteChooser({});
         env->Recorder().QueueYes();
         delete w;
         env.reset();
@@ -132,6 +212,7 @@ private slots:
     void deleteShowsTheNeighbour();
     void deactivateAndReactivate();
     void userMenu();
+    void linesAndFolderOpenOnTheOrder();
     void twoOperatorsOneQuote();
 };
 
@@ -294,13 +375,9 @@ void tst_gestione_ordini::newOrderFromBlockedQuote()
     const QString quote = BlockedQuote();
     const QString subject = Super(
         QStringLiteral("SELECT txdescoggetto FROM preventivi WHERE idpreventivo = '%1'").arg(quote));
-    QString askedCompany;
-    TGESTIONE_ORDINI::SetQuoteChooser([&](QWidget *, const QString &company, QString *id) {
-        askedCompany = company;
-        *id = quote;
-        return true;
-    });
     Open();
+    QString askedCompany;
+    ChooseQuoteWhenAsked(quote, &askedCompany);
     QVERIFY(ChooseMenu(w->DG_Ordini, QStringLiteral("Nuovo ordine")));
     QCOMPARE(askedCompany, kSoc1);
     QCOMPARE(env->Recorder().LastText(TDialogKind::Info),
@@ -349,12 +426,14 @@ void tst_gestione_ordini::newOrderCancelledDoesNothing()
     const QString count = QStringLiteral("SELECT count(*) FROM ordini");
     const QString before = Super(count);
     bool asked = false;
-    TGESTIONE_ORDINI::SetQuoteChooser([&](QWidget *, const QString &, QString *) {
-        asked = true;
-        return false;
-    });
     Open();
     const int requests = env->Recorder().Requests().size();
+    QTimer::singleShot(0, this, [&asked] {
+        if (auto *d = qobject_cast<TRICERCA_PREVENTIVO *>(QApplication::activeModalWidget())) {
+            asked = true;
+            d->reject();
+        }
+    });
     QVERIFY(ChooseMenu(w->DG_Ordini, QStringLiteral("Nuovo ordine")));
     QVERIFY(asked);
     QCOMPARE(env->Recorder().Requests().size(), requests);
@@ -577,7 +656,6 @@ void tst_gestione_ordini::deactivateAndReactivate()
 
 void tst_gestione_ordini::userMenu()
 {
-    TGESTIONE_ORDINI::SetQuoteChooser([](QWidget *, const QString &, QString *) { return false; });
     const QString id = MakeOrders(1).first();
     Open();
     ShowMarked();
@@ -607,6 +685,55 @@ void tst_gestione_ordini::userMenu()
     w->Filters->EF_Find_DescOrdine->SetText(QStringLiteral("nessun ordine ha questo testo"));
     QTest::mouseClick(w->Filters->PB_EstraiElenco, Qt::LeftButton);
     QCOMPARE(MenuCaptions(w->DG_Ordini), QStringList{QStringLiteral("Nuovo ordine")});
+}
+
+void tst_gestione_ordini::linesAndFolderOpenOnTheOrder()
+{
+    RegisterWindow(kQuoteLinesWindow, [](QWidget *parent) { return new TStandInLines(parent); });
+    RegisterWindow(QStringLiteral("FOLDER_PREVENTIVO"),
+                   [](QWidget *parent) { return new TStandInFolder(parent); });
+    Started() = {};
+    const QString id = MakeOrders(1).first();
+    Super(QStringLiteral("UPDATE ordini SET txnomefolder = NULL WHERE idordine = '%1'").arg(id));
+    Open();
+    ShowMarked();
+    Select(id);
+    QStringList captions = MenuCaptions(w->DG_Ordini);
+    QCOMPARE(captions.mid(0, 3),
+             QStringList({QStringLiteral("Dettaglio prodotti dell'ordine"),
+                          QStringLiteral("-"),
+                          QStringLiteral("Nuovo ordine")}));
+    // The lines editor gets the order's id, not its quote's.
+    QVERIFY(ChooseMenu(w->DG_Ordini, QStringLiteral("Dettaglio prodotti dell'ordine")));
+    QCOMPARE(Started().lines,
+             QStringList({id,
+                          CurrentValue(w->DG_Ordini, QStringLiteral("txNuPreventivo")),
+                          Order(QStringLiteral("txdescordine"), id)}));
+
+    // With a folder the folder entry is there too, in order mode.
+    Super(QStringLiteral("UPDATE ordini SET txnomefolder = 'Cartella 1' WHERE idordine = '%1'")
+              .arg(id));
+    w->sLastId = id;
+    w->ExtractWithFilters();
+    QVERIFY(ChooseMenu(w->DG_Ordini, QStringLiteral("Gestione cartella dell'ordine")));
+    QCOMPARE(Started().folder.value(0), QStringLiteral("1"));
+    QCOMPARE(Started().folder.value(1), id);
+    QCOMPARE(Started().folder.value(4), QStringLiteral("Cartella 1"));
+
+    // A blocked order's lines are not opened.
+    env->Db().Module().Query(QStringLiteral("EXEC ChangeBloccoOrdine '%1', 1, 'ADMIN'").arg(id));
+    w->sLastId = id;
+    w->ExtractWithFilters();
+    Started().lines.clear();
+    QVERIFY(ChooseMenu(w->DG_Ordini, QStringLiteral("Dettaglio prodotti dell'ordine")));
+    QCOMPARE(env->Recorder().LastText(TDialogKind::Error),
+             QStringLiteral("L'ordine è bloccato, non è possibile modificarne la struttura."));
+    QVERIFY(Started().lines.isEmpty());
+    for (QWidget *open : QApplication::topLevelWidgets())
+        if (dynamic_cast<TStandInLines *>(open))
+            delete open;
+    UnregisterWindow(kQuoteLinesWindow);
+    UnregisterWindow(QStringLiteral("FOLDER_PREVENTIVO"));
 }
 
 // --- Two operators ----------------------------------------------------------------------------
