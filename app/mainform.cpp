@@ -147,9 +147,7 @@ TMAINFORM::TMAINFORM(QWidget *parent)
     PAN_Funzioni->hide();
     PAN_Separatore->hide();
 
-    // The Orders launcher belongs to developers with a debugger attached at this moment.
     s.bDeveloperMode = IsDebuggerAttached();
-    PAN_GestioneOrdini->setVisible(s.bDeveloperMode);
 
     s.sSettingsFile = ExeFolderPath(QStringLiteral("VentorelWin.INI"));
     setWindowIcon(ProgramIcon());
@@ -339,6 +337,14 @@ void TMAINFORM::ReadGlobalSettings()
                                    s.sSettingsFile);
     if (!s.sDeveloperUser.isEmpty())
         s.bDeveloperMode = true;
+    // The Orders launcher: developers with a debugger attached, or an office that works with
+    // orders and says so in the global settings.
+    PAN_GestioneOrdini->setVisible(IsDebuggerAttached()
+                                   || IniReadText(settingsSection(),
+                                                  QStringLiteral("FrmMain_MostraOrdini"),
+                                                  QLatin1String(kIniNo),
+                                                  s.sSettingsFile)
+                                          == QLatin1String(kIniYes));
 }
 
 bool TMAINFORM::Start(const QStringList &arguments)

@@ -90,6 +90,8 @@ private Q_SLOTS:
     void initTestCase();
     void cleanup();
 
+    void ordersLauncherFollowsTheGlobalSetting_data();
+    void ordersLauncherFollowsTheGlobalSetting();
     void startupReachesLogonAfterSplashOnly_data();
     void startupReachesLogonAfterSplashOnly();
     void administratorSession();
@@ -122,6 +124,31 @@ void tst_MainForm::cleanup()
     CancelPendingActions();
     for (const QString &name : RegisteredWindows())
         UnregisterWindow(name);
+}
+
+void tst_MainForm::ordersLauncherFollowsTheGlobalSetting_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("absent") << QString() << false;
+    QTest::newRow("NO") << "NO" << false;
+    QTest::newRow("si lower case") << "si" << false;
+    QTest::newRow("SI") << "SI" << true;
+}
+
+// Without a debugger the "Ordini" button is there only when the office asks for it.
+void tst_MainForm::ordersLauncherFollowsTheGlobalSetting()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, shown);
+    TAppTestEnvironment env;
+    if (!value.isNull())
+        env.SetGlobal(QStringLiteral("FrmMain_MostraOrdini"), value);
+    TMAINFORM form;
+    auto *panel = form.findChild<QWidget *>(QStringLiteral("PAN_GestioneOrdini"));
+    QVERIFY(panel);
+    QCOMPARE(!panel->isHidden(), shown);
+    QVERIFY(!SessionInfo().bDeveloperMode);
 }
 
 void tst_MainForm::startupReachesLogonAfterSplashOnly_data()
