@@ -61,7 +61,11 @@ constexpr quint32 kProductColour = 14270300;
 constexpr int kMaxQuantity = 999999;
 constexpr double kMaxAmount = 9999999999999.99; // what an amount column holds
 
-const char *kNotVisible = " non è visibile con i filtri applicati.";
+// The end of the warnings about a list the filters hide (an accented text: never Latin-1).
+QString NotVisible()
+{
+    return QStringLiteral(" non è visibile con i filtri applicati.");
+}
 
 QString Quoted(const QString &text)
 {
@@ -900,8 +904,8 @@ void TPRODOTTO_LISTINO::PB_Ok_InputClick()
     if (!saved)
         return;
     m_anyChange = true;
-    ExtractAfterSave(insert ? QStringLiteral("Il listino inserito") + QLatin1String(kNotVisible)
-                            : QStringLiteral("Il listino modificato") + QLatin1String(kNotVisible));
+    ExtractAfterSave(insert ? QStringLiteral("Il listino inserito") + NotVisible()
+                            : QStringLiteral("Il listino modificato") + NotVisible());
 }
 
 void TPRODOTTO_LISTINO::PB_Annulla_InputClick()
@@ -934,7 +938,7 @@ void TPRODOTTO_LISTINO::DuplicaListino(bool andModify)
     }
     m_anyChange = true;
     sLastId = copy;
-    if (!Reload(QStringLiteral("Il listino duplicato") + QLatin1String(kNotVisible)))
+    if (!Reload(QStringLiteral("Il listino duplicato") + NotVisible()))
         return;
     if (andModify)
         ModificaListino();
@@ -957,7 +961,7 @@ void TPRODOTTO_LISTINO::CambiaStatoListino(bool reactivate)
     m_anyChange = true;
     Reload((reactivate ? QStringLiteral("Il listino riattivato")
                        : QStringLiteral("Il listino disattivato"))
-           + QLatin1String(kNotVisible));
+           + NotVisible());
 }
 
 void TPRODOTTO_LISTINO::EliminaListino()
