@@ -540,6 +540,18 @@ void TPRODOTTI_LINKED::ShowCurrentFlag()
     m_reloading = previous;
 }
 
+void TPRODOTTI_LINKED::ReadLinksAgain(const QString &selectId)
+{
+    // After a refused change (another operator changed the links meanwhile, for one) the
+    // window shows the links as they are stored.
+    try {
+        LoadLinked(ExecText(QStringLiteral("EstraiProdottiLinked"), {SqlText(sIdProdotto)}),
+                   selectId);
+    } catch (const std::exception &) {
+        // The refusal was reported; the rows shown stay.
+    }
+}
+
 void TPRODOTTI_LINKED::PB_AggiungiClick()
 {
     if (m_creationFailed || !m_pane->List()->HasRows() || sIdProdotto.isEmpty())
@@ -551,6 +563,7 @@ void TPRODOTTI_LINKED::PB_AggiungiClick()
                    candidate);
     } catch (const std::exception &e) {
         ShowDbError(QStringLiteral("Errore aggiunta prodotto collegato (ERR.K04)."), e);
+        ReadLinksAgain(QString());
         return;
     }
     bChanges = true;
@@ -570,6 +583,7 @@ void TPRODOTTI_LINKED::PB_RimuoviClick()
                    QString());
     } catch (const std::exception &e) {
         ShowDbError(QStringLiteral("Errore rimozione prodotto collegato (ERR.K02)."), e);
+        ReadLinksAgain(id);
         return;
     }
     // The same row stays current while it exists; after the last one the first link.
@@ -596,6 +610,7 @@ void TPRODOTTI_LINKED::MoveLink(int from, int to)
                    id);
     } catch (const std::exception &e) {
         ShowDbError(QStringLiteral("Errore spostamento prodotto collegato (ERR.K03)."), e);
+        ReadLinksAgain(id);
     }
 }
 
@@ -618,7 +633,6 @@ void TPRODOTTI_LINKED::CK_AccessorioClick()
                             {SqlText(sIdProdotto), SqlText(id), SqlFlag(accessory), User()}),
                    id);
     } catch (const std::exception &e) {
-        // The link keeps what is stored.
         link->bAccessorio = before;
         ShowCurrentFlag();
         ShowDbError(QStringLiteral("Errore ")
@@ -626,6 +640,7 @@ void TPRODOTTI_LINKED::CK_AccessorioClick()
                                      : QStringLiteral("impostazione come non accessorio del"))
                         + QStringLiteral(" prodotto collegato (ERR.K01)."),
                     e);
+        ReadLinksAgain(id);
     }
     SG_Linked->setFocus(Qt::OtherFocusReason);
 }

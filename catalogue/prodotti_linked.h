@@ -103,6 +103,7 @@ private:
     // first one) becomes current. Raises the command's failure for the caller to report.
     void LoadLinked(const QString &commandText, const QString &selectId);
     void ShowCurrentFlag();
+    void ReadLinksAgain(const QString &selectId);
     void BuildCandidateMenu(TListData &list);
     void PlaceFirstTime();
     void ApplyDocumentationRule();

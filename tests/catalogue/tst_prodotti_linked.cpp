@@ -10,6 +10,7 @@
 #include "catalogue/catalogueopeners.h"
 #include "catalogue/linkedgrid.h"
 #include "catalogue/prodotti_linked.h"
+#include "common/formats.h"
 #include "common/windowregistry.h"
 #include "controls/tkrtgrid.h"
 #include "db/dataset.h"
@@ -419,6 +420,51 @@ private Q_SLOTS:
         QVERIFY(!w->CK_Accessorio->isChecked());
         QVERIFY(w->close());
         QCOMPARE(changed.count(), 0);
+    }
+
+    // A change refused because another operator changed the links meanwhile is reported with
+    // the window's message and the links are read again as stored.
+    void refusedChangeReadsTheLinksAgain_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("remove") << "remove"
+                                << "Errore rimozione prodotto collegato (ERR.K02).";
+        QTest::newRow("move") << "move"
+                              << "Errore spostamento prodotto collegato (ERR.K03).";
+        QTest::newRow("accessory")
+            << "accessory"
+            << "Errore impostazione come non accessorio del prodotto collegato (ERR.K01).";
+    }
+    void refusedChangeReadsTheLinksAgain()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, error);
+        auto w = Open(QStringLiteral("QDG-100"));
+        const QString id = ProductId(QStringLiteral("QDG-100"));
+        // Another operator removes the first link.
+        Sql(QStringLiteral("DELETE FROM prod_collegati WHERE idprodotto = '%1' AND "
+                           "nuordinecollegamento = 1; UPDATE prod_collegati SET "
+                           "nuordinecollegamento = nuordinecollegamento - 1 WHERE idprodotto = "
+                           "'%1'; SELECT 1")
+                .arg(id));
+        const QString stored = QStringLiteral("1:ACC-VEN:1 2:DOC-CE:0");
+        QCOMPARE(StoredLinks(QStringLiteral("QDG-100")), stored);
+        QCOMPARE(w->SG_Linked->LinkCount(), 3);
+        if (action == QLatin1String("remove")) {
+            w->SG_Linked->SetCurrentPosition(3);
+            w->PB_Rimuovi->click();
+        } else if (action == QLatin1String("move")) {
+            Drag(w->SG_Linked, 3, 1);
+        } else {
+            w->SG_Linked->SetCurrentPosition(1);
+            w->CK_Accessorio->click();
+        }
+        QVERIFY2(env->Recorder().LastText(TDialogKind::Error).startsWith(error + LineBreaks(2)),
+                 qPrintable(env->Recorder().LastText(TDialogKind::Error)));
+        QCOMPARE(StoredLinks(QStringLiteral("QDG-100")), stored);
+        QCOMPARE(ShownLinks(w.get()), QStringLiteral("1:ACC-VEN 2:DOC-CE"));
+        QCOMPARE(w->PAN_NuLinked->text(), QStringLiteral("N° prodotti collegati: 2"));
     }
 
     // "Prodotto selezionato" shows the current link's print, its price lists included.
