@@ -122,6 +122,25 @@ QString BoolToSql(bool flag)
     return flag ? QStringLiteral("1") : QStringLiteral("0");
 }
 
+bool ParseNumberText(const QString &text, double *value)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^([+-]?)(\\d{1,3}(?:\\.\\d{3})+|\\d+)(?:,(\\d+))?$"));
+    const QRegularExpressionMatch m = re.match(text.trimmed());
+    if (!m.hasMatch())
+        return false;
+    QString plain = m.captured(1) + m.captured(2).remove(u'.');
+    if (m.hasCaptured(3))
+        plain += u'.' + m.captured(3);
+    bool ok = false;
+    const double v = QLocale::c().toDouble(plain, &ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    if (value)
+        *value = v;
+    return true;
+}
+
 QString DateToText(const QDate &date)
 {
     return date.isValid() ? date.toString(QLatin1String(kDateFormat)) : QString();

@@ -42,6 +42,11 @@ QString SqlFloat(double x);
 QString SqlQuote(const QString &text, bool wrap = true);
 // "1" or "0".
 QString BoolToSql(bool flag);
+// A number typed in the program format: an optional sign, digits (with "." between groups of
+// three, or without thousands separators), optionally "," and decimals: "1.234,5", "-3",
+// "0,25", "1234". Blanks around are ignored. False for anything else ("1.5.3", "1,2,3",
+// "abc", "1; DROP", "").
+bool ParseNumberText(const QString &text, double *value);
 
 // "dd/mm/yyyy" and "hh:nn:ss"; empty for an invalid value.
 QString DateToText(const QDate &date);

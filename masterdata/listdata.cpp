@@ -109,6 +109,10 @@ TExtractResult TListData::Extract(const QString &commandText,
         CopyAllRecords(*result, *copy);
         result.reset();
         copy->SetSort(sortText);
+        if (!m_localFilter.isEmpty()) {
+            copy->SetFilter(m_localFilter);
+            copy->SetFiltered(true);
+        }
         copy->First();
         m_data = std::move(copy);
     } catch (const std::exception &e) {
@@ -154,7 +158,11 @@ void TListData::ApplyDisplay()
         TFieldDef &def = ds.Fields(i).Def();
         def.displayLabel = c.label;
         def.displayWidth = c.width;
-        def.alignment = c.centred ? TFieldAlignment::Center : TFieldAlignment::Left;
+        def.alignment = c.rightAligned ? TFieldAlignment::Right
+                        : c.centred    ? TFieldAlignment::Center
+                                       : TFieldAlignment::Left;
+        if (!c.format.isEmpty())
+            def.displayFormat = c.format;
         order << c.field;
     }
     ShowOnlyFields(ds, m_definition.listFields);
@@ -171,11 +179,13 @@ void TListData::ApplyDisplay()
     m_grid->SetDataSet(&ds);
     m_grid->PaintSortedColumnsEx();
     for (const TListColumn &c : m_definition.columns) {
-        if (!c.titleCentred)
+        if (!c.titleCentred && !c.rightAligned)
             continue;
         const int column = m_grid->ColumnIndexByFieldName(c.field);
         if (column >= 0)
-            m_grid->SetColumnTitleAlignment(column, Qt::AlignCenter);
+            m_grid->SetColumnTitleAlignment(column,
+                                            c.rightAligned ? Qt::AlignRight | Qt::AlignVCenter
+                                                           : Qt::AlignCenter);
     }
 }
 
@@ -224,7 +234,7 @@ void TListData::DrawCell(TKRTDrawCellArgs &args)
 void TListData::DrawIcon(TKRTDrawCellArgs &args)
 {
     const TListIconColumn *icon = IconColumn(args.DataCol);
-    if (!icon || icon->icon.isNull() || !args.Canvas || !m_data || args.Row < 0
+    if (!icon || (icon->icon.isNull() && !icon->choose) || !args.Canvas || !m_data || args.Row < 0
         || args.Row >= m_data->RecordCount())
         return;
     const int field = m_data->FieldIndex(icon->field);
@@ -233,7 +243,22 @@ void TListData::DrawIcon(TKRTDrawCellArgs &args)
     const QVariant value = m_data->ValueAt(args.Row, field);
     if (value.toInt() == 0 && !value.toBool())
         return;
-    args.Canvas->drawPixmap(args.Rect.topLeft() + QPoint(2, 1), icon->icon);
+    const QPixmap picture = icon->choose ? icon->choose(*m_data, args.Row) : icon->icon;
+    if (!picture.isNull())
+        args.Canvas->drawPixmap(args.Rect.topLeft() + QPoint(2, 1), picture);
+}
+
+void TListData::SetLocalFilter(const QString &expr)
+{
+    if (m_data) {
+        // A bad expression raises before anything changed.
+        m_data->SetFilter(expr);
+        m_data->SetFiltered(!expr.isEmpty());
+        m_data->First();
+    }
+    m_localFilter = expr;
+    if (m_data)
+        UpdateStatus();
 }
 
 bool TListData::HasRows() const

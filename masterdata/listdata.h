@@ -36,6 +36,8 @@ struct TListColumn
     int width = 20; // characters
     bool centred = false;
     bool titleCentred = false;
+    QString format;            // display format of numbers ("#,##0.00"); empty: the field's own
+    bool rightAligned = false; // values and title on the right (amounts)
 };
 
 // A flag column shown as a picture ("(B)" padlock, "(S)", "(C)"): its text is painted in the
@@ -45,6 +47,9 @@ struct TListIconColumn
 {
     QString field;
     QPixmap icon;
+    // The picture of a row whose flag is set, when it depends on other fields (the price lists'
+    // "(S)": sheets with or without values of the list); unset: icon.
+    std::function<QPixmap(const TDataSet &, int row)> choose;
 };
 
 // A coloured text beside the count in the status line (" (Funzionari)  ").
@@ -125,6 +130,12 @@ public:
                            const QString &sortText,
                            const QString &lastId = QString());
 
+    // A filter of the list in memory ("dtCanc = NULL AND txCodListino LIKE '*x*'"), for lists
+    // filtered on the client: applied to the list shown at once (first row current, status
+    // line counted again) and to the copy of every later extraction before re-positioning.
+    void SetLocalFilter(const QString &expr);
+    QString LocalFilter() const { return m_localFilter; }
+
     bool HasRows() const;
     int Count() const;
     QString CurrentId() const;
@@ -178,6 +189,7 @@ private:
     QList<QPixmap> m_images; // the window's image list: 0 "Info supplementari"
     // The actions of the entries of the current popup (entries are owned by the grid's menu).
     QHash<const TKRTGridMenu *, std::function<void()>> m_actions;
+    QString m_localFilter;
 };
 
 // "message" + two line breaks + "(" + the provider's text trimmed + ")", shown as an error.

@@ -416,7 +416,9 @@ void TListWindow::PlaceFirstTime()
     } else {
         free = WorkArea(this).size();
     }
-    QSize wanted(RoundToInt(free.width() * 0.7), RoundToInt(free.height() * 0.7));
+    const QSizeF share = FirstPlacementShare();
+    QSize wanted(RoundToInt(free.width() * share.width()),
+                 RoundToInt(free.height() * share.height()));
     const QSize decoration = frame == this ? QSize(0, 0) : frame->size() - size();
     // Wide enough for the grid's columns as far as the free area allows; beyond it the grid
     // scrolls.

@@ -15,6 +15,7 @@
 #include "masterdata/listdata.h"
 #include "masterdata/listpane.h"
 
+#include <QSizeF>
 #include <QString>
 #include <QWidget>
 
@@ -155,6 +156,8 @@ protected:
     // First showing: 70 % of the main window's free area, wider when the grid's columns need
     // it (up to the free area), that size the minimum, centred.
     virtual void PlaceFirstTime();
+    // The share of the main window's free area (width, height) taken at the first showing.
+    virtual QSizeF FirstPlacementShare() const { return QSizeF(0.7, 0.7); }
 
     bool m_creationFailed = false;
     bool m_extractedWithFilters = false;

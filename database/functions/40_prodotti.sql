@@ -251,9 +251,12 @@ LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = of
 DECLARE
     n integer;
     img varchar[];
+    u varchar;
+    proprietari varchar[];
+    o varchar;
 BEGIN
     PERFORM vt_sessione();
-    PERFORM vt_utente(p_utente);
+    u := vt_utente(p_utente);
     -- The administrator argument is read as a flag but not believed: the session tells.
     PERFORM vt_flag(p_admin, 'amministratore');
     PERFORM vt_blocca_prodotto(p_idprodotto);
@@ -274,7 +277,19 @@ BEGIN
                    JOIN prod_comp_parti pa ON pa.idpartecomp = i.idpartecomp
                    JOIN prod_componenti c ON c.idcompprodotto = pa.idcompprodotto
                   WHERE c.idprodotto = p_idprodotto);
+    -- The products that link to this one lose the link with the cascade: their remaining
+    -- links are numbered 1..n again (locked in a fixed order, as every change of links locks
+    -- its product).
+    proprietari := ARRAY(SELECT c.idprodotto FROM prod_collegati c
+                          WHERE c.idprodcollegato = p_idprodotto ORDER BY c.idprodotto);
+    FOREACH o IN ARRAY proprietari LOOP
+        PERFORM vt_blocca_prodotto(o);
+    END LOOP;
     DELETE FROM prodotti WHERE idprodotto = p_idprodotto;
+    FOREACH o IN ARRAY proprietari LOOP
+        PERFORM vt_rinumera_collegati(o);
+        PERFORM vt_stampa_prodotto(o, u);
+    END LOOP;
     PERFORM vt_elimina_immagini(img);
     RETURN QUERY SELECT 1::smallint, NULL::text;
 END $$;

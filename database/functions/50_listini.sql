@@ -4,7 +4,8 @@
 DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['estrailistinoprodotto', 'datilistino', 'clonelistino',
     'changestatolistino', 'deletelistino', 'refreshprodlistino', 'estraicomppartilistinoqta',
     'datilistinopartecomp', 'updatelistinoparte', 'estraischedelistinovalori',
-    'datilistinoschedevalori', 'refreshprodlistschedavoci', 'vt_listino']); END $$;
+    'datilistinoschedevalori', 'refreshprodlistschedavoci', 'vt_listino',
+    'vt_propaga_listino']); END $$;
 
 -- The list with its product, locked for a change; raises for an unknown list.
 CREATE FUNCTION vt_listino(p_idlistino text) RETURNS varchar
@@ -149,30 +150,104 @@ BEGIN
     RETURN QUERY SELECT 1::smallint, NULL::text;
 END $$;
 
--- After a list was saved: the lines of open quotes (neither blocked nor deactivated) that use
--- it take its price data, quantities and data-sheet values; the amount offered stays.
+-- Changes of a list reach the lines of open quotes (neither blocked nor deactivated) that use
+-- it. Only what changed since the last propagation is passed on (prod_listini_variazioni, kept
+-- by the triggers below), and only where a line still shows the value the list gave it before
+-- the change: a price, ceiling, code, description, sub-paragraph quantity or description or
+-- data-sheet value the operator set on the line itself stays. The amount offered never changes.
+CREATE FUNCTION vt_propaga_listino(p_idlistino text, p_utente text) RETURNS void
+LANGUAGE plpgsql AS $$
+DECLARE
+    v prod_listini_variazioni;
+    l prod_listini;
+    ora timestamp := vt_ora();
+BEGIN
+    SELECT * INTO v FROM prod_listini_variazioni x
+     WHERE x.idprodlistino = p_idlistino AND x.txtipo = 'LISTINO';
+    IF FOUND THEN
+        SELECT * INTO l FROM prod_listini x WHERE x.idprodlistino = p_idlistino;
+        WITH prima AS (
+            SELECT (v.jsprima ->> 'vllistino')::numeric AS vllistino,
+                   v.jsprima ->> 'txcodlistino' AS txcodlistino,
+                   v.jsprima ->> 'txdesclistino' AS txdesclistino,
+                   (v.jsprima ->> 'numaxpercsconto')::numeric AS numaxpercsconto,
+                   (v.jsprima ->> 'vlmaxsconto')::numeric AS vlmaxsconto)
+        UPDATE preventivo_dettaglio d
+           SET vllistino = CASE WHEN d.vllistino IS NOT DISTINCT FROM p.vllistino
+                                THEN l.vllistino ELSE d.vllistino END,
+               txcodlistino = CASE WHEN d.txcodlistino IS NOT DISTINCT FROM p.txcodlistino
+                                   THEN l.txcodlistino ELSE d.txcodlistino END,
+               txdesclistino = CASE WHEN d.txdesclistino IS NOT DISTINCT FROM p.txdesclistino
+                                    THEN l.txdesclistino ELSE d.txdesclistino END,
+               numaxpercsconto = CASE WHEN d.numaxpercsconto IS NOT DISTINCT FROM p.numaxpercsconto
+                                      THEN l.numaxpercsconto ELSE d.numaxpercsconto END,
+               vlmaxsconto = CASE WHEN d.vlmaxsconto IS NOT DISTINCT FROM p.vlmaxsconto
+                                  THEN l.vlmaxsconto ELSE d.vlmaxsconto END,
+               txutentemod = p_utente, dtmod = ora
+          FROM prima p, preventivi q
+         WHERE q.idpreventivo = d.idpreventivo AND q.flbloccato = 0 AND q.dtcanc IS NULL
+           AND d.idprodlistino = p_idlistino
+           AND ((d.vllistino IS NOT DISTINCT FROM p.vllistino AND p.vllistino IS DISTINCT FROM l.vllistino)
+                OR (d.txcodlistino IS NOT DISTINCT FROM p.txcodlistino
+                    AND p.txcodlistino IS DISTINCT FROM l.txcodlistino)
+                OR (d.txdesclistino IS NOT DISTINCT FROM p.txdesclistino
+                    AND p.txdesclistino IS DISTINCT FROM l.txdesclistino)
+                OR (d.numaxpercsconto IS NOT DISTINCT FROM p.numaxpercsconto
+                    AND p.numaxpercsconto IS DISTINCT FROM l.numaxpercsconto)
+                OR (d.vlmaxsconto IS NOT DISTINCT FROM p.vlmaxsconto
+                    AND p.vlmaxsconto IS DISTINCT FROM l.vlmaxsconto));
+    END IF;
+
+    -- Sub-paragraphs: the list's quantity (0 or less: the product's) and description.
+    UPDATE prevdet_nodi n
+       SET nuquantita = CASE WHEN n.nuquantita IS NOT DISTINCT FROM x.qprima THEN x.q
+                             ELSE n.nuquantita END,
+           txdescnodo = CASE WHEN n.txdescnodo IS NOT DISTINCT FROM x.dprima THEN x.d
+                             ELSE n.txdescnodo END,
+           txutentemod = p_utente, dtmod = ora
+      FROM (SELECT v2.idelemento, (v2.jsprima ->> 'q')::integer AS qprima, v2.jsprima ->> 'd' AS dprima,
+                   CASE WHEN lq.nuquantitaparte > 0 THEN lq.nuquantitaparte ELSE pa.nuquantitaparte END AS q,
+                   coalesce(lq.txdescpartecomp, pa.txdescpartecomp)::text AS d
+              FROM prod_listini_variazioni v2
+              JOIN prod_comp_parti pa ON pa.idpartecomp = v2.idelemento
+              LEFT JOIN prod_list_parte_quantita lq ON lq.idprodlistino = v2.idprodlistino
+                                                   AND lq.idpartecomp = v2.idelemento
+             WHERE v2.idprodlistino = p_idlistino AND v2.txtipo = 'PARTE') x,
+           preventivo_dettaglio d, preventivi q
+     WHERE n.idnodo = x.idelemento AND n.nutipologia = 40 AND n.idpreventivodet = d.idpreventivodet
+       AND d.idprodlistino = p_idlistino AND q.idpreventivo = d.idpreventivo
+       AND q.flbloccato = 0 AND q.dtcanc IS NULL
+       AND ((n.nuquantita IS NOT DISTINCT FROM x.qprima AND x.qprima IS DISTINCT FROM x.q)
+            OR (n.txdescnodo IS NOT DISTINCT FROM x.dprima AND x.dprima IS DISTINCT FROM x.d));
+
+    -- Data-sheet values: the list's value, or none.
+    UPDATE prevdet_nodi n
+       SET txdescnodob = x.valore, txutentemod = p_utente, dtmod = ora
+      FROM (SELECT v2.idelemento, v2.jsprima ->> 'v' AS prima, lv.txvalorevocescheda::text AS valore
+              FROM prod_listini_variazioni v2
+              LEFT JOIN prod_list_scheda_valori lv ON lv.idprodlistino = v2.idprodlistino
+                                                  AND lv.idvocescheda = v2.idelemento
+             WHERE v2.idprodlistino = p_idlistino AND v2.txtipo = 'VOCE') x,
+           preventivo_dettaglio d, preventivi q
+     WHERE n.idnodo = x.idelemento AND n.nutipologia = 20 AND n.idpreventivodet = d.idpreventivodet
+       AND d.idprodlistino = p_idlistino AND q.idpreventivo = d.idpreventivo
+       AND q.flbloccato = 0 AND q.dtcanc IS NULL
+       AND n.txdescnodob IS NOT DISTINCT FROM x.prima AND x.prima IS DISTINCT FROM x.valore;
+
+    DELETE FROM prod_listini_variazioni x WHERE x.idprodlistino = p_idlistino;
+END $$;
+
+-- After a list was saved (inside the window's transaction): its changes reach open quotes.
 CREATE FUNCTION refreshprodlistino(p_idlistino text, p_utente text)
 RETURNS TABLE (flok smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 DECLARE
-    u varchar := vt_utente(p_utente);
-    r record;
+    u varchar;
 BEGIN
     PERFORM vt_sessione();
+    u := vt_utente(p_utente);
     PERFORM vt_listino(p_idlistino);
-    FOR r IN SELECT d.idpreventivodet
-               FROM preventivo_dettaglio d JOIN preventivi q ON q.idpreventivo = d.idpreventivo
-              WHERE d.idprodlistino = p_idlistino AND q.flbloccato = 0 AND q.dtcanc IS NULL
-              ORDER BY d.idpreventivodet
-    LOOP
-        UPDATE preventivo_dettaglio d
-           SET vllistino = l.vllistino, txcodlistino = l.txcodlistino,
-               numaxpercsconto = l.numaxpercsconto, vlmaxsconto = l.vlmaxsconto,
-               txutentemod = u, dtmod = vt_ora()
-          FROM prod_listini l
-         WHERE d.idpreventivodet = r.idpreventivodet AND l.idprodlistino = p_idlistino;
-        PERFORM vt_applica_listino(r.idpreventivodet, p_idlistino, NULL, u);
-    END LOOP;
+    PERFORM vt_propaga_listino(p_idlistino, u);
     RETURN QUERY SELECT 1::smallint;
 END $$;
 
@@ -207,7 +282,7 @@ BEGIN
 END $$;
 
 -- Description and quantity of a sub-paragraph for a list (the list's own, else the
--- product's); txStato tells which: 'LISTINO' or 'PRODOTTO'.
+-- product's; 0 when neither sets one); txStato tells which: 'LISTINO' or 'PRODOTTO'.
 CREATE FUNCTION datilistinopartecomp(p_idlistino text, p_idparte text)
 RETURNS TABLE (txdescpartecomp varchar, nuquantitaparte integer, txstato text)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
@@ -215,7 +290,7 @@ BEGIN
     PERFORM vt_sessione();
     RETURN QUERY
     SELECT coalesce(q.txdescpartecomp, pa.txdescpartecomp),
-           CASE WHEN q.nuquantitaparte > 0 THEN q.nuquantitaparte ELSE pa.nuquantitaparte END,
+           coalesce(CASE WHEN q.nuquantitaparte > 0 THEN q.nuquantitaparte ELSE pa.nuquantitaparte END, 0),
            CASE WHEN q.idpartecomp IS NULL THEN 'PRODOTTO' ELSE 'LISTINO' END
       FROM prod_comp_parti pa
       JOIN prod_componenti c ON c.idcompprodotto = pa.idcompprodotto
@@ -229,20 +304,27 @@ BEGIN
     END IF;
 END $$;
 
--- Stores a list's quantity of a sub-paragraph (0 or less: the product's quantity holds) and
--- its description when it differs from the product's. The state text is informative only.
+-- Stores a list's quantity of a sub-paragraph (0: the product's quantity holds) and its
+-- description when it differs from the product's, and passes the change on to the open quotes
+-- that use the list. The state text is informative only.
 CREATE FUNCTION updatelistinoparte(p_idlistino text, p_idparte text, p_descrizione text,
                                    p_quantita integer, p_stato text, p_utente text)
 RETURNS TABLE (flok smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 DECLARE
-    u varchar := vt_utente(p_utente);
+    u varchar;
     ora timestamp := vt_ora();
-    prod varchar := vt_listino(p_idlistino);
+    prod varchar;
     descprod varchar;
-    d text := vt_vuoto(vt_testo(p_descrizione, 200, 'Descrizione del sottoparagrafo'));
+    d text;
 BEGIN
     PERFORM vt_sessione();
+    u := vt_utente(p_utente);
+    prod := vt_listino(p_idlistino);
+    d := vt_vuoto(vt_testo(p_descrizione, 200, 'Descrizione del sottoparagrafo'));
+    IF p_quantita < 0 THEN
+        RAISE EXCEPTION 'La quantità del sottoparagrafo non può essere negativa.' USING ERRCODE = '23514';
+    END IF;
     SELECT pa.txdescpartecomp INTO descprod FROM prod_comp_parti pa
       JOIN prod_componenti c ON c.idcompprodotto = pa.idcompprodotto
      WHERE pa.idpartecomp = vt_controlla_id(p_idparte, 'del sottoparagrafo') AND c.idprodotto = prod;
@@ -264,6 +346,7 @@ BEGIN
                txutentemod = u, dtmod = ora;
     END IF;
     UPDATE prod_listini SET txutentemod = u, dtmod = ora WHERE idprodlistino = p_idlistino;
+    PERFORM vt_propaga_listino(p_idlistino, u);
     RETURN QUERY SELECT 1::smallint;
 END $$;
 
@@ -308,29 +391,104 @@ BEGIN
      ORDER BY sv.nuordinevocescheda;
 END $$;
 
--- After a list's data-sheet values were saved: the lines of open quotes that use the list
--- take the values of that data sheet.
+-- After a list's data-sheet values were saved (inside the window's transaction): the changes
+-- reach the open quotes that use the list.
 CREATE FUNCTION refreshprodlistschedavoci(p_idlistino text, p_idscheda text, p_utente text)
 RETURNS TABLE (flok smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 DECLARE
-    u varchar := vt_utente(p_utente);
-    prod varchar := vt_listino(p_idlistino);
-    r record;
+    u varchar;
+    prod varchar;
 BEGIN
     PERFORM vt_sessione();
+    u := vt_utente(p_utente);
+    prod := vt_listino(p_idlistino);
     PERFORM 1 FROM prod_schede s
      WHERE s.idschedaprodotto = vt_controlla_id(p_idscheda, 'della scheda') AND s.idprodotto = prod;
     IF NOT FOUND THEN
         RAISE EXCEPTION 'Scheda non trovata nel prodotto del listino (%).', p_idscheda USING ERRCODE = 'P0002';
     END IF;
     UPDATE prod_listini SET txutentemod = u, dtmod = vt_ora() WHERE idprodlistino = p_idlistino;
-    FOR r IN SELECT d.idpreventivodet
-               FROM preventivo_dettaglio d JOIN preventivi q ON q.idpreventivo = d.idpreventivo
-              WHERE d.idprodlistino = p_idlistino AND q.flbloccato = 0 AND q.dtcanc IS NULL
-              ORDER BY d.idpreventivodet
-    LOOP
-        PERFORM vt_applica_listino(r.idpreventivodet, p_idlistino, p_idscheda, u);
-    END LOOP;
+    PERFORM vt_propaga_listino(p_idlistino, u);
     RETURN QUERY SELECT 1::smallint;
 END $$;
+
+-- What the open quotes had from a list before a change: the first value before a change not
+-- yet passed on is kept (a second change before the propagation keeps the first one). Only
+-- lists that some line uses are followed.
+CREATE OR REPLACE FUNCTION vtt_prod_listini_variazioni() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+BEGIN
+    IF (OLD.vllistino, OLD.txcodlistino, OLD.txdesclistino, OLD.numaxpercsconto, OLD.vlmaxsconto)
+       IS NOT DISTINCT FROM
+       (NEW.vllistino, NEW.txcodlistino, NEW.txdesclistino, NEW.numaxpercsconto, NEW.vlmaxsconto)
+       OR NOT EXISTS (SELECT 1 FROM preventivo_dettaglio d WHERE d.idprodlistino = NEW.idprodlistino) THEN
+        RETURN NULL;
+    END IF;
+    INSERT INTO prod_listini_variazioni (idprodlistino, txtipo, idelemento, jsprima)
+    VALUES (NEW.idprodlistino, 'LISTINO', '',
+            jsonb_build_object('vllistino', OLD.vllistino, 'txcodlistino', OLD.txcodlistino,
+                               'txdesclistino', OLD.txdesclistino,
+                               'numaxpercsconto', OLD.numaxpercsconto,
+                               'vlmaxsconto', OLD.vlmaxsconto))
+    ON CONFLICT DO NOTHING;
+    RETURN NULL;
+END $$;
+CREATE OR REPLACE TRIGGER trg_prod_listini_variazioni AFTER UPDATE ON prod_listini
+    FOR EACH ROW EXECUTE FUNCTION vtt_prod_listini_variazioni();
+
+CREATE OR REPLACE FUNCTION vtt_prod_list_parte_quantita_variazioni() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    r prod_list_parte_quantita := CASE WHEN TG_OP = 'DELETE' THEN OLD ELSE NEW END;
+    pa prod_comp_parti;
+    q integer;
+    d text;
+BEGIN
+    IF TG_OP = 'UPDATE' AND (OLD.nuquantitaparte, OLD.txdescpartecomp)
+                            IS NOT DISTINCT FROM (NEW.nuquantitaparte, NEW.txdescpartecomp) THEN
+        RETURN NULL;
+    END IF;
+    IF NOT EXISTS (SELECT 1 FROM preventivo_dettaglio x WHERE x.idprodlistino = r.idprodlistino) THEN
+        RETURN NULL;
+    END IF;
+    SELECT * INTO pa FROM prod_comp_parti x WHERE x.idpartecomp = r.idpartecomp;
+    IF NOT FOUND THEN
+        RETURN NULL; -- the sub-paragraph itself is gone
+    END IF;
+    IF TG_OP = 'INSERT' THEN
+        q := pa.nuquantitaparte;
+        d := pa.txdescpartecomp;
+    ELSE
+        q := CASE WHEN OLD.nuquantitaparte > 0 THEN OLD.nuquantitaparte ELSE pa.nuquantitaparte END;
+        d := coalesce(OLD.txdescpartecomp, pa.txdescpartecomp);
+    END IF;
+    INSERT INTO prod_listini_variazioni (idprodlistino, txtipo, idelemento, jsprima)
+    VALUES (r.idprodlistino, 'PARTE', r.idpartecomp, jsonb_build_object('q', q, 'd', d))
+    ON CONFLICT DO NOTHING;
+    RETURN NULL;
+END $$;
+CREATE OR REPLACE TRIGGER trg_prod_list_parte_quantita_variazioni
+    AFTER INSERT OR UPDATE OR DELETE ON prod_list_parte_quantita
+    FOR EACH ROW EXECUTE FUNCTION vtt_prod_list_parte_quantita_variazioni();
+
+CREATE OR REPLACE FUNCTION vtt_prod_list_scheda_valori_variazioni() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp AS $$
+DECLARE
+    r prod_list_scheda_valori := CASE WHEN TG_OP = 'DELETE' THEN OLD ELSE NEW END;
+BEGIN
+    IF TG_OP = 'UPDATE' AND OLD.txvalorevocescheda IS NOT DISTINCT FROM NEW.txvalorevocescheda THEN
+        RETURN NULL;
+    END IF;
+    IF NOT EXISTS (SELECT 1 FROM preventivo_dettaglio x WHERE x.idprodlistino = r.idprodlistino) THEN
+        RETURN NULL;
+    END IF;
+    INSERT INTO prod_listini_variazioni (idprodlistino, txtipo, idelemento, jsprima)
+    VALUES (r.idprodlistino, 'VOCE', r.idvocescheda,
+            jsonb_build_object('v', CASE WHEN TG_OP = 'INSERT' THEN NULL ELSE OLD.txvalorevocescheda END))
+    ON CONFLICT DO NOTHING;
+    RETURN NULL;
+END $$;
+CREATE OR REPLACE TRIGGER trg_prod_list_scheda_valori_variazioni
+    AFTER INSERT OR UPDATE OR DELETE ON prod_list_scheda_valori
+    FOR EACH ROW EXECUTE FUNCTION vtt_prod_list_scheda_valori_variazioni();

@@ -32,6 +32,8 @@ private slots:
     void dateAndTimeTexts();
     void parseDateText_data();
     void parseDateText();
+    void parseNumberText_data();
+    void parseNumberText();
     void lineBreaks();
     void applyFormatSettingsCallsListener();
 };
@@ -198,6 +200,44 @@ void TestFormats::parseDateText()
     QCOMPARE(d.isValid(), expected.isValid());
     if (expected.isValid())
         QCOMPARE(d, expected);
+}
+
+// Numbers typed by the operator: only the program format is a number; anything else is
+// refused, never read in part.
+void TestFormats::parseNumberText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<double>("value");
+    QTest::newRow("plain") << "1234" << true << 1234.0;
+    QTest::newRow("thousands") << "1.234" << true << 1234.0;
+    QTest::newRow("millions") << "12.345.678" << true << 12345678.0;
+    QTest::newRow("decimals") << "1.234,5" << true << 1234.5;
+    QTest::newRow("negative") << "-0,25" << true << -0.25;
+    QTest::newRow("blanks around") << "  7 " << true << 7.0;
+    QTest::newRow("misplaced dots") << "1.5.3" << false << 0.0;
+    QTest::newRow("short group") << "12.34" << false << 0.0;
+    QTest::newRow("two commas") << "1,2,3" << false << 0.0;
+    QTest::newRow("decimal point") << "1.5" << false << 0.0;
+    QTest::newRow("letters") << "abc" << false << 0.0;
+    QTest::newRow("command") << "1; DROP" << false << 0.0;
+    QTest::newRow("inner blank") << "1 000" << false << 0.0;
+    QTest::newRow("exponent") << "1e9" << false << 0.0;
+    QTest::newRow("empty") << "" << false << 0.0;
+    QTest::newRow("sign alone") << "-" << false << 0.0;
+}
+
+void TestFormats::parseNumberText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(double, value);
+    double read = -99;
+    QCOMPARE(ParseNumberText(text, &read), ok);
+    if (ok)
+        QCOMPARE(read, value);
+    else
+        QCOMPARE(read, -99.0);
 }
 
 void TestFormats::lineBreaks()

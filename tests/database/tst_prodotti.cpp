@@ -18,6 +18,7 @@ private Q_SLOTS:
     void cloneCopiesWhatItMust_data();
     void cloneCopiesWhatItMust();
     void deleteRefusals();
+    void deletingALinkedProductRenumbersItsOwners();
     void links();
     void linkCandidates();
     void priceLists();
@@ -226,6 +227,44 @@ void TstProdotti::deleteRefusals()
                  + "')"),
              QStringLiteral("0"));
     QVERIFY(ErrorOf(db, Exec("DeleteProdotto", {T(acc), "1", kUser})).contains("non trovato"));
+}
+
+// The links of other products to a deleted product go with it; those products' remaining links
+// are numbered 1..n again, so that their linked grids show every link and moves and removals
+// of the last ones are still accepted.
+void TstProdotti::deletingALinkedProductRenumbersItsOwners()
+{
+    TSTD_DBMODULE &db = m_db->Module();
+    m_db->LogOn(QStringLiteral("ADMIN"));
+    const QString acc = NewId();
+    Q(db, Exec("CloneProdotto", {T(prod("ACC-ZOC")), T(acc), "1", T("ADMIN")}));
+    const QStringList owners = {prod("QBT-100"), prod("QDG-110")};
+    for (const QString &owner : owners) {
+        const int n = Q(db, Exec("EstraiProdottiLinked", {T(owner)}))->RecordCount();
+        QVERIFY(n >= 2);
+        Q(db, Exec("AddProdottoLinked", {T(owner), T(acc), T("ADMIN")}));
+        // First of the list: every other link comes after it.
+        Q(db,
+          Exec("MoveProdottoLinked", {T(owner), T(acc), QString::number(n + 1), "1", T("ADMIN")}));
+    }
+    QCOMPARE(First(*Q(db, Exec("DeleteProdotto", {T(acc), "1", T("ADMIN")})), "flOk"),
+             QStringLiteral("1"));
+    for (const QString &owner : owners) {
+        auto linked = Q(db, Exec("EstraiProdottiLinked", {T(owner)}));
+        QStringList expected;
+        for (int i = 1; i <= linked->RecordCount(); ++i)
+            expected << QString::number(i);
+        QCOMPARE(Column(*linked, "nuOrdineCollegamento"), expected);
+        QVERIFY(!linked->Locate("idProdotto", acc));
+        // The last link can be moved and removed by the position the window shows.
+        linked->Last();
+        const QString last = linked->FieldByName("idProdotto").AsString();
+        const QString n = QString::number(linked->RecordCount());
+        Q(db, Exec("MoveProdottoLinked", {T(owner), T(last), n, "1", T("ADMIN")}));
+        QCOMPARE(Q(db, Exec("DelProdottoLinked", {T(owner), T(last), "1", T("ADMIN")}))
+                     ->RecordCount(),
+                 linked->RecordCount() - 1);
+    }
 }
 
 void TstProdotti::links()
