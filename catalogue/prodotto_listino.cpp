@@ -33,7 +33,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -122,6 +124,45 @@ bool ReadAmount(TKRTLabelEdit *edit, double *value)
         return false;
     }
 }
+
+// A selected node of the parts tree: the product on the list colour, an inactive node white on
+// dark red, any other white on black.
+class TPartsTreeDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *p,
+               const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        if (!(opt.state & QStyle::State_Selected)) {
+            QStyledItemDelegate::paint(p, option, index);
+            return;
+        }
+        QColor back = Qt::black;
+        if (!index.parent().isValid())
+            back = KRTColor(kSideBar);
+        else if (opt.font.strikeOut())
+            back = QColor(128, 0, 0);
+        p->save();
+        p->fillRect(opt.rect, back);
+        QRect text = opt.rect.adjusted(2, 0, -2, 0);
+        if (!opt.icon.isNull()) {
+            const QSize size = opt.decorationSize;
+            const QRect icon(QPoint(text.left(), text.top() + (text.height() - size.height()) / 2),
+                             size);
+            opt.icon.paint(p, icon);
+            text.setLeft(icon.right() + 6);
+        }
+        p->setFont(opt.font);
+        p->setPen(Qt::white);
+        p->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, opt.text);
+        p->restore();
+    }
+};
 
 } // namespace
 
@@ -313,9 +354,8 @@ void TPRODOTTO_LISTINO::BuildPartsPanel()
     TV_Dettagli->setIconSize(QSize(16, 16));
     TV_Dettagli->setContextMenuPolicy(Qt::CustomContextMenu);
     TV_Dettagli->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TV_Dettagli->setStyleSheet(
-        QStringLiteral("QTreeView::item { height: 30px; } "
-                       "QTreeView::item:selected { background: black; color: white; }"));
+    TV_Dettagli->setStyleSheet(QStringLiteral("QTreeView::item { height: 30px; }"));
+    TV_Dettagli->setItemDelegate(new TPartsTreeDelegate(TV_Dettagli));
     TV_Dettagli->setMinimumSize(520, 300);
     outer->addWidget(TV_Dettagli, 1);
     auto *legend = new QLabel(QStringLiteral("Tasto destro su un sottoparagrafo per modificarne "
