@@ -380,15 +380,8 @@ void TPRODOTTI_LINKED::Start(const QString &sIdProdottoLista,
     if (m_creationFailed)
         return;
     // Without a saved catalogue every filter starts as "Azzera filtri" leaves it.
-    if (!m_pane->RestoreFilters(QStringLiteral("KeyFornitore"))) {
-        DCB_Find_Fornitore->setCurrentIndex(0);
-        EF_Find_DescProdotto->ClearField();
-        CK_Find_OrdinaRecenti->setChecked(true);
-        CK_Find_NotUsedInPrev->setChecked(false);
-        CK_Find_Prodotti->setChecked(true);
-        CK_Find_Accessori->setChecked(true);
-        CK_Find_Documentazioni->setChecked(true);
-    }
+    if (!m_pane->RestoreFilters(QStringLiteral("KeyFornitore")))
+        ResetFilters();
     sIdProdotto = sIdProdottoLista;
     bDocumentazione = bDocumentazioneLista;
     ApplyDocumentationRule();
@@ -458,6 +451,12 @@ void TPRODOTTI_LINKED::PB_EstraiElencoClick()
 
 void TPRODOTTI_LINKED::PB_AzzeraFiltriClick()
 {
+    ResetFilters();
+    EF_Find_DescProdotto->SetFocus();
+}
+
+void TPRODOTTI_LINKED::ResetFilters()
+{
     DCB_Find_Fornitore->setCurrentIndex(0);
     EF_Find_DescProdotto->ClearField();
     CK_Find_OrdinaRecenti->setChecked(true);
@@ -466,7 +465,6 @@ void TPRODOTTI_LINKED::PB_AzzeraFiltriClick()
     CK_Find_Prodotti->setChecked(true);
     CK_Find_Accessori->setChecked(true);
     CK_Find_Documentazioni->setChecked(true);
-    EF_Find_DescProdotto->SetFocus();
 }
 
 void TPRODOTTI_LINKED::BuildCandidateMenu(TListData &list)

@@ -107,6 +107,9 @@ private:
     void BuildCandidateMenu(TListData &list);
     void PlaceFirstTime();
     void ApplyDocumentationRule();
+    // The filters as "Azzera filtri" leaves them: the first catalogue, no text, the most recent
+    // first, used products too, every kind.
+    void ResetFilters();
 
     QString sIdProdotto;
     bool bDocumentazione = false;

@@ -285,9 +285,10 @@ void TPRODOTTO_LISTINO::BuildInputPanel()
                                    520,
                                    true);
     EF_Listino = NumberInput(PAN_Input, QStringLiteral("EF_Listino"), QStringLiteral("Listino"));
-    outer->addWidget(EF_CodListino);
+    // The code and the amount keep their own width; the description takes the panel's.
+    outer->addWidget(EF_CodListino, 0, Qt::AlignLeft);
     outer->addWidget(EF_DescListino);
-    outer->addWidget(EF_Listino);
+    outer->addWidget(EF_Listino, 0, Qt::AlignLeft);
 
     PAN_Sconto = new QFrame(PAN_Input);
     PAN_Sconto->setObjectName(QStringLiteral("PAN_Sconto"));
