@@ -10,6 +10,9 @@
 #include "catalogue/catalogueopeners.h"
 #include "catalogue/linkedgrid.h"
 #include "catalogue/prodotti_linked.h"
+#include "catalogue/prodotto_listino.h"
+#include "catalogue/productpreview.h"
+#include "catalogue/sheetvaluegrid.h"
 #include "common/formats.h"
 #include "common/windowregistry.h"
 #include "controls/tkrtgrid.h"
@@ -27,6 +30,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -489,6 +493,100 @@ private Q_SLOTS:
         const QString all = texts.join(u' ');
         QVERIFY2(all.contains(QStringLiteral("KIT VENTILAZIONE")), qPrintable(all.left(400)));
         QVERIFY2(all.contains(QStringLiteral("Prezzo unitario")), qPrintable(all.left(400)));
+    }
+
+    // A new user's round on a demo product: a price list with its own part quantity and
+    // data-sheet value and a discount ceiling, its copy with another ceiling, two accessories
+    // linked and reordered; the product's print shows the lists and the links in their order.
+    void newUsersRound()
+    {
+        QVERIFY(QDir().mkpath(env->Home() + QStringLiteral("/Reports")));
+        QVERIFY(QFile::copy(qEnvironmentVariable("VENTOREL_SOURCE_DIR")
+                                + QStringLiteral("/Reports/pdprw00.RPT"),
+                            env->Home() + QStringLiteral("/Reports/pdprw00.RPT")));
+        const QString product = ProductId(QStringLiteral("QDG-100"));
+        {
+            auto lists = std::make_unique<TPRODOTTO_LISTINO>();
+            lists->setAttribute(Qt::WA_DeleteOnClose, false);
+            lists->resize(1100, 700);
+            lists->Start(product, QStringLiteral("Quadro"), false);
+            lists->show();
+            QVERIFY(ChooseMenu(lists->DG_Listini, QStringLiteral("Nuovo listino")));
+            TypeInto(lists->EF_CodListino, QStringLiteral("L9-QDG"));
+            TypeInto(lists->EF_DescListino, QStringLiteral("Esecuzione speciale"));
+            TypeInto(lists->EF_Listino, QStringLiteral("8000"));
+            TypeInto(lists->EF_MaxScontoPerc, QStringLiteral("12,5"));
+            lists->PB_Ok_Input->click();
+            QCOMPARE(CurrentValue(lists->DG_Listini, QStringLiteral("txCodListino")),
+                     QStringLiteral("L9-QDG"));
+
+            QVERIFY(ChooseMenu(lists->DG_Listini,
+                               QStringLiteral("Gestione quantità presenti nei sottoparagrafi del "
+                                              "prodotto")));
+            QTreeWidgetItem *part = nullptr;
+            for (QTreeWidgetItemIterator it(lists->TV_Dettagli); *it; ++it)
+                if ((*it)->text(0).endsWith(QStringLiteral("Cablaggio")))
+                    part = *it;
+            QVERIFY(part);
+            lists->TV_Dettagli->setCurrentItem(part);
+            lists->ModificaSottoparagrafo();
+            TypeInto(lists->EF_NuQtaParteNodo, QStringLiteral("4"));
+            lists->PB_InputQta_Ok->click();
+            lists->PB_ChiudiParti->click();
+
+            QVERIFY(ChooseMenu(lists->DG_Listini,
+                               QStringLiteral("Gestione valori delle schede del prodotto")));
+            QVERIFY(lists->DST_Schede()->Locate(QStringLiteral("txDescSchedaProdotto"),
+                                                QStringLiteral("Dati tecnici")));
+            lists->PB_ModificaScheda->click();
+            lists->SG_Scheda->SetValue(7, QStringLiteral("RAL 7035"));
+            lists->PB_Ok_Input_Schede->click();
+            lists->PB_ChiudiSchede->click();
+
+            env->Recorder().QueueYes();
+            QVERIFY(ChooseMenu(lists->DG_Listini, QStringLiteral("Duplica e modifica listino")));
+            TypeInto(lists->EF_CodListino, QStringLiteral("L9-BIS"));
+            TypeInto(lists->EF_MaxScontoPerc, QString());
+            TypeInto(lists->EF_MaxScontoVal, QStringLiteral("500"));
+            lists->PB_Ok_Input->click();
+            QCOMPARE(CurrentValue(lists->DG_Listini, QStringLiteral("txCodListino")),
+                     QStringLiteral("L9-BIS"));
+            QVERIFY2(env->Recorder().Count(TDialogKind::Error) == 0,
+                     qPrintable(env->Recorder().LastText(TDialogKind::Error)));
+            // The copy carries the list's own quantity and value.
+            const QString copy = CurrentValue(lists->DG_Listini, QStringLiteral("idProdListino"));
+            QCOMPARE(Sql(QStringLiteral("SELECT (SELECT string_agg(nuquantitaparte::text, ',') "
+                                        "FROM prod_list_parte_quantita WHERE idprodlistino = "
+                                        "'%1') || '|' || (SELECT string_agg(txvalorevocescheda, "
+                                        "',') FROM prod_list_scheda_valori WHERE idprodlistino = "
+                                        "'%1')")
+                             .arg(copy)),
+                     QStringLiteral("4|RAL 7035"));
+        }
+        auto w = Open(QStringLiteral("QDG-100"));
+        w->PB_EstraiElenco->click();
+        for (const char *code : {"ACC-ILL", "ACC-TET"}) {
+            QVERIFY(SelectCandidate(w.get(), QString::fromLatin1(code)));
+            w->PB_Aggiungi->click();
+        }
+        Drag(w->SG_Linked, 5, 1);
+        QCOMPARE(ShownLinks(w.get()),
+                 QStringLiteral("1:ACC-TET 2:ACC-ZOC 3:ACC-VEN 4:DOC-CE 5:ACC-ILL"));
+        QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+
+        TVIEW_REPORT *preview = PrintProductPreview(product);
+        QVERIFY(preview);
+        const auto doc = preview->VR_Preview->Document();
+        QStringList pages;
+        for (int p = 0; p < preview->VR_Preview->PageCount(); ++p)
+            pages << doc->PageTexts(p);
+        const QString all = pages.join(u' ');
+        for (const char *text : {"L9-QDG", "Esecuzione speciale", "12,5 %", "L9-BIS", "500,00"})
+            QVERIFY2(all.contains(QString::fromUtf8(text)), text);
+        const int tettuccio = int(all.indexOf(QStringLiteral("TETTUCCIO PARAPIOGGIA")));
+        const int zoccolo = int(all.indexOf(QStringLiteral("ZOCCOLO DI SOLLEVAMENTO")));
+        const int lampada = int(all.indexOf(QStringLiteral("LAMPADA DI ILLUMINAZIONE")));
+        QVERIFY(tettuccio >= 0 && tettuccio < zoccolo && zoccolo < lampada);
     }
 
     // The product list's opener: the window offers the catalogues the product list shows.
