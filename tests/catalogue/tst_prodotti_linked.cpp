@@ -308,6 +308,26 @@ private Q_SLOTS:
                               QStringLiteral("Anteprima stampa prodotto")}));
     }
 
+    // A search the database refuses (the product was deleted meanwhile by another operator):
+    // the window's message, and no candidate of the earlier search is left to be linked.
+    void refusedSearchLeavesNoCandidates()
+    {
+        auto w = Open(QStringLiteral("DOC-COL"));
+        w->PB_EstraiElenco->click();
+        QVERIFY(w->DST_GRID_Prodotti()->RecordCount() > 0);
+        Sql(QStringLiteral("DELETE FROM prodotti WHERE txcodprodotto = 'DOC-COL'; SELECT 1"));
+        w->PB_EstraiElenco->click();
+        QVERIFY2(env->Recorder()
+                     .LastText(TDialogKind::Error)
+                     .startsWith(QStringLiteral("Errore estrazione elenco prodotti (ERR.K05).")
+                                 + LineBreaks(2)),
+                 qPrintable(env->Recorder().LastText(TDialogKind::Error)));
+        QVERIFY(!w->Candidates()->HasRows());
+        env->Recorder().Clear();
+        w->PB_Aggiungi->click();
+        QVERIFY(env->Recorder().Requests().isEmpty());
+    }
+
     // "Aggiungi ai collegati" appends the candidate at the end as the current link; the search
     // runs again without it.
     void addsACandidate()
