@@ -423,7 +423,7 @@ QString TPRODOTTI_LINKED::CandidateCommand() const
     const QStringList args{SqlText(sIdProdotto),
                            SqlText(DCB_Find_Fornitore->IdFornitore()),
                            SqlInteger(DCB_Find_Fornitore->NuAnno()),
-                           text.isEmpty() ? QStringLiteral("null") : SqlText(text),
+                           text.trimmed().isEmpty() ? QStringLiteral("null") : SqlText(text),
                            SqlFlag(CK_Find_NotUsedInPrev->isChecked()),
                            SqlFlag(CK_Find_Prodotti->isChecked()),
                            SqlFlag(CK_Find_Accessori->isChecked()),

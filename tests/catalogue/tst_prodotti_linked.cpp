@@ -240,6 +240,9 @@ private Q_SLOTS:
                            "NuAnnoFornitore=20x6"}
             << "" << (QStringLiteral("'") + kZero + "', 0, null, 1, 1, 1, 1")
             << "dtMod DESC, dtIn DESC";
+        QTest::newRow("blanks only: no text")
+            << QStringList{} << "   " << (QStringLiteral("'") + kZero + "', 0, null, 0, 1, 1, 1")
+            << "dtMod DESC, dtIn DESC";
         QTest::newRow("runs of blanks collapsed, apostrophes doubled")
             << QStringList{} << "quadro   d'angolo"
             << (QStringLiteral("'") + kZero + "', 0, 'quadro d''angolo', 0, 1, 1, 1")
@@ -326,6 +329,39 @@ private Q_SLOTS:
         env->Recorder().Clear();
         w->PB_Aggiungi->click();
         QVERIFY(env->Recorder().Requests().isEmpty());
+    }
+
+    // The candidates' look: documentation bold purple, accessories bold blue, products black;
+    // rows white and grey by turns.
+    void candidateRowColours()
+    {
+        auto w = Open(QStringLiteral("QDG-100"));
+        w->PB_EstraiElenco->click();
+        TDataSet *ds = w->DST_GRID_Prodotti();
+        const struct
+        {
+            const char *code;
+            QColor colour;
+            bool bold;
+        } cases[] = {{"QDG-110", Qt::black, false},
+                     {"ACC-ILL", QColor(0x00, 0x00, 0xFF), true},
+                     {"DOC-MAN", QColor(0x80, 0x00, 0x80), true}};
+        for (const auto &c : cases) {
+            int row = -1;
+            const int code = ds->FieldIndex(QStringLiteral("txCodProdotto"));
+            for (int r = 0; r < ds->RecordCount(); ++r)
+                if (ds->ValueAt(r, code).toString() == QLatin1String(c.code))
+                    row = r;
+            QVERIFY2(row >= 0, c.code);
+            TKRTDrawCellArgs args;
+            args.Row = row;
+            args.DataCol = w->DG_Prodotti->ColumnIndexByFieldName(QStringLiteral("txProdotto"));
+            args.Font = w->DG_Prodotti->font();
+            w->DG_Prodotti->OnDrawColumnCell(w->DG_Prodotti, args);
+            QCOMPARE(args.FontColor, c.colour);
+            QCOMPARE(args.Font.bold(), c.bold);
+            QCOMPARE(args.Background, row % 2 == 0 ? QColor(Qt::white) : QColor(0xF0, 0xF0, 0xF0));
+        }
     }
 
     // "Aggiungi ai collegati" appends the candidate at the end as the current link; the search
