@@ -39,8 +39,10 @@ private:
     QString newLine(const QString &product, const QString &list, QString *quote = nullptr);
     QString nodeValue(const QString &line, const QString &node, const QString &column)
     {
-        return sql("SELECT coalesce(" + column + "::text, '<null>') FROM prevdet_nodi WHERE "
-                   "idpreventivodet = '" + line + "' AND idnodo = '" + node + "'");
+        return sql("SELECT coalesce(" + column
+                   + "::text, '<null>') FROM prevdet_nodi WHERE "
+                     "idpreventivodet = '"
+                   + line + "' AND idnodo = '" + node + "'");
     }
     std::unique_ptr<TTestDatabase> m_db;
 };
@@ -72,8 +74,9 @@ QString TstRighePreventivo::newLine(const QString &product, const QString &list,
         + "'), 'Prova righe', 10)");
     Q(db, Exec("SetNewPreventivo", {T(id), kUser}));
     const QString line = NewId();
-    db.Execute(Exec("AddProdottoToPreventivo",
-                    {T(id), T(line), T(product), list.isEmpty() ? "NULL" : T(list), "1", "0", kUser}));
+    db.Execute(
+        Exec("AddProdottoToPreventivo",
+             {T(id), T(line), T(product), list.isEmpty() ? "NULL" : T(list), "1", "0", kUser}));
     if (quote)
         *quote = id;
     return line;
@@ -134,7 +137,8 @@ void TstRighePreventivo::confirmKeepsWhatTheOperatorSet()
     QCOMPARE(nodeValue(line, part, "nuquantita"), QStringLiteral("2"));
     const QString qty = nodeValue(line, part, "nuquantita");
     Q(db,
-      Exec("UpdatePrevDetParte", {T(line), T(part), T("Interruttori scelti dal cliente"), qty, "''", kUser}));
+      Exec("UpdatePrevDetParte",
+           {T(line), T(part), T("Interruttori scelti dal cliente"), qty, "''", kUser}));
 
     // "Conferma": the line row is posted with the chosen list, then UpdateChangeOfListino.
     const QString chosenId = chosen.isEmpty() ? QString() : listOf(p, chosen);
@@ -207,14 +211,16 @@ void TstRighePreventivo::deactivatedListsAreNotGiven()
     QCOMPARE(ErrorOf(db, Exec("UpdateChangeOfListino", {T(line), T(l1), kUser})), QString());
     // The catalogue search proposes no deactivated list for a linked product.
     const QString acc = sql("SELECT c.idprodcollegato FROM prod_collegati c WHERE c.idprodotto = '"
-                            + p + "' AND c.idprodlistino IS NOT NULL ORDER BY "
-                                  "c.nuordinecollegamento LIMIT 1");
+                            + p
+                            + "' AND c.idprodlistino IS NOT NULL ORDER BY "
+                              "c.nuordinecollegamento LIMIT 1");
     const QString accList = sql("SELECT idprodlistino FROM prod_collegati WHERE idprodotto = '" + p
                                 + "' AND idprodcollegato = '" + acc + "'");
     sql("UPDATE prod_listini SET dtcanc = now() WHERE idprodlistino = '" + accList + "'");
-    auto sets = QM(db,
-                   Exec("EstraiProdottiForPreventivo",
-                        {"1", T("{00000000-0000-0000-0000-000000000000}"), "0", T("QDG-100"), "1", "1", "1"}));
+    auto sets = QM(
+        db,
+        Exec("EstraiProdottiForPreventivo",
+             {"1", T("{00000000-0000-0000-0000-000000000000}"), "0", T("QDG-100"), "1", "1", "1"}));
     QVERIFY(sets[1]->Locate("idProdotto;idProdCollegato", QVariantList{p, acc}));
     QVERIFY(sets[1]->FieldByName("idProdListino").IsNull());
 }
@@ -238,8 +244,9 @@ void TstRighePreventivo::singleListLinesCarryNoCode()
                  + listOf(main, "L1") + "'"));
     // The list's code and price change and reach the line: the price follows, no code appears.
     db.BeginTrans();
-    db.ExecuteParams(QStringLiteral("UPDATE prod_listini SET txcodlistino = 'L1-NUOVO', "
-                                    "vllistino = 999, txutentemod = 'MROSSI' WHERE idprodlistino = $1"),
+    db.ExecuteParams(QStringLiteral(
+                         "UPDATE prod_listini SET txcodlistino = 'L1-NUOVO', "
+                         "vllistino = 999, txutentemod = 'MROSSI' WHERE idprodlistino = $1"),
                      {accList});
     Q(db, Exec("RefreshProdListino", {T(accList), kUser}));
     db.CommitTrans();
