@@ -2,6 +2,7 @@
 
 #include "catalogue/cataloguecombo.h"
 #include "catalogue/gestione_prodotti.h"
+#include "catalogue/productpreview.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include "common/imageroutines.h"
@@ -20,6 +21,7 @@
 #include "domain/vrldettprev.h"
 #include "masterdata/listdata.h"
 #include "quotes/dettagli_prevdet.h"
+#include "quotes/linepreview.h"
 #include "quotes/lineprices.h"
 
 #include <QButtonGroup>
@@ -389,7 +391,10 @@ void TDETTAGLI_PREVENTIVO::BuildLeft()
     connect(PB_Change_Aspetto_Prodotto, &QPushButton::clicked, this, [this] { OpenLineDetails(); });
     connect(PB_Remove_Prodotto, &QPushButton::clicked, this, [this] { RemoveLine(); });
     connect(PB_Modify_Prodotto, &QPushButton::clicked, this, [this] { OpenProductList(); });
-    PB_Print_Prodotto->setEnabled(false); // the line preview is not offered yet
+    connect(PB_Print_Prodotto, &QPushButton::clicked, this, [this] {
+        if (TVRLDettPrev *line = CurrentLine())
+            PrintLinePreview(line->sIdPreventivoDet);
+    });
 
     PAN_Input_Quantita = Panel(this, "PAN_Input_Quantita");
     auto *il = new QHBoxLayout(PAN_Input_Quantita);
@@ -564,6 +569,11 @@ void TDETTAGLI_PREVENTIVO::BuildCatalogue()
     addRow->addWidget(PB_Print_ProdSelezionato);
     pl->addLayout(addRow);
     connect(PB_Add_Prodotto, &QPushButton::clicked, this, [this] { AddCatalogueProduct(false); });
+    connect(PB_Print_ProdSelezionato, &QPushButton::clicked, this, [this] {
+        if (DST_GRID_Prodotti && DST_GRID_Prodotti->RecordCount() > 0)
+            PrintProductPreview(
+                DST_GRID_Prodotti->FieldByName(QStringLiteral("idProdotto")).AsString());
+    });
     connect(PB_Add_Accessorio, &QPushButton::clicked, this, [this] { AddCatalogueProduct(true); });
     PB_Print_ProdSelezionato->hide();
 
@@ -586,8 +596,17 @@ void TDETTAGLI_PREVENTIVO::BuildCatalogue()
     PB_Select_All_Linked = Button(PAN_Linked, "PB_Select_All_Linked", QStringLiteral("Tutti"));
     PB_Unselect_All_Linked = Button(PAN_Linked, "PB_Unselect_All_Linked", QStringLiteral("Nessuno"));
     PB_Mod_Quantity = Button(PAN_Linked, "PB_Mod_Quantity", QStringLiteral("Quantità"));
-    for (QPushButton *b :
-         {PB_Add_ProdLinked, PB_Select_All_Linked, PB_Unselect_All_Linked, PB_Mod_Quantity})
+    PB_Print_ProdLinked = Button(PAN_Linked, "PB_Print_ProdLinked", QStringLiteral("Prodotto"));
+    connect(PB_Print_ProdLinked, &QPushButton::clicked, this, [this] {
+        if (DST_GRID_ProdLinked && DST_GRID_ProdLinked->RecordCount() > 0)
+            PrintProductPreview(
+                DST_GRID_ProdLinked->FieldByName(QStringLiteral("idProdCollegato")).AsString());
+    });
+    for (QPushButton *b : {PB_Add_ProdLinked,
+                           PB_Select_All_Linked,
+                           PB_Unselect_All_Linked,
+                           PB_Mod_Quantity,
+                           PB_Print_ProdLinked})
         lb->addWidget(b);
     ll->addLayout(lb);
     connect(PB_Add_ProdLinked, &QPushButton::clicked, this, [this] { AddLinkedProducts(); });

@@ -203,6 +203,7 @@ public:
     QPushButton *PB_Select_All_Linked = nullptr;
     QPushButton *PB_Unselect_All_Linked = nullptr;
     QPushButton *PB_Mod_Quantity = nullptr;
+    QPushButton *PB_Print_ProdLinked = nullptr;
     QFrame *PAN_Listini_Prodotti = nullptr;
     TKRTGrid *DG_ProdList = nullptr;
     TKRTLabelEdit *EF_Filter_Listino = nullptr;

@@ -15,6 +15,8 @@
 #include "quotes/dettagli_preventivo.h"
 #include "quotes/lineprices.h"
 #include "quotes/quoteopeners.h"
+#include "reports/krtviewreport.h"
+#include "reports/view_report.h"
 
 #include <QAction>
 #include <QApplication>
@@ -62,6 +64,8 @@ private slots:
     void documentationNeverSendsAPriceList();
     void lineDetailsSwitchNodesOffAndOn();
     void lineDetailsSheetValuesAndQuantity();
+    void linePreviewShowsTheLine();
+    void lookAtTheWindow();
 
 private:
     // A numbered quote of company 1 with lines of the given product codes (with their first
@@ -848,6 +852,53 @@ void tst_dettagli_preventivo::lineDetailsSheetValuesAndQuantity()
     d->MenuAction("MNU_AbilitaDisabilitaNodo")->trigger();
     QCOMPARE(d->iPreviewBuilds, 2);
     d->close();
+}
+
+void tst_dettagli_preventivo::linePreviewShowsTheLine()
+{
+    const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
+    QDir().mkpath(env->Home() + "/Reports");
+    QVERIFY(
+        QFile::copy(source + "/Reports/pdprwdet00.RPT", env->Home() + "/Reports/pdprwdet00.RPT"));
+    const QString q = MakeQuote({"QDG-100"});
+    Open(q);
+    QTest::mouseClick(w->PB_Print_Prodotto, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    TVIEW_REPORT *preview = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *v = qobject_cast<TVIEW_REPORT *>(top); v && v->isVisible())
+            preview = v;
+    QVERIFY(preview);
+    QVERIFY(preview->VR_Preview->PageCount() > 0);
+    preview->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // Without the report file the engine says so and no preview stays open.
+    QFile::remove(env->Home() + "/Reports/pdprwdet00.RPT");
+    QTest::mouseClick(w->PB_Print_Prodotto, Qt::LeftButton);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    int open = 0;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *v = qobject_cast<TVIEW_REPORT *>(top); v && v->isVisible())
+            ++open;
+    QCOMPARE(open, 0);
+}
+
+void tst_dettagli_preventivo::lookAtTheWindow()
+{
+    Open(MakeQuote({"QDG-100", "ACC-ILL", "ACC-VEN", "DOC-MAN"}));
+    Search(QStringLiteral("QDG"));
+    w->SelectRow(1);
+    QApplication::processEvents();
+    const QImage lines = w->grab().toImage();
+    QVERIFY(!lines.isNull());
+    QTest::mouseClick(w->PB_ShowListini, Qt::LeftButton);
+    QApplication::processEvents();
+    const QImage prices = w->grab().toImage();
+    QVERIFY(!prices.isNull());
+    if (const QString dir = qEnvironmentVariable("VENTOREL_GRAB_DIR"); !dir.isEmpty()) {
+        lines.save(dir + QStringLiteral("/dettagli_preventivo.png"));
+        prices.save(dir + QStringLiteral("/dettagli_preventivo_listini.png"));
+    }
 }
 
 QTEST_MAIN(tst_dettagli_preventivo)
