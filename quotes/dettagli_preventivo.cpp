@@ -40,6 +40,7 @@
 #include <QRadioButton>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -689,6 +690,17 @@ void TDETTAGLI_PREVENTIVO::Start(const QString &sIdPreventivoLista,
     } catch (const std::exception &e) {
         ShowDbError(QStringLiteral("Errore lettura prodotti del preventivo."), e);
     }
+    if (TSTD_PROGRESS *wait = TSTD_PROGRESS::Instance())
+        wait->Hide();
+    // The lines are shown first; the catalogue search follows once they are on screen.
+    QTimer::singleShot(0, this, [this] { StartCatalogue(); });
+}
+
+void TDETTAGLI_PREVENTIVO::StartCatalogue()
+{
+    if (m_catalogueStarted)
+        return;
+    m_catalogueStarted = true;
     try {
         DST_Find_Fornitori = CatalogueFilterRows(*LoadCatalogues());
         DCB_Find_Fornitore->SetCatalogues(*DST_Find_Fornitori);
@@ -698,9 +710,8 @@ void TDETTAGLI_PREVENTIVO::Start(const QString &sIdPreventivoLista,
         ShowDbError(QStringLiteral("Errore lettura dati fornitori (ERR.F11)."), e);
     }
     ReadProductSearchFilters();
-    ShowProdotti();
-    if (TSTD_PROGRESS *wait = TSTD_PROGRESS::Instance())
-        wait->Hide();
+    if (!m_listini)
+        ShowProdotti();
 }
 
 bool TDETTAGLI_PREVENTIVO::EstraiDettagliPreventivo(const QString &sSql, const QString &sIdToPos)
@@ -1187,6 +1198,10 @@ void TDETTAGLI_PREVENTIVO::ShowListini()
 
 void TDETTAGLI_PREVENTIVO::ShowProdotti()
 {
+    if (!m_catalogueStarted) {
+        StartCatalogue(); // shows this mode when done
+        return;
+    }
     m_listini = false;
     PAN_Right->setCurrentWidget(PAN_Main_Find_Prodotti);
     SG_Dettagli->verticalHeader()->setSectionsMovable(true);

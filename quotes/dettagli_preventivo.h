@@ -108,6 +108,9 @@ public:
     bool ConfirmPrice();
 
     // --- Catalogue ------------------------------------------------------------------------
+    // The catalogues read, the search filters restored and the first extraction made (once;
+    // Start defers it until the lines are on screen).
+    void StartCatalogue();
     void ExtractCatalogueProducts(bool withFilters);
     void PB_EstraiElencoClick();
     void PB_AzzeraFiltriClick();
@@ -265,6 +268,7 @@ private:
     std::vector<int> m_positions;
     std::unique_ptr<TObserver> m_productObserver;
     bool m_listini = false;
+    bool m_catalogueStarted = false;
     bool m_productHasLists = false;
     int m_productListCount = 0;
 };

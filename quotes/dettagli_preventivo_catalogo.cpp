@@ -181,6 +181,10 @@ void TDETTAGLI_PREVENTIVO::ExtractCatalogueProducts(bool withFilters)
 
 void TDETTAGLI_PREVENTIVO::PB_EstraiElencoClick()
 {
+    if (!m_catalogueStarted) {
+        StartCatalogue(); // extracts with the filters it restores
+        return;
+    }
     EF_Find_DescProdotto->SetText(CollapseSpaces(EF_Find_DescProdotto->Text()));
     ExtractCatalogueProducts(true);
     SaveProductSearchFilters();

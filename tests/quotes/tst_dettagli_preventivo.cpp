@@ -6,10 +6,12 @@
 #include "tests/support/masterdataenv.h"
 #include "tests/support/windowtest.h"
 
+#include "catalogue/cataloguecombo.h"
 #include "catalogue/dettprodpreview.h"
 #include "catalogue/dettprodtree.h"
 #include "catalogue/sheetvaluegrid.h"
 #include "common/windowregistry.h"
+#include "controls/tkrttoggleswitch.h"
 #include "domain/vrldettprev.h"
 #include "quotes/dettagli_prevdet.h"
 #include "quotes/dettagli_preventivo.h"
@@ -61,6 +63,7 @@ private slots:
     void closingAsksAboutTheFirstProduct();
     void addingAProductWithTwoLinkedProducts();
     void addingIsAllOrNothing();
+    void catalogueSearchAndLinkedProductsAlone();
     void documentationNeverSendsAPriceList();
     void lineDetailsSwitchNodesOffAndOn();
     void lineDetailsSheetValuesAndQuantity();
@@ -147,6 +150,8 @@ TDETTAGLI_PREVENTIVO *tst_dettagli_preventivo::Open(const QString &quote)
     w->resize(1500, 900);
     w->show();
     w->Start(quote, QStringLiteral("0001/2026"), QStringLiteral("Righe di prova"));
+    // The catalogue side follows the lines through the event loop.
+    QApplication::processEvents();
     return w;
 }
 
@@ -323,6 +328,7 @@ void tst_dettagli_preventivo::linesAreLoadedIntoTheGrid()
     QVERIFY(w->Line(1)->bAccessorio && !w->Line(1)->bDocumentazione);
     QVERIFY(w->Line(2)->bAccessorio && w->Line(2)->bDocumentazione);
     QCOMPARE(w->CurrentRow(), 0);
+    QVERIFY(w->DST_GRID_Prodotti); // the catalogue search followed the lines
     QVERIFY(w->RB_ProdottoPrincipale->isChecked());
     QVERIFY(w->PAN_Prodotto_Selezionato->isVisible());
     // Covers are decoded when drawn: the grid painted, the first line shows its own cover.
@@ -685,6 +691,51 @@ void tst_dettagli_preventivo::addingIsAllOrNothing()
                         + "'"),
              QStringLiteral("0"));
     QCOMPARE(w->LineCount(), 0);
+}
+
+void tst_dettagli_preventivo::catalogueSearchAndLinkedProductsAlone()
+{
+    QStringList debug;
+    SetDebugLineSink([&debug](const QString &line) { debug << line; });
+    SessionInfo().iDebugPaneHeight = 120;
+    const QString q = MakeQuote({"QDG-100"});
+    Open(q);
+    // The catalogues: every one first; previous catalogues exist, so the switch is offered.
+    QCOMPARE(w->DCB_Find_Fornitore->itemText(0), QStringLiteral(" Tutti i cataloghi "));
+    QVERIFY(!w->TS_Cataloghi->isHidden());
+    // Runs of blanks are sent as one blank (the labelled field drops those at the ends).
+    debug.clear();
+    Search(QStringLiteral("  quadro   comando "));
+    QCOMPARE(w->EF_Find_DescProdotto->Text(), QStringLiteral("quadro comando"));
+    QCOMPARE(debug.filter("EstraiElencoProdotti: sSql:").value(0),
+             QStringLiteral("TDETTAGLI_PREVENTIVO.EstraiElencoProdotti: sSql: EXEC "
+                            "EstraiProdottiForPreventivo 1, "
+                            "'{00000000-0000-0000-0000-000000000000}', 0, 'quadro comando', 1, "
+                            "1, 1"));
+    QCOMPARE(env->Setting(QStringLiteral("FrmDettPrev_DescProdotto")),
+             QStringLiteral("quadro comando"));
+    QCOMPARE(env->Setting(QStringLiteral("FrmDettPrev_EstraiDocumentazioni")), QStringLiteral("SI"));
+    SessionInfo().iDebugPaneHeight = 0;
+    // "Aggiungi al prev." with three linked rows selected adds exactly three accessory lines.
+    Search(QStringLiteral("QDG-100"));
+    QVERIFY(w->DST_GRID_Prodotti->Locate("idProdotto", ProductId("QDG-100")));
+    TDataSet *linked = w->DST_GRID_ProdLinked.get();
+    QVERIFY(linked->RecordCount() >= 3);
+    QTest::mouseClick(w->PB_Select_All_Linked, Qt::LeftButton);
+    linked->Last();
+    for (int i = linked->RecordCount(); i > 3; --i) {
+        w->ToggleLinked();
+        linked->Prior();
+    }
+    QCOMPARE(linked->CountMatching("flImportaInPrev = 1"), 3);
+    QTest::mouseClick(w->PB_Add_ProdLinked, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    QCOMPARE(w->LineCount(), 4);
+    QCOMPARE(env->Super("SELECT count(*) FROM preventivo_dettaglio WHERE idpreventivo = '" + q
+                        + "' AND flaccessorio = 1"),
+             QStringLiteral("3"));
+    QCOMPARE(w->CurrentRow(), 3);
+    QCOMPARE(linked->CountMatching("flImportaInPrev = 1"), 0);
 }
 
 void tst_dettagli_preventivo::documentationNeverSendsAPriceList()
