@@ -946,10 +946,26 @@ void tst_dettagli_preventivo::lookAtTheWindow()
     QApplication::processEvents();
     const QImage prices = w->grab().toImage();
     QVERIFY(!prices.isNull());
+    // The line details of the first line, a paragraph switched off.
+    auto *d = new TDETTAGLI_PREVDET;
+    d->resize(1300, 850);
+    d->show();
+    d->Start(w->Line(0)->sIdPreventivoDet, QString(), true, w->Line(0)->sDescProdotto, "QDG-100");
+    for (TDettProdTreeItem *item : d->TV_Dettagli->Items())
+        if (item->Node()->xTipoNode == cnComponente && item->childCount() > 0) {
+            d->PrepareTreeMenu(item->Node());
+            d->EnableDisableNode();
+            break;
+        }
+    QApplication::processEvents();
+    const QImage details = d->grab().toImage();
+    QVERIFY(!details.isNull());
     if (const QString dir = qEnvironmentVariable("VENTOREL_GRAB_DIR"); !dir.isEmpty()) {
         lines.save(dir + QStringLiteral("/dettagli_preventivo.png"));
         prices.save(dir + QStringLiteral("/dettagli_preventivo_listini.png"));
+        details.save(dir + QStringLiteral("/dettagli_prevdet.png"));
     }
+    d->close();
 }
 
 QTEST_MAIN(tst_dettagli_preventivo)
