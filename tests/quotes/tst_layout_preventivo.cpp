@@ -19,9 +19,12 @@
 #include "tests/support/testdatabase.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -77,6 +80,7 @@ private slots:
     void pdfIsSavedWithItsExtensionAndFolderRemembered();
     void cloudExportRefusesAnIncompleteQuote_data();
     void cloudExportRefusesAnIncompleteQuote();
+    void administratorStoresTheLayoutSampleFromTheClipboard();
 
 private:
     TLAYOUT_PREVENTIVO *Open(const QString &quote);
@@ -285,6 +289,9 @@ void TestLayoutPreventivo::customisingShowsTheTreeWithItsCaptionsAndPages()
         QVERIFY(node->iPagePreview >= last); // the tree is in print order
         last = node->iPagePreview;
     }
+    // A picture of the window for whoever looks at it.
+    if (const QString keep = qEnvironmentVariable("VENTOREL_LAYOUT_KEEP"); !keep.isEmpty())
+        w->grab().save(keep + QStringLiteral("/finestra_modifica_layout.png"));
     QTreeWidgetItem *lastItem = AllItems(w->TV_Dettagli).last();
     w->TV_Dettagli->setCurrentItem(lastItem);
     QCOMPARE(w->PAN_Preview->CurrentPage(), w->NodeOf(lastItem)->iPagePreview);
@@ -511,6 +518,51 @@ void TestLayoutPreventivo::cloudExportRefusesAnIncompleteQuote()
     expected += QStringLiteral("\r\nNon è possibile procedere.");
     QCOMPARE(m_dialogs->LastText(TDialogKind::Error), expected);
     QCOMPARE(m_dialogs->Count(TDialogKind::Error), 1);
+}
+
+void TestLayoutPreventivo::administratorStoresTheLayoutSampleFromTheClipboard()
+{
+    // Only administrators see the button.
+    TLAYOUT_PREVENTIVO *w = Open(m_quote);
+    QVERIFY(w->PB_SaveJPG->isHidden());
+    delete w;
+
+    m_db->LogOn(QStringLiteral("ADMIN"));
+    SessionInfo().sUserName = QStringLiteral("ADMIN");
+    SessionInfo().bAdministrator = true;
+    w = Open(m_quote);
+    QVERIFY(w->PB_SaveJPG->isVisible());
+    ChooseLayout(w, QStringLiteral("CMP"));
+    const QString layout = w->DST_GRID_Layouts->FieldByName(QStringLiteral("idLayout")).AsString();
+    QImage sample(300, 420, QImage::Format_RGB32);
+    sample.fill(QColor(20, 120, 110));
+    QGuiApplication::clipboard()->setImage(sample);
+
+    // Cancelled: nothing stored.
+    m_dialogs->QueueAnswer(false);
+    QTest::mouseClick(w->PB_SaveJPG, Qt::LeftButton);
+    QCOMPARE(m_dialogs->RequestsOf(TDialogKind::InputText).first().value,
+             QStringLiteral("Layout compatto con immagini ridotte"));
+    QCOMPARE(Sql(QStringLiteral("SELECT count(*) FROM images_layout")), QStringLiteral("2"));
+
+    m_dialogs->QueueAnswer(true, QStringLiteral("Campione compatto 2026"));
+    QTest::mouseClick(w->PB_SaveJPG, Qt::LeftButton);
+    QCOMPARE(m_dialogs->Count(TDialogKind::Error), 0);
+    const QString image = Sql(
+        QStringLiteral("SELECT idimage FROM images_layout WHERE txdescimage = 'Campione compatto "
+                       "2026'"));
+    QVERIFY(!image.isEmpty());
+    QCOMPARE(Sql(QStringLiteral("SELECT idimage FROM layout WHERE idlayout = '%1'").arg(layout)),
+             image);
+    QCOMPARE(Sql(QStringLiteral("SELECT substring(imgimage FROM 1 FOR 2) = '\\xffd8'::bytea FROM "
+                                "images_layout WHERE idimage = '%1'")
+                     .arg(image)),
+             QStringLiteral("t"));
+    QVERIFY(!w->IMG_Layout->pixmap().isNull());
+    // The same description again replaces the picture of that row.
+    m_dialogs->QueueAnswer(true, QStringLiteral("Campione compatto 2026"));
+    QTest::mouseClick(w->PB_SaveJPG, Qt::LeftButton);
+    QCOMPARE(Sql(QStringLiteral("SELECT count(*) FROM images_layout")), QStringLiteral("3"));
 }
 
 QTEST_MAIN(TestLayoutPreventivo)
