@@ -208,6 +208,9 @@ TLAYOUT_PREVENTIVO::TLAYOUT_PREVENTIVO(QWidget *parent)
     TV_Dettagli->setContextMenuPolicy(Qt::CustomContextMenu);
     TV_Dettagli->setItemDelegate(new TLayoutTreeDelegate(TV_Dettagli));
     TV_Dettagli->setIconSize(QSize(20, 20));
+    // Always fully expanded: no branch arrows that suggest otherwise.
+    TV_Dettagli->setStyleSheet(
+        QStringLiteral("QTreeView::branch { image: none; border-image: none; }"));
     middle->addWidget(TV_Dettagli, 1);
     SF_LegendaMU
         = new QLabel(QStringLiteral(
