@@ -25,6 +25,7 @@
 #include "quotes/quoteopeners.h"
 
 #include <QCheckBox>
+#include <QHash>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -825,10 +826,18 @@ void tst_gestione_preventivi::userMenu()
         QVERIFY(Select(id));
     else
         Extract();
-    // The lines editor is part of the program: its entry comes first on every quote.
-    if (row != "none" && IsQuoteWindowAvailable(kQuoteLinesWindow))
-        captions = QStringList{"Dettaglio prodotti del preventivo", "-"} + captions;
-    QCOMPARE(MenuCaptions(w->DG_Preventivi), captions);
+    // The windows on one quote lead the menu once they are linked in (these quotes have no
+    // cloud folder).
+    QStringList windows;
+    if (row != "none") {
+        if (IsQuoteWindowAvailable(kQuoteLinesWindow))
+            windows << QStringLiteral("Dettaglio prodotti del preventivo");
+        if (IsQuoteWindowAvailable(kQuoteLayoutWindow))
+            windows << QStringLiteral("Imposta Layout al preventivo");
+        if (!windows.isEmpty())
+            windows << QStringLiteral("-");
+    }
+    QCOMPARE(MenuCaptions(w->DG_Preventivi), windows + captions);
 }
 
 void tst_gestione_preventivi::windowsOnOneQuote()
@@ -848,11 +857,19 @@ void tst_gestione_preventivi::windowsOnOneQuote()
                  .contains(QStringLiteral("Dettaglio prodotti del preventivo")));
 
     // Once registered under their names, they are offered and started with the row's values.
-    for (const QString &name : {kQuoteLinesWindow, kQuoteLayoutWindow, kQuoteCloudFolderWindow})
+    // The real windows linked in are put back afterwards.
+    QHash<QString, TWindowFactory> real;
+    for (const QString &name : {kQuoteLinesWindow, kQuoteLayoutWindow, kQuoteCloudFolderWindow}) {
+        real.insert(name, RegisteredWindowFactory(name));
         RegisterWindow(name, [name](QWidget *parent) { return new TFakeQuoteWindow(name, parent); });
-    const auto unregister = qScopeGuard([] {
-        for (const QString &name : {kQuoteLinesWindow, kQuoteLayoutWindow, kQuoteCloudFolderWindow})
-            UnregisterWindow(name);
+    }
+    const auto unregister = qScopeGuard([real] {
+        for (auto it = real.constBegin(); it != real.constEnd(); ++it) {
+            if (it.value())
+                RegisterWindow(it.key(), it.value());
+            else
+                UnregisterWindow(it.key());
+        }
     });
     QCOMPARE(MenuCaptions(w->DG_Preventivi).mid(0, 3),
              (QStringList{"Dettaglio prodotti del preventivo", "Imposta Layout al preventivo", "-"}));
