@@ -168,6 +168,8 @@ void tst_folder_preventivo::linkStoredInQuoteOrOrder()
         QCOMPARE(w->sURLFilePDF, link);
         QVERIFY(w->PAN_PrepareLinkForMail->isVisibleTo(w));
         QCOMPARE(w->SF_UrlFilePDF->text(), link);
+        if (!qEnvironmentVariable("VENTOREL_GRAB_DIR").isEmpty())
+            w->grab().save(qEnvironmentVariable("VENTOREL_GRAB_DIR") + QStringLiteral("/disco.png"));
     });
     QCOMPARE(Stored(table, id, QStringLiteral("txurlfilepdf")), link);
     // An order's link goes to the order alone.
