@@ -9,6 +9,7 @@
 #include "db/commandtext.h"
 #include "db/dbmodule.h"
 #include "masterdata/listdata.h"
+#include "masterdata/listwindow.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -144,10 +145,14 @@ void RefreshListsAfterFolderChange()
 {
     for (const QString &name :
          {QStringLiteral("GESTIONE_PREVENTIVI"), QStringLiteral("GESTIONE_ORDINI")}) {
-        if (QWidget *list = FindOpenForm(name)) {
-            if (auto *extract = list->findChild<QPushButton *>(QStringLiteral("PB_EstraiElenco")))
-                extract->click();
-        }
+        QWidget *list = FindOpenForm(name);
+        if (!list)
+            continue;
+        // The row the operator was on stays the current one after the extraction.
+        if (auto *window = dynamic_cast<TListWindow *>(list); window && window->List())
+            window->sLastId = window->List()->CurrentId();
+        if (auto *extract = list->findChild<QPushButton *>(QStringLiteral("PB_EstraiElenco")))
+            extract->click();
     }
 }
 

@@ -2,12 +2,16 @@
 // clipboard into the quote or the order, the link for an e-mail, opening the folder.
 
 #include "common/dialogs.h"
+#include "orders/gestione_ordini.h"
+#include "orders/orderfilters.h"
 #include "quotes/folder_preventivo.h"
 #include "quotes/quotefolderroutines.h"
 #include "quotes/quoteopeners.h"
 #include "tests/support/masterdataenv.h"
+#include "tests/support/windowtest.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
 #include <QLabel>
@@ -32,6 +36,7 @@ private slots:
     void clipboardWithoutLinkStoresNothing();
     void linkForMailIsAnAnchorOnTheClipboard();
     void openFolderWithThePdfSelected();
+    void orderListShowsTheStoredLink();
 
 private:
     // The folder data of a quote or an order as its list row hands them over.
@@ -267,6 +272,47 @@ void tst_folder_preventivo::openFolderWithThePdfSelected()
              QStringLiteral("/srv/preventivi/0007_2026 (Rossi) (Quadro)/"
                             "0007_2026 Rev. 2 (Rossi) (Quadro).pdf"));
     QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+}
+
+void tst_folder_preventivo::orderListShowsTheStoredLink()
+{
+    // As the operator does it: the order list's folder entry, the link pasted, the window
+    // closed; the list shows the order's new link.
+    const QString id = env->Super(
+        QStringLiteral("SELECT min(idordine) FROM ordini WHERE idsocieta = '%1' AND txnomefolder "
+                       "IS NOT NULL")
+            .arg(kSoc1));
+    QPointer<TGESTIONE_ORDINI> list = new TGESTIONE_ORDINI;
+    list->resize(1400, 900);
+    list->show();
+    TOrderFilters *f = list->Filters;
+    f->CK_Find_AllAnni->setChecked(true);
+    f->Refresh();
+    f->CK_Find_OrdinaRecenti->setChecked(false);
+    f->CK_Find_IncludiNonAttivi->setChecked(true);
+    f->CK_Find_IncludiBloccati->setChecked(true);
+    list->sLastId = id;
+    list->ExtractWithFilters();
+    QCOMPARE(list->List()->CurrentId(), id);
+    const QString link = QStringLiteral("https://www.dropbox.com/s/zz99/ordine.pdf?dl=0");
+    QVERIFY(CurrentValue(list->DG_Ordini, QStringLiteral("txURLFilePDF")) != link);
+
+    bool ran = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *w = qobject_cast<TFOLDER_PREVENTIVO *>(QApplication::activeModalWidget());
+        if (!w)
+            return;
+        ran = true;
+        QApplication::clipboard()->setText(link);
+        QTest::mouseClick(w->PB_SalvaUrlFilePDF, Qt::LeftButton);
+        QTest::mouseClick(w->PB_Chiudi, Qt::LeftButton);
+    });
+    QVERIFY(ChooseMenu(list->DG_Ordini, QStringLiteral("Gestione cartella dell'ordine")));
+    QVERIFY(ran);
+    QCOMPARE(Stored(QStringLiteral("ordini"), id, QStringLiteral("txurlfilepdf")), link);
+    QCOMPARE(list->List()->CurrentId(), id);
+    QCOMPARE(CurrentValue(list->DG_Ordini, QStringLiteral("txURLFilePDF")), link);
+    delete list.data();
 }
 
 QTEST_MAIN(tst_folder_preventivo)

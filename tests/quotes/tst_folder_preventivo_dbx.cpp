@@ -10,13 +10,17 @@
 #include "controls/tkrtlabeledit.h"
 #include "controls/tkrtupdown.h"
 #include "quotes/folder_preventivo_dbx.h"
+#include "quotes/gestione_preventivi.h"
+#include "quotes/quotefilters.h"
 #include "quotes/quoteopeners.h"
 #include "reports/krtviewreport.h"
 #include "reports/view_report.h"
 #include "tests/cloud/cloudtestenv.h"
 #include "tests/support/masterdataenv.h"
+#include "tests/support/windowtest.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -66,6 +70,7 @@ private slots:
     void refusedFolderNameKeepsThePanel();
     void digitsOfTheFolderName();
     void managementMode();
+    void quoteListShowsTheExport();
 
 private:
     // An open demo quote of the first company, without folder data.
@@ -595,6 +600,50 @@ void tst_folder_preventivo_dbx::managementMode()
                  + u'/' + folder + QStringLiteral(".pdf"));
     QVERIFY(m_cloud.fake->Requests().isEmpty());
     QCOMPARE(Stored(id, QStringLiteral("flbloccato")), QStringLiteral("0"));
+}
+
+void tst_folder_preventivo_dbx::quoteListShowsTheExport()
+{
+    // The quote list is open while the quote is exported: when the export window closes the
+    // list shows the quote blocked with its link, and its cloud entry copies the link.
+    const QString id = OpenQuote();
+    QPointer<TGESTIONE_PREVENTIVI> list = new TGESTIONE_PREVENTIVI;
+    list->resize(1500, 900);
+    list->show();
+    TQuoteFilters *f = list->Filters;
+    f->CK_Find_AllAnni->setChecked(true);
+    f->Refresh();
+    f->CK_Find_OrdinaRecenti->setChecked(false);
+    f->CK_Find_IncludiBloccati->setChecked(true);
+    QTest::mouseClick(f->PB_EstraiElenco, Qt::LeftButton);
+    QVERIFY(
+        list->DST_GRID_Preventivi()->Locate(QStringLiteral("idPreventivo"), id, loCaseInsensitive));
+    QVERIFY(!MenuCaptions(list->DG_Preventivi).contains(QStringLiteral("Preventivo nel Cloud")));
+
+    Run(StartOf(id), [&](TFOLDER_PREVENTIVO_DBX *w) { Export(w); });
+    const QString link = Stored(id, QStringLiteral("txurlfilepdf"));
+    QVERIFY(link.startsWith(QStringLiteral("https://")));
+    QCOMPARE(CurrentValue(list->DG_Preventivi, QStringLiteral("idPreventivo")), id);
+    QCOMPARE(CurrentValue(list->DG_Preventivi, QStringLiteral("flBloccato")), QStringLiteral("1"));
+    QCOMPARE(CurrentValue(list->DG_Preventivi, QStringLiteral("txURLFilePDF")), link);
+
+    env->Recorder().Clear();
+    bool ran = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *w = qobject_cast<TFOLDER_PREVENTIVO_DBX *>(QApplication::activeModalWidget());
+        if (!w)
+            return;
+        ran = true;
+        QVERIFY(!w->PAN_Export->isVisibleTo(w));
+        QTest::mouseClick(w->PB_PrepareLink, Qt::LeftButton);
+        QTest::mouseClick(w->PB_Chiudi, Qt::LeftButton);
+    });
+    QVERIFY(ChooseMenu(list->DG_Preventivi, QStringLiteral("Preventivo nel Cloud")));
+    QVERIFY(ran);
+    QCOMPARE(env->Recorder().LastText(TDialogKind::Info),
+             QStringLiteral("Puoi incollare il link al preventivo nella mail al cliente."));
+    QCOMPARE(QApplication::clipboard()->mimeData()->text(), link);
+    delete list.data();
 }
 
 QTEST_MAIN(tst_folder_preventivo_dbx)
