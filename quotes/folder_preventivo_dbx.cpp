@@ -466,10 +466,14 @@ void TFOLDER_PREVENTIVO_DBX::PB_OkNomeFolderClick()
         PrepareCloudFolders(folder);
     } catch (const ECloudError &e) {
         HideWait();
-        ShowErrorBox(
-            QuoteFolderErrorText(QStringLiteral("Rimuovi eventuali caratteri speciali dalle "
-                                                "descrizioni del cliente e dell'oggetto."),
-                                 e.Text()));
+        // A name the service refuses is the operator's to change; anything else (network,
+        // authorisation, an answer that makes no sense) is not about the descriptions.
+        const QString message
+            = e.Kind() == TCloudErrorKind::Conflict
+                  ? QStringLiteral("Rimuovi eventuali caratteri speciali dalle descrizioni del "
+                                   "cliente e dell'oggetto.")
+                  : QStringLiteral("Errore preparazione della cartella del preventivo in Cloud.");
+        ShowErrorBox(QuoteFolderErrorText(message, e.Text()));
         SetBusy(false);
         return;
     }

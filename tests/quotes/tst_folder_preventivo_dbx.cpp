@@ -7,6 +7,7 @@
 #include "cloud/quotefoldernames.h"
 #include "common/dialogs.h"
 #include "common/texts.h"
+#include "common/tstd_progress.h"
 #include "controls/tkrtlabeledit.h"
 #include "controls/tkrtupdown.h"
 #include "quotes/folder_preventivo_dbx.h"
@@ -68,6 +69,8 @@ private slots:
     void difficultDescriptions_data();
     void difficultDescriptions();
     void refusedFolderNameKeepsThePanel();
+    void serviceAnswersBadly_data();
+    void serviceAnswersBadly();
     void digitsOfTheFolderName();
     void managementMode();
     void quoteListShowsTheExport();
@@ -88,6 +91,7 @@ private:
     TCloudTestEnv m_cloud;
     std::unique_ptr<TMasterDataEnvironment> env;
     std::unique_ptr<TLayoutStandIn> layout;
+    std::unique_ptr<TSTD_PROGRESS> m_wait; // the wait window every step shows and hides
     QString m_year;
 };
 
@@ -96,6 +100,7 @@ void tst_folder_preventivo_dbx::initTestCase()
     if (!TTestDatabase::Available())
         QSKIP("test cluster not running");
     QVERIFY(m_cloud.MakeCertificates());
+    m_wait = std::make_unique<TSTD_PROGRESS>();
 }
 
 void tst_folder_preventivo_dbx::init()
@@ -210,6 +215,10 @@ void tst_folder_preventivo_dbx::Run(const TQuoteFolderStart &start,
             return;
         ran = true;
         act(w);
+        // Whatever happened, the wait is over and the window answers again.
+        QVERIFY(!m_wait->isVisible());
+        QVERIFY(w->isEnabled());
+        QVERIFY(w->PAN_Pages->isEnabled());
         w->close();
     });
     OpenQuoteFolder(layout.get(), kQuoteCloudFolderWindow, start);
@@ -540,6 +549,48 @@ void tst_folder_preventivo_dbx::refusedFolderNameKeepsThePanel()
         QCOMPARE(w->PAN_Pages->currentIndex(), 0);
     });
     QCOMPARE(Stored(id, QStringLiteral("flbloccato")), QStringLiteral("1"));
+}
+
+void tst_folder_preventivo_dbx::serviceAnswersBadly_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("exported");
+    QTest::newRow("listing that is not JSON") << "text" << false;
+    QTest::newRow("year folder with 10,000 entries") << "huge" << true;
+}
+
+void tst_folder_preventivo_dbx::serviceAnswersBadly()
+{
+    QFETCH(QString, fault);
+    QFETCH(bool, exported);
+    const QString id = OpenQuote();
+    if (fault == QLatin1String("text")) {
+        m_cloud.fake->AnswerText(QStringLiteral("/files/list_folder"),
+                                 200,
+                                 "<html>Manutenzione in corso</html>");
+    } else {
+        // Many quote folders in the year, listed in pages; the quote's is not among them.
+        m_cloud.fake->SetPageSize(2000);
+        for (int i = 0; i < 10000; ++i)
+            m_cloud.fake->AddFolder(
+                YearFolder() + QStringLiteral("/%1_%2 (Altro) (Altro)").arg(i + 20000).arg(m_year));
+    }
+    Run(StartOf(id), [&](TFOLDER_PREVENTIVO_DBX *w) { Export(w); });
+    const QString error = env->Recorder().LastText(TDialogKind::Error);
+    if (exported) {
+        QCOMPARE(error, QString());
+        QCOMPARE(m_cloud.fake->Children(YearFolder()).size(), 10001);
+        QCOMPARE(Stored(id, QStringLiteral("flbloccato")), QStringLiteral("1"));
+    } else {
+        // Not a matter of the descriptions: the message says what went wrong.
+        QVERIFY2(error.startsWith(QStringLiteral("Errore preparazione della cartella del "
+                                                 "preventivo in Cloud.\r\n\r\n(")),
+                 qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("JSON")), qPrintable(error));
+        QCOMPARE(Stored(id, QStringLiteral("txnomefolder")), QStringLiteral("<null>"));
+        QCOMPARE(Stored(id, QStringLiteral("flbloccato")), QStringLiteral("0"));
+    }
+    QCOMPARE(LocalPdfs(), QStringList());
 }
 
 void tst_folder_preventivo_dbx::digitsOfTheFolderName()
