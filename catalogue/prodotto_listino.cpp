@@ -33,7 +33,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -61,7 +63,11 @@ constexpr quint32 kProductColour = 14270300;
 constexpr int kMaxQuantity = 999999;
 constexpr double kMaxAmount = 9999999999999.99; // what an amount column holds
 
-const char *kNotVisible = " non è visibile con i filtri applicati.";
+// The end of the warnings about a list the filters hide (an accented text: never Latin-1).
+QString NotVisible()
+{
+    return QStringLiteral(" non è visibile con i filtri applicati.");
+}
 
 QString Quoted(const QString &text)
 {
@@ -118,6 +124,45 @@ bool ReadAmount(TKRTLabelEdit *edit, double *value)
         return false;
     }
 }
+
+// A selected node of the parts tree: the product on the list colour, an inactive node white on
+// dark red, any other white on black.
+class TPartsTreeDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *p,
+               const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        if (!(opt.state & QStyle::State_Selected)) {
+            QStyledItemDelegate::paint(p, option, index);
+            return;
+        }
+        QColor back = Qt::black;
+        if (!index.parent().isValid())
+            back = KRTColor(kSideBar);
+        else if (opt.font.strikeOut())
+            back = QColor(128, 0, 0);
+        p->save();
+        p->fillRect(opt.rect, back);
+        QRect text = opt.rect.adjusted(2, 0, -2, 0);
+        if (!opt.icon.isNull()) {
+            const QSize size = opt.decorationSize;
+            const QRect icon(QPoint(text.left(), text.top() + (text.height() - size.height()) / 2),
+                             size);
+            opt.icon.paint(p, icon);
+            text.setLeft(icon.right() + 6);
+        }
+        p->setFont(opt.font);
+        p->setPen(Qt::white);
+        p->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, opt.text);
+        p->restore();
+    }
+};
 
 } // namespace
 
@@ -240,9 +285,10 @@ void TPRODOTTO_LISTINO::BuildInputPanel()
                                    520,
                                    true);
     EF_Listino = NumberInput(PAN_Input, QStringLiteral("EF_Listino"), QStringLiteral("Listino"));
-    outer->addWidget(EF_CodListino);
+    // The code and the amount keep their own width; the description takes the panel's.
+    outer->addWidget(EF_CodListino, 0, Qt::AlignLeft);
     outer->addWidget(EF_DescListino);
-    outer->addWidget(EF_Listino);
+    outer->addWidget(EF_Listino, 0, Qt::AlignLeft);
 
     PAN_Sconto = new QFrame(PAN_Input);
     PAN_Sconto->setObjectName(QStringLiteral("PAN_Sconto"));
@@ -309,9 +355,8 @@ void TPRODOTTO_LISTINO::BuildPartsPanel()
     TV_Dettagli->setIconSize(QSize(16, 16));
     TV_Dettagli->setContextMenuPolicy(Qt::CustomContextMenu);
     TV_Dettagli->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TV_Dettagli->setStyleSheet(
-        QStringLiteral("QTreeView::item { height: 30px; } "
-                       "QTreeView::item:selected { background: black; color: white; }"));
+    TV_Dettagli->setStyleSheet(QStringLiteral("QTreeView::item { height: 30px; }"));
+    TV_Dettagli->setItemDelegate(new TPartsTreeDelegate(TV_Dettagli));
     TV_Dettagli->setMinimumSize(520, 300);
     outer->addWidget(TV_Dettagli, 1);
     auto *legend = new QLabel(QStringLiteral("Tasto destro su un sottoparagrafo per modificarne "
@@ -900,8 +945,8 @@ void TPRODOTTO_LISTINO::PB_Ok_InputClick()
     if (!saved)
         return;
     m_anyChange = true;
-    ExtractAfterSave(insert ? QStringLiteral("Il listino inserito") + QLatin1String(kNotVisible)
-                            : QStringLiteral("Il listino modificato") + QLatin1String(kNotVisible));
+    ExtractAfterSave(insert ? QStringLiteral("Il listino inserito") + NotVisible()
+                            : QStringLiteral("Il listino modificato") + NotVisible());
 }
 
 void TPRODOTTO_LISTINO::PB_Annulla_InputClick()
@@ -934,7 +979,7 @@ void TPRODOTTO_LISTINO::DuplicaListino(bool andModify)
     }
     m_anyChange = true;
     sLastId = copy;
-    if (!Reload(QStringLiteral("Il listino duplicato") + QLatin1String(kNotVisible)))
+    if (!Reload(QStringLiteral("Il listino duplicato") + NotVisible()))
         return;
     if (andModify)
         ModificaListino();
@@ -957,7 +1002,7 @@ void TPRODOTTO_LISTINO::CambiaStatoListino(bool reactivate)
     m_anyChange = true;
     Reload((reactivate ? QStringLiteral("Il listino riattivato")
                        : QStringLiteral("Il listino disattivato"))
-           + QLatin1String(kNotVisible));
+           + NotVisible());
 }
 
 void TPRODOTTO_LISTINO::EliminaListino()

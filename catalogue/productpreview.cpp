@@ -127,7 +127,7 @@ void BindProductDetailPreview(TKRTCrystalReport &engine,
     engine.Parameters.Add(QStringLiteral("flShowIcons"), YesNo(bShowIcons));
 }
 
-TVIEW_REPORT *PrintProductPreview(const QString &sIdProdotto)
+TVIEW_REPORT *PrintProductPreview(const QString &sIdProdotto, const QString &readError)
 {
     const QDateTime start = QDateTime::currentDateTime();
     // The preview window frees itself when closed.
@@ -144,7 +144,7 @@ TVIEW_REPORT *PrintProductPreview(const QString &sIdProdotto)
         data = ReadProductPrintData(*TSTD_DBMODULE::Instance(), sIdProdotto);
     } catch (const std::exception &e) {
         Close(window);
-        ShowDbError(QStringLiteral("Errore lettura dati per anteprima prodotto (ERR.F10)."), e);
+        ShowDbError(readError, e);
         return nullptr;
     }
     DebugTiming(QStringLiteral("Anteprima Stampa"), start);

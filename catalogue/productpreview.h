@@ -71,4 +71,8 @@ void BindProductDetailPreview(TKRTCrystalReport &engine,
 // file) and closes the preview; pictures that cannot be read are left out and listed in a
 // warning. Returns the preview window, or nullptr when it was closed. The window owns the data
 // and frees itself when closed.
-TVIEW_REPORT *PrintProductPreview(const QString &sIdProdotto);
+// readError: the message of a failed read (the calling window's code).
+TVIEW_REPORT *PrintProductPreview(
+    const QString &sIdProdotto,
+    const QString &readError = QStringLiteral("Errore lettura dati per anteprima prodotto "
+                                              "(ERR.F10)."));

@@ -72,12 +72,21 @@ BEGIN
                        pn.flnewpagebefore, pn.flriepilogo, pn.flimportante, pn.idimage, pn.txurl
                   FROM prodotti_nodi pn WHERE p_tipo = 0 AND pn.idprodotto = p_id
                 UNION ALL
-                SELECT ln.idnodo, ln.idparent, ln.idsezione, ln.nutipologia::integer, ln.flattivo,
+                -- A line's node is given as its print treats it: disabled also when one of
+                -- its ancestors is (a disabled node hides its whole subtree).
+                SELECT ln.idnodo, ln.idparent, ln.idsezione, ln.nutipologia::integer,
+                       CASE WHEN ln.flattivo = 1 AND coalesce(a1.flattivo, 1) = 1
+                                 AND coalesce(a2.flattivo, 1) = 1 AND coalesce(a3.flattivo, 1) = 1
+                            THEN 1 ELSE 0 END::smallint,
                        ln.nuordera, ln.nuorderb, ln.nuorderc, ln.nuorderd, ln.txdescnodo,
                        ln.txdescnodob, ln.txdescnodoc, ln.txtestortf, ln.nuquantita,
                        ln.fltestoinelenco, ln.flunita, ln.flnewpagebefore, ln.flriepilogo,
                        ln.flimportante, ln.idimage, ln.txurl
-                  FROM prevdet_nodi ln WHERE p_tipo = 1 AND ln.idpreventivodet = p_id) n
+                  FROM prevdet_nodi ln
+                  LEFT JOIN prevdet_nodi a1 ON a1.idpreventivodet = ln.idpreventivodet AND a1.idnodo = ln.idparent
+                  LEFT JOIN prevdet_nodi a2 ON a2.idpreventivodet = ln.idpreventivodet AND a2.idnodo = a1.idparent
+                  LEFT JOIN prevdet_nodi a3 ON a3.idpreventivodet = ln.idpreventivodet AND a3.idnodo = a2.idparent
+                 WHERE p_tipo = 1 AND ln.idpreventivodet = p_id) n
           LEFT JOIN images_dettagli im ON im.idimage = n.idimage
           LEFT JOIN images_dettagli_preview pv ON pv.idimage = n.idimage AND img = 1
          ORDER BY n.nuordera, n.nuorderb, n.nuorderc, n.nuorderd;
@@ -449,15 +458,33 @@ DECLARE
     u varchar := vt_utente(p_utente);
     ora timestamp := vt_ora();
     prod varchar;
+    quanti integer;
+    stato integer;
+    catena_ids varchar[];
 BEGIN
     PERFORM vt_sessione();
     IF p_tipo = 1 THEN
         PERFORM vt_riga_modificabile(p_id);
-        UPDATE prevdet_nodi n SET flattivo = 1 - n.flattivo, txutentemod = u, dtmod = ora
-         WHERE n.idpreventivodet = p_id AND n.idnodo = vt_controlla_id(p_idnodo, 'del nodo')
-           AND (p_tipologia IS NULL OR n.nutipologia = p_tipologia);
-        IF NOT FOUND THEN
+        -- The node and its ancestors: the node prints only when all of them are enabled, and
+        -- the tree shows it so. A printed node is disabled; a node that does not print is
+        -- enabled with every ancestor that hid it, so that it prints as the operator asked.
+        WITH RECURSIVE catena AS (
+            SELECT n.idnodo, n.idparent, n.flattivo FROM prevdet_nodi n
+             WHERE n.idpreventivodet = p_id AND n.idnodo = vt_controlla_id(p_idnodo, 'del nodo')
+               AND (p_tipologia IS NULL OR n.nutipologia = p_tipologia)
+            UNION ALL
+            SELECT a.idnodo, a.idparent, a.flattivo FROM prevdet_nodi a
+              JOIN catena c ON a.idpreventivodet = p_id AND a.idnodo = c.idparent)
+        SELECT count(*), min(c.flattivo), array_agg(c.idnodo) INTO quanti, stato, catena_ids FROM catena c;
+        IF quanti = 0 THEN
             RAISE EXCEPTION 'Nodo non trovato nella riga del preventivo (%).', p_idnodo USING ERRCODE = 'P0002';
+        END IF;
+        IF stato = 1 THEN
+            UPDATE prevdet_nodi n SET flattivo = 0, txutentemod = u, dtmod = ora
+             WHERE n.idpreventivodet = p_id AND n.idnodo = p_idnodo;
+        ELSE
+            UPDATE prevdet_nodi n SET flattivo = 1, txutentemod = u, dtmod = ora
+             WHERE n.idpreventivodet = p_id AND n.idnodo = ANY (catena_ids) AND n.flattivo = 0;
         END IF;
         UPDATE preventivo_dettaglio SET txutentemod = u, dtmod = ora WHERE idpreventivodet = p_id;
     ELSIF p_tipo = 0 THEN

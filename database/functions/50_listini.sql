@@ -175,7 +175,9 @@ BEGIN
         UPDATE preventivo_dettaglio d
            SET vllistino = CASE WHEN d.vllistino IS NOT DISTINCT FROM p.vllistino
                                 THEN l.vllistino ELSE d.vllistino END,
-               txcodlistino = CASE WHEN d.txcodlistino IS NOT DISTINCT FROM p.txcodlistino
+               -- A line without a code (its product had a single list) keeps none.
+               txcodlistino = CASE WHEN d.txcodlistino IS NOT NULL
+                                        AND d.txcodlistino IS NOT DISTINCT FROM p.txcodlistino
                                    THEN l.txcodlistino ELSE d.txcodlistino END,
                txdesclistino = CASE WHEN d.txdesclistino IS NOT DISTINCT FROM p.txdesclistino
                                     THEN l.txdesclistino ELSE d.txdesclistino END,
@@ -188,7 +190,7 @@ BEGIN
          WHERE q.idpreventivo = d.idpreventivo AND q.flbloccato = 0 AND q.dtcanc IS NULL
            AND d.idprodlistino = p_idlistino
            AND ((d.vllistino IS NOT DISTINCT FROM p.vllistino AND p.vllistino IS DISTINCT FROM l.vllistino)
-                OR (d.txcodlistino IS NOT DISTINCT FROM p.txcodlistino
+                OR (d.txcodlistino IS NOT NULL AND d.txcodlistino IS NOT DISTINCT FROM p.txcodlistino
                     AND p.txcodlistino IS DISTINCT FROM l.txcodlistino)
                 OR (d.txdesclistino IS NOT DISTINCT FROM p.txdesclistino
                     AND p.txdesclistino IS DISTINCT FROM l.txdesclistino)

@@ -11,7 +11,7 @@ DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['vt_documento', 'vt_riga_modificabile
     'datipreventivodet', 'addprodottotopreventivo', 'updatechangeoflistino',
     'estraiprodottiforpreventivo', 'estraiprevdetschedavalori', 'datiprevdetschedavalori',
     'datiprevdetpartecomp', 'updateprevdetparte', 'vt_preventivo',
-    'vt_nuovo_numero_preventivo', 'vt_revisioni_bloccate']); END $$;
+    'vt_nuovo_numero_preventivo', 'vt_revisioni_bloccate', 'vt_cambia_listino_riga']); END $$;
 
 -- The document (quote 'P' or order 'O') that owns lines, locked when it is to be changed; a
 -- blocked document refuses changes of its lines.
@@ -129,6 +129,41 @@ LANGUAGE sql AS $$
        AND n.txdescnodob IS DISTINCT FROM v.valore;
 $$;
 
+-- Another price list for a line whose copy was given p_vecchio (null: none): every
+-- sub-paragraph quantity and description and every data-sheet value that still shows what the
+-- old list gave takes what the new one gives; a value the operator set on the line itself
+-- stays. The copy is then recorded as given the new list.
+CREATE FUNCTION vt_cambia_listino_riga(p_idriga text, p_vecchio text, p_nuovo text, p_utente text)
+RETURNS void
+LANGUAGE sql AS $$
+    UPDATE prevdet_nodi n
+       SET nuquantita = CASE WHEN n.nuquantita IS NOT DISTINCT FROM x.qprima THEN x.q ELSE n.nuquantita END,
+           txdescnodo = CASE WHEN n.txdescnodo IS NOT DISTINCT FROM x.dprima THEN x.d ELSE n.txdescnodo END,
+           txutentemod = p_utente, dtmod = vt_ora()
+      FROM (SELECT pa.idpartecomp,
+                   CASE WHEN qv.nuquantitaparte > 0 THEN qv.nuquantitaparte ELSE pa.nuquantitaparte END AS qprima,
+                   coalesce(qv.txdescpartecomp, pa.txdescpartecomp)::text AS dprima,
+                   CASE WHEN qn.nuquantitaparte > 0 THEN qn.nuquantitaparte ELSE pa.nuquantitaparte END AS q,
+                   coalesce(qn.txdescpartecomp, pa.txdescpartecomp)::text AS d
+              FROM prod_comp_parti pa
+              LEFT JOIN prod_list_parte_quantita qv ON qv.idpartecomp = pa.idpartecomp AND qv.idprodlistino = p_vecchio
+              LEFT JOIN prod_list_parte_quantita qn ON qn.idpartecomp = pa.idpartecomp AND qn.idprodlistino = p_nuovo) x
+     WHERE n.idpreventivodet = p_idriga AND n.nutipologia = 40 AND n.idnodo = x.idpartecomp
+       AND ((n.nuquantita IS NOT DISTINCT FROM x.qprima AND x.qprima IS DISTINCT FROM x.q)
+            OR (n.txdescnodo IS NOT DISTINCT FROM x.dprima AND x.dprima IS DISTINCT FROM x.d));
+    UPDATE prevdet_nodi n
+       SET txdescnodob = x.valore, txutentemod = p_utente, dtmod = vt_ora()
+      FROM (SELECT n2.idnodo, lv.txvalorevocescheda::text AS prima, ln.txvalorevocescheda::text AS valore
+              FROM prevdet_nodi n2
+              LEFT JOIN prod_list_scheda_valori lv ON lv.idvocescheda = n2.idnodo AND lv.idprodlistino = p_vecchio
+              LEFT JOIN prod_list_scheda_valori ln ON ln.idvocescheda = n2.idnodo AND ln.idprodlistino = p_nuovo
+             WHERE n2.idpreventivodet = p_idriga AND n2.nutipologia = 20) x
+     WHERE n.idpreventivodet = p_idriga AND n.idnodo = x.idnodo
+       AND n.txdescnodob IS NOT DISTINCT FROM x.prima AND x.prima IS DISTINCT FROM x.valore;
+    UPDATE preventivo_dettaglio SET idlistinoapplicato = p_nuovo
+     WHERE idpreventivodet = p_idriga AND idlistinoapplicato IS DISTINCT FROM p_nuovo;
+$$;
+
 -- Copies a product's whole tree into a line's own copy: top-level nodes hang from the line.
 CREATE FUNCTION vt_copia_prodotto_in_riga(p_idriga text, p_idprodotto text) RETURNS void
 LANGUAGE plpgsql AS $$
@@ -157,7 +192,8 @@ DECLARE
     r record;
     nuovi varchar[];
 BEGIN
-    SELECT d.idprodotto, d.idprodlistino INTO r FROM preventivo_dettaglio d WHERE d.idpreventivodet = p_idriga;
+    SELECT d.idprodotto, d.idlistinoapplicato AS idprodlistino INTO r
+      FROM preventivo_dettaglio d WHERE d.idpreventivodet = p_idriga;
     DELETE FROM prevdet_nodi n
      WHERE n.idpreventivodet = p_idriga
        AND NOT EXISTS (SELECT 1 FROM prodotti_nodi s WHERE s.idprodotto = r.idprodotto AND s.idnodo = n.idnodo);
@@ -210,12 +246,13 @@ BEGIN
                                       nuordinamento, idprodlistino, txcodlistino, txdesclistino,
                                       vlimporto, vllistino, numaxpercsconto, vlmaxsconto, nuquantita,
                                       flaccessorio, flservizio, fldocinfondo, flprodottoattivo,
-                                      flnewpagebefore, flpartecompunita, txutentein, dtin)
+                                      flnewpagebefore, flpartecompunita, idlistinoapplicato,
+                                      txutentein, dtin)
     SELECT vt_id_derivato(p_seme, d.idpreventivodet), p_apreventivo, p_aordine, d.idprodotto,
            d.nuordinamento, d.idprodlistino, d.txcodlistino, d.txdesclistino, d.vlimporto,
            d.vllistino, d.numaxpercsconto, d.vlmaxsconto, d.nuquantita, d.flaccessorio,
            d.flservizio, d.fldocinfondo, d.flprodottoattivo, d.flnewpagebefore, d.flpartecompunita,
-           p_utente, ora
+           d.idlistinoapplicato, p_utente, ora
       FROM preventivo_dettaglio d WHERE coalesce(d.idpreventivo, d.idordine) = p_da;
     INSERT INTO prevdet_nodi (idpreventivodet, idnodo, nutipologia, idparent, idsezione, nuordera,
                               nuorderb, nuorderc, nuorderd, txdescnodo, txdescnodob, txdescnodoc,
@@ -778,6 +815,7 @@ DECLARE
     prod record;
     lis prod_listini;
     pos integer;
+    codice varchar;
 BEGIN
     PERFORM vt_sessione();
     PERFORM vt_flag(p_accessorio, 'accessorio');
@@ -799,6 +837,11 @@ BEGIN
         IF lis.dtcanc IS NOT NULL THEN
             RAISE EXCEPTION 'Il listino non è attivo.' USING ERRCODE = '55000';
         END IF;
+        -- A product with a single active list: its lines carry no list code.
+        IF (SELECT count(*) FROM prod_listini l
+             WHERE l.idprodotto = p_idprodotto AND l.dtcanc IS NULL) >= 2 THEN
+            codice := lis.txcodlistino;
+        END IF;
     END IF;
     IF EXISTS (SELECT 1 FROM preventivo_dettaglio d WHERE d.idpreventivodet = p_idriga) THEN
         RAISE EXCEPTION 'Esiste già una riga con l''identificativo %.', p_idriga USING ERRCODE = '23505';
@@ -809,12 +852,13 @@ BEGIN
                                       nuordinamento, idprodlistino, txcodlistino, txdesclistino,
                                       vlimporto, vllistino, numaxpercsconto, vlmaxsconto,
                                       nuquantita, flaccessorio, flservizio, fldocinfondo,
-                                      flprodottoattivo, txutentein, dtin)
+                                      flprodottoattivo, idlistinoapplicato, txutentein, dtin)
     VALUES (p_idriga, CASE WHEN doc.tipo = 'P' THEN p_idpreventivo END,
             CASE WHEN doc.tipo = 'O' THEN p_idpreventivo END, p_idprodotto, pos,
-            lis.idprodlistino, lis.txcodlistino, lis.txdesclistino, lis.vllistino, lis.vllistino,
+            lis.idprodlistino, codice, lis.txdesclistino, lis.vllistino, lis.vllistino,
             lis.numaxpercsconto, lis.vlmaxsconto, p_quantita,
-            CASE WHEN prod.fldocumentazione = 1 THEN 1 ELSE p_accessorio END, 0, 0, 1, u, vt_ora());
+            CASE WHEN prod.fldocumentazione = 1 THEN 1 ELSE p_accessorio END, 0, 0, 1,
+            lis.idprodlistino, u, vt_ora());
     PERFORM vt_copia_prodotto_in_riga(p_idriga, p_idprodotto);
     IF lis.idprodlistino IS NOT NULL THEN
         PERFORM vt_applica_listino(p_idriga, lis.idprodlistino, NULL, u);
@@ -822,23 +866,39 @@ BEGIN
     RETURN QUERY SELECT p_idriga::varchar, pos;
 END $$;
 
--- Applies the chosen price list ('' or null: none) to the line's copy: quantities and
--- descriptions of sub-paragraphs and data-sheet values.
+-- The chosen price list ('' or null: none) of a line after "Conferma" of the price panel.
+-- Only when it is another list than the one the line's copy was given do the copy's
+-- sub-paragraph quantities and descriptions and data-sheet values change, and then only those
+-- that still show what the previous list gave: a change of amount or discount alone leaves
+-- the copy as the operator made it. A deactivated list is refused as a new choice.
 CREATE FUNCTION updatechangeoflistino(p_idriga text, p_idlistino text, p_utente text)
 RETURNS TABLE (flok smallint)
 LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 DECLARE
     u varchar := vt_utente(p_utente);
     lis varchar := vt_vuoto(p_idlistino);
+    prima varchar;
+    annullato timestamp;
 BEGIN
     PERFORM vt_sessione();
     PERFORM vt_riga_modificabile(p_idriga);
-    IF lis IS NOT NULL AND NOT EXISTS (
-           SELECT 1 FROM prod_listini l JOIN preventivo_dettaglio d ON d.idprodotto = l.idprodotto
-            WHERE l.idprodlistino = lis AND d.idpreventivodet = p_idriga) THEN
-        RAISE EXCEPTION 'Listino non trovato per il prodotto della riga (%).', p_idlistino USING ERRCODE = 'P0002';
+    IF lis IS NOT NULL THEN
+        SELECT l.dtcanc INTO annullato
+          FROM prod_listini l JOIN preventivo_dettaglio d ON d.idprodotto = l.idprodotto
+         WHERE l.idprodlistino = lis AND d.idpreventivodet = p_idriga;
+        IF NOT FOUND THEN
+            RAISE EXCEPTION 'Listino non trovato per il prodotto della riga (%).', p_idlistino USING ERRCODE = 'P0002';
+        END IF;
     END IF;
-    PERFORM vt_applica_listino(p_idriga, lis, NULL, u);
+    SELECT d.idlistinoapplicato INTO prima FROM preventivo_dettaglio d WHERE d.idpreventivodet = p_idriga;
+    IF lis IS NOT DISTINCT FROM prima THEN
+        RETURN QUERY SELECT 1::smallint;
+        RETURN;
+    END IF;
+    IF annullato IS NOT NULL THEN
+        RAISE EXCEPTION 'Il listino non è attivo.' USING ERRCODE = '55000';
+    END IF;
+    PERFORM vt_cambia_listino_riga(p_idriga, prima, lis, u);
     UPDATE preventivo_dettaglio SET txutentemod = u, dtmod = vt_ora() WHERE idpreventivodet = p_idriga;
     RETURN QUERY SELECT 1::smallint;
 END $$;
@@ -887,11 +947,12 @@ BEGIN
           FROM prodotti p WHERE p.flprodottoattivo = 1' || f;
     RETURN NEXT c1;
     OPEN c2 FOR EXECUTE
-       'SELECT c.idprodotto, c.idprodcollegato, c.idprodlistino, c.nuquantita,
+       'SELECT c.idprodotto, c.idprodcollegato, l.idprodlistino, c.nuquantita,
                vt_tx_prodotto(p.txdescprodotto, p.txcodprodotto) AS txprodotto,
                0::smallint AS flimportainprev, c.flaccessorio, p.fldocumentazione,
                c.nuordinecollegamento
           FROM prod_collegati c JOIN prodotti p ON p.idprodotto = c.idprodcollegato
+          LEFT JOIN prod_listini l ON l.idprodlistino = c.idprodlistino AND l.dtcanc IS NULL
          WHERE p.flprodottoattivo = 1 AND c.idprodotto IN (' || elenco || ')
          ORDER BY c.idprodotto, c.nuordinecollegamento';
     RETURN NEXT c2;
@@ -942,7 +1003,8 @@ RETURNS TABLE (txdescpartecomp text, nuquantitaparte integer)
 LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
 BEGIN
     PERFORM vt_sessione();
-    RETURN QUERY SELECT n.txdescnodo, n.nuquantita FROM prevdet_nodi n
+    -- A sub-paragraph without a quantity answers 0, the panel's "no quantity".
+    RETURN QUERY SELECT n.txdescnodo, coalesce(n.nuquantita, 0) FROM prevdet_nodi n
                   WHERE n.idpreventivodet = vt_controlla_id(p_idriga, 'della riga')
                     AND n.idnodo = vt_controlla_id(p_idparte, 'del sottoparagrafo') AND n.nutipologia = 40;
     IF NOT FOUND THEN

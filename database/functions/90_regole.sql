@@ -444,6 +444,13 @@ BEGIN
             RAISE EXCEPTION 'Il listino indicato appartiene a un altro prodotto: non può essere usato in questa riga.'
                 USING ERRCODE = '23514';
         END IF;
+        -- A deactivated list is no longer offered: a line cannot be given it (copies of
+        -- lines, for a clone, a revision or an order, keep the list they had).
+        IF TG_OP = 'UPDATE' AND EXISTS (SELECT 1 FROM prod_listini l
+                    WHERE l.idprodlistino = NEW.idprodlistino AND l.dtcanc IS NOT NULL) THEN
+            RAISE EXCEPTION 'Il listino indicato non è attivo: non può essere dato alla riga.'
+                USING ERRCODE = '55000';
+        END IF;
     END IF;
     RETURN NEW;
 END $$;
@@ -471,8 +478,10 @@ BEGIN
                                   WHERE d.idpreventivodet = nodo.idpreventivodet));
     IF fermo IS NOT NULL THEN
         IF TG_OP = 'UPDATE' THEN
+            -- idrigavalore is generated: a BEFORE trigger sees it null in NEW.
             cambiate := vt_colonne_cambiate(to_jsonb(OLD), to_jsonb(NEW),
-                                            ARRAY['flunita', 'flnewpagebefore', 'idimage']);
+                                            ARRAY['flunita', 'flnewpagebefore', 'idimage',
+                                                  'idrigavalore']);
         END IF;
         IF TG_OP <> 'UPDATE' OR cardinality(cambiate) > 0 THEN
             RAISE EXCEPTION '% Le sue righe non possono cambiare.', fermo USING ERRCODE = '55000';

@@ -14,6 +14,9 @@
 #include "catalogue/dettagli_prodotto.h"
 #include "catalogue/dettprodtree.h"
 #include "catalogue/gestione_prodotti.h"
+#include "catalogue/linkedgrid.h"
+#include "catalogue/prodotti_linked.h"
+#include "catalogue/prodotto_listino.h"
 #include "catalogue/productfilters.h"
 #include "catalogue/productimagerepair.h"
 #include "catalogue/productinputpanel.h"
@@ -272,6 +275,7 @@ private slots:
     void productWindowsOpenedWithTheirArguments();
     void productWindowsReportBack();
     void structureEditorOpensAndReportsBack();
+    void linksAndPriceListsReportBack();
     void insertWithCoverThenModifyAndView();
     void productKeepsItsCatalogueWhenTheFilterHidesIt();
     void failedCoverRollsTheProductBack();
@@ -783,6 +787,54 @@ void tst_gestione_prodotti::structureEditorOpensAndReportsBack()
                      "SELECT flschedaprodottoattiva FROM prod_schede WHERE idschedaprodotto = '%1'")
                      .arg(sheetId)),
              QStringLiteral("0"));
+}
+
+void tst_gestione_prodotti::linksAndPriceListsReportBack()
+{
+    // The real windows, opened from the list's menu, on a product without links.
+    Open();
+    ExtractEverything();
+    QVERIFY(GoTo(QStringLiteral("ACC-TET")));
+    const QString id = IdOf(QStringLiteral("ACC-TET"));
+    QCOMPARE(Current(QStringLiteral("flProdottiLinked")), QStringLiteral("0"));
+    QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Prodotti collegati")));
+    QPointer<TPRODOTTI_LINKED> linked = qobject_cast<TPRODOTTI_LINKED *>(
+        FindOpenForm(QString::fromLatin1(kProdottiLinkedWindow)));
+    QVERIFY(linked);
+    QCOMPARE(linked->IdProdotto(), id);
+    QCOMPARE(linked->SG_Linked->LinkCount(), 0);
+    linked->PB_EstraiElencoClick();
+    QVERIFY(linked->DST_GRID_Prodotti()->Locate(QStringLiteral("txCodProdotto"),
+                                                QStringLiteral("ACC-ILL")));
+    linked->PB_AggiungiClick();
+    QCOMPARE(linked->SG_Linked->LinkCount(), 1);
+    // Closing after an addition: the list, moved elsewhere meanwhile, is read again on the
+    // product, which now shows its link.
+    QVERIFY(GoTo(QStringLiteral("QCM-120")));
+    QVERIFY(linked->close());
+    QVERIFY(env->LastCommand().startsWith(QStringLiteral("EXEC EstraiProdotti ")));
+    QCOMPARE(Current(QStringLiteral("idProdotto")), id);
+    QCOMPARE(Current(QStringLiteral("flProdottiLinked")), QStringLiteral("1"));
+
+    // The price lists after a duplication report back the same way.
+    QVERIFY(ChooseMenu(w->DG_Prodotti, QStringLiteral("Listini del prodotto")));
+    QPointer<TPRODOTTO_LISTINO> lists = qobject_cast<TPRODOTTO_LISTINO *>(
+        FindOpenForm(QString::fromLatin1(kProdottoListinoWindow)));
+    QVERIFY(lists);
+    QCOMPARE(lists->IdProdotto(), id);
+    QCOMPARE(lists->DST_GRID_Listini()->RecordCount(), 1);
+    env->Recorder().QueueYes();
+    QVERIFY(ChooseMenu(lists->DG_Listini, QStringLiteral("Duplica listino")));
+    QCOMPARE(lists->DST_GRID_Listini()->RecordCount(), 2);
+    QVERIFY(GoTo(QStringLiteral("QCM-120")));
+    env->Recorder().Clear();
+    QVERIFY(lists->close());
+    QVERIFY(env->LastCommand().startsWith(QStringLiteral("EXEC EstraiProdotti ")));
+    QCOMPARE(Current(QStringLiteral("idProdotto")), id);
+    QCOMPARE(Count(QStringLiteral("prod_listini"),
+                   QStringLiteral("idprodotto = '") + id + QStringLiteral("'")),
+             2);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
 }
 
 void tst_gestione_prodotti::productWindowsReportBack()

@@ -847,16 +847,17 @@ void TstPreventivi::lineDetail()
     QCOMPARE(after[0]->FieldByName("flAttivo").AsInteger(), 0);
     QCOMPARE(sql("SELECT flpartecompattiva FROM prod_comp_parti WHERE idpartecomp = '" + part + "'"),
              QStringLiteral("1"));
-    // Another price list for the line: its values replace the old ones; none clears them.
+    // Another price list for the line: its values replace the old ones; none clears them,
+    // except the value the operator set on the line ("24 V" above).
     const QString other = sql("SELECT idprodlistino FROM prod_listini WHERE idprodotto = '" + p
                               + "' AND txcodlistino LIKE 'L2%'");
     db.Execute(Exec("UpdateChangeOfListino", {T(line), T(other), kUser}));
     values = Q(db, Exec("EstraiPrevDetSchedaValori", {T(line), T(sheet)}));
     QVERIFY(values->Locate("txValoreVoceScheda", "IP65"));
     db.Execute(Exec("UpdateChangeOfListino", {T(line), "''", kUser}));
-    QCOMPARE(Q(db, Exec("EstraiPrevDetSchedaValori", {T(line), T(sheet)}))
-                 ->CountMatching("txValoreVoceScheda <> NULL"),
-             0);
+    values = Q(db, Exec("EstraiPrevDetSchedaValori", {T(line), T(sheet)}));
+    QCOMPARE(values->CountMatching("txValoreVoceScheda <> NULL"), 1);
+    QVERIFY(values->Locate("txValoreVoceScheda", "24 V"));
     QVERIFY(ErrorOf(db, Exec("UpdateChangeOfListino", {T(line), T(NewId()), kUser}))
                 .contains("Listino non trovato"));
 }

@@ -674,6 +674,10 @@ void tst_gestione_ordini::userMenu()
                             QStringLiteral("-"),
                             QStringLiteral("Info supplementari"),
                             QStringLiteral("-")};
+    // The lines editor is part of the program: its entry comes first.
+    if (IsQuoteWindowAvailable(kQuoteLinesWindow))
+        expected = QStringList{QStringLiteral("Dettaglio prodotti dell'ordine"), QStringLiteral("-")}
+                   + expected;
     QStringList captions = MenuCaptions(w->DG_Ordini);
     while (!captions.isEmpty() && captions.last() == QLatin1String("-"))
         captions.removeLast();
@@ -689,6 +693,7 @@ void tst_gestione_ordini::userMenu()
 
 void tst_gestione_ordini::linesAndFolderOpenOnTheOrder()
 {
+    const TWindowFactory realLines = RegisteredWindowFactory(kQuoteLinesWindow);
     RegisterWindow(kQuoteLinesWindow, [](QWidget *parent) { return new TStandInLines(parent); });
     RegisterWindow(QStringLiteral("FOLDER_PREVENTIVO"),
                    [](QWidget *parent) { return new TStandInFolder(parent); });
@@ -733,6 +738,8 @@ void tst_gestione_ordini::linesAndFolderOpenOnTheOrder()
         if (dynamic_cast<TStandInLines *>(open))
             delete open;
     UnregisterWindow(kQuoteLinesWindow);
+    if (realLines)
+        RegisterWindow(kQuoteLinesWindow, realLines);
     UnregisterWindow(QStringLiteral("FOLDER_PREVENTIVO"));
 }
 
