@@ -97,6 +97,7 @@ QWidget *OpenQuoteFolder(QWidget *from, const QString &windowName, const TQuoteF
     TQuoteFolderStarter *starter = StarterOf<TQuoteFolderStarter>(w);
     if (!starter)
         return nullptr;
+    starter->SetExportSource(dynamic_cast<TQuoteExportSource *>(from));
     // Shown modally by Start; the window may have freed itself when it returns.
     starter->Start(start.bFromGestione,
                    start.sIdPreventivoLista,

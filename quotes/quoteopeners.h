@@ -27,6 +27,7 @@
 #include <QString>
 
 class QWidget;
+class TKRTViewReport;
 
 // Registered names: the class names without the leading "T".
 inline const QString kQuoteListWindow = QStringLiteral("GESTIONE_PREVENTIVI");
@@ -60,6 +61,19 @@ public:
         = 0;
 };
 
+// What the quote layout offers the cloud folder window for an export: the preview whose pages
+// become the exported PDF, and the reload of the quote once the export blocked it. The window
+// that opens the folder window for an export implements it; OpenQuoteFolder hands it over.
+class TQuoteExportSource
+{
+public:
+    virtual ~TQuoteExportSource() = default;
+    // The preview shown (nullptr when there is none); not owned by the caller.
+    virtual TKRTViewReport *ExportPreview() = 0;
+    // The exported quote is now blocked: show it again as it is.
+    virtual void ReloadExportedQuote() = 0;
+};
+
 // The quote folder windows (modal; on disk TFOLDER_PREVENTIVO, in the cloud
 // TFOLDER_PREVENTIVO_DBX): Start stores the values and shows the window modally; the window
 // frees itself when closed. bFromGestione: opened from a list to manage the folder, no export.
@@ -80,6 +94,9 @@ public:
                        const QString &sNuPreventivoLista,
                        const QString &sTxNuPreventivoLista)
         = 0;
+    // Called before Start with the opening window when it is an export source (else nullptr);
+    // the source outlives the modal window. Windows that export nothing ignore it.
+    virtual void SetExportSource(TQuoteExportSource *source) { (void) source; }
 };
 
 // The window with that name is there to be opened.

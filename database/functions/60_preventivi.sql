@@ -387,13 +387,25 @@ BEGIN
          WHERE q.idsocieta = %L %s %s$q$, soc, f, ultimi);
 END $$;
 
+-- The quote record (no row for a new quote). The folder window of the order list opens its
+-- record with an order's id: then the answer is that order's folder data (its key idOrdine,
+-- txNomeFolder, txNomeFilePDF, txUrlFilePDF), an editable record of the orders table. One
+-- cursor either way, so the two shapes can share the name.
 CREATE FUNCTION datipreventivo(p_idpreventivo text)
-RETURNS SETOF preventivi
-LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
-#variable_conflict use_column
+RETURNS SETOF refcursor
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
+DECLARE
+    c refcursor;
 BEGIN
     PERFORM vt_sessione();
-    RETURN QUERY SELECT * FROM preventivi WHERE idpreventivo = p_idpreventivo;
+    IF NOT EXISTS (SELECT 1 FROM preventivi WHERE idpreventivo = p_idpreventivo)
+       AND EXISTS (SELECT 1 FROM ordini WHERE idordine = p_idpreventivo) THEN
+        OPEN c FOR SELECT o.idordine, o.txnomefolder, o.txnomefilepdf, o.txurlfilepdf
+                     FROM ordini o WHERE o.idordine = p_idpreventivo;
+    ELSE
+        OPEN c FOR SELECT * FROM preventivi WHERE idpreventivo = p_idpreventivo;
+    END IF;
+    RETURN NEXT c;
 END $$;
 
 -- A quote, locked for a change; raises for an unknown id.

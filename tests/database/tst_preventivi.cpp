@@ -41,6 +41,7 @@ private Q_SLOTS:
     void layoutPrintOptions();
     void catalogueImageChangeLeavesQuotesAlone();
     void ordersFromQuotes();
+    void folderRecordOfQuoteAndOrder();
     void orderSummaryAndList();
 
 private:
@@ -1095,3 +1096,66 @@ void TstPreventivi::orderSummaryAndList()
 
 QTEST_GUILESS_MAIN(TstPreventivi)
 #include "tst_preventivi.moc"
+
+void TstPreventivi::folderRecordOfQuoteAndOrder()
+{
+    // The folder windows open DatiPreventivo with the id they were given: a quote's id gives
+    // the quote row, an order's id the order's folder data, stored into the order (blocked or
+    // not) and never into its quote.
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q = newQuote({"QDG-100"});
+    Q(db, Exec("ChangeBloccoPreventivo", {T(q), "1", kUser}));
+    const QString order = First(*Q(db, Exec("CreaOrdineDaPreventivo", {T(q), kUser})), "idOrdine");
+    sql("UPDATE ordini SET txnomefolder = 'Cartella ordine', txnomefilepdf = 'Ordine', "
+        "txurlfilepdf = NULL WHERE idordine = '"
+        + order + "'");
+    sql("UPDATE preventivi SET txnomefolder = 'Cartella preventivo', txurlfilepdf = 'https://q' "
+        "WHERE idpreventivo = '"
+        + q + "'");
+    Q(db, Exec("ChangeBloccoOrdine", {T(order), "1", kUser}));
+
+    TEditableRecord orderRec(&db, QStringLiteral("Ordini"), QStringLiteral("idOrdine"));
+    orderRec.Open(Exec("DatiPreventivo", {T(order)}));
+    QVERIFY(!orderRec.IsNew());
+    TDataSet &row = orderRec.Data();
+    QCOMPARE(row.FieldCount(), 4);
+    QCOMPARE(First(row, "idOrdine"), order);
+    QCOMPARE(First(row, "txNomeFolder"), QStringLiteral("Cartella ordine"));
+    QCOMPARE(First(row, "txNomeFilePDF"), QStringLiteral("Ordine"));
+    QVERIFY(row.FieldByName("txUrlFilePDF").IsNull());
+    orderRec.Edit();
+    row.FieldByName("txUrlFilePDF").SetValue(QStringLiteral("https://example.test/s/ordine"));
+    orderRec.Post(QStringLiteral("MROSSI"), false);
+    QCOMPARE(sql("SELECT txurlfilepdf FROM ordini WHERE idordine = '" + order + "'"),
+             QStringLiteral("https://example.test/s/ordine"));
+    QCOMPARE(sql("SELECT txurlfilepdf FROM preventivi WHERE idpreventivo = '" + q + "'"),
+             QStringLiteral("https://q"));
+    // The order list shows what was stored.
+    auto listed = Q(db,
+                    Exec("EstraiOrdini ",
+                         {"1", T(kSoc1), "null", "null", "null", "null", "null", "0", "1", "1"}));
+    QVERIFY(listed->Locate("idOrdine", order));
+    QCOMPARE(listed->FieldByName("txURLFilePDF").AsString(),
+             QStringLiteral("https://example.test/s/ordine"));
+
+    // The quote path is the quote's row, unchanged in shape.
+    TEditableRecord quoteRec(&db, QStringLiteral("Preventivi"), QStringLiteral("idPreventivo"));
+    quoteRec.Open(Exec("DatiPreventivo", {T(q)}));
+    QVERIFY(quoteRec.Data().FieldIndex("txDescOggetto") >= 0);
+    QCOMPARE(First(quoteRec.Data(), "txNomeFolder"), QStringLiteral("Cartella preventivo"));
+    quoteRec.Edit();
+    quoteRec.Data().FieldByName("txNomeFilePDF").SetValue(QStringLiteral("0001_2026 (C) (O)"));
+    quoteRec.Data().FieldByName("txUrlFilePDF").SetValue(QStringLiteral("https://q2"));
+    quoteRec.Post(QStringLiteral("MROSSI"), false);
+    QCOMPARE(
+        sql("SELECT txnomefilepdf || ' ' || txurlfilepdf FROM preventivi WHERE idpreventivo = '" + q
+            + "'"),
+        QStringLiteral("0001_2026 (C) (O) https://q2"));
+    QCOMPARE(sql("SELECT txurlfilepdf FROM ordini WHERE idordine = '" + order + "'"),
+             QStringLiteral("https://example.test/s/ordine"));
+    // An unknown id is a new quote record (no row, the quote's columns).
+    TEditableRecord none(&db, QStringLiteral("Preventivi"), QStringLiteral("idPreventivo"));
+    none.Open(Exec("DatiPreventivo", {T(NewId())}));
+    QVERIFY(none.IsNew());
+    QVERIFY(none.Data().FieldIndex("txDescOggetto") >= 0);
+}
