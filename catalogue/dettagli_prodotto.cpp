@@ -2,8 +2,12 @@
 
 #include "catalogue/catalogueopeners.h"
 
+#include "catalogue/dettprodimagepanel.h"
+#include "catalogue/dettproditemgrid.h"
 #include "catalogue/dettprodmove.h"
+#include "catalogue/dettprodpanels.h"
 #include "catalogue/dettprodpreview.h"
+#include "catalogue/dettprodtextpanel.h"
 #include "catalogue/dettprodtree.h"
 #include "catalogue/productpreview.h"
 #include "common/dialogs.h"
@@ -325,6 +329,15 @@ void TDETTAGLI_PRODOTTO::BuildPanes()
             &TDettProdNodePane::CancelRequested,
             this,
             &TDETTAGLI_PRODOTTO::CloseNodePanel);
+    connect(PAN_DatiNodo, &TDettProdNodePane::PanelSaved, this, &TDETTAGLI_PRODOTTO::PanelSaved);
+    PAN_DatiNodo->AddPanel(cnScheda, new TDettProdSchedaPanel);
+    PAN_DatiNodo->AddPanel(cnComponente, new TDettProdComponentePanel);
+    PAN_DatiNodo->AddPanel(cnParte, new TDettProdPartePanel);
+    PAN_DatiNodo->AddPanel(cnParteTesto, new TDettProdTextPanel);
+    PAN_DatiNodo->AddPanel(cnParteImmagine, new TDettProdImagePanel);
+    PAN_DatiNodo->AddPanel(cnParteTabella, new TDettProdTabellaPanel);
+    PAN_DatiNodo->AddPanel(cnVoceScheda, new TDettProdItemGridPanel(false));
+    PAN_DatiNodo->AddPanel(cnParteVoceTabella, new TDettProdItemGridPanel(true));
 }
 
 void TDETTAGLI_PRODOTTO::BuildStatusBar()
@@ -464,7 +477,12 @@ void TDETTAGLI_PRODOTTO::BuildMenu()
         QAction *action = AddMenuAction(c.name, QString::fromUtf8(c.caption), true, c.icon);
         const TGENCurrentOp op = c.op;
         const TCurrentNodeTipologia kind = c.kind;
-        connect(action, &QAction::triggered, this, [this, op, kind] { OpenNodePanel(op, kind); });
+        if (qstrcmp(c.name, "MNU_NuovaParteEmpty") == 0)
+            connect(action, &QAction::triggered, this, [this] { AddEmptySubParagraph(); });
+        else
+            connect(action, &QAction::triggered, this, [this, op, kind] {
+                OpenNodePanel(op, kind);
+            });
     }
     connect(AddMenuAction("MNU_ModificaNodo", QStringLiteral("Modifica"), false),
             &QAction::triggered,
@@ -1000,27 +1018,122 @@ void TDETTAGLI_PRODOTTO::AddNodePanel(TCurrentNodeTipologia kind, TDettProdNodeP
     PAN_DatiNodo->AddPanel(kind, panel);
 }
 
-bool TDETTAGLI_PRODOTTO::OpenNodePanel(TGENCurrentOp op, TCurrentNodeTipologia kind)
+void TDETTAGLI_PRODOTTO::PlaceNewNode(TDettProdNodeContext &c) const
 {
-    if (!oCurrentDettProd || PAN_DatiNodo->isVisible())
-        return false;
-    TDettProdNodePanel *panel = PAN_DatiNodo->PanelFor(kind);
-    if (!panel) {
-        ShowInfoBox(QStringLiteral("Funzione non ancora disponibile."));
-        return false;
+    const TVRLDettProd &cur = c.oCurrent;
+    const auto parentOf = [this](const QString &id) -> const TVRLDettProd * {
+        const TDettProdTreeItem *item = TV_Dettagli->FindTreeNode(id);
+        return item ? item->Node() : nullptr;
+    };
+    switch (c.xTipoNode) {
+    case cnScheda:
+    case cnComponente:
+        c.sIdParent = sIdProdotto;
+        if (c.xTipoOp == coGENInsertBetween) {
+            c.sIdRefParent = cur.sIdParent;
+            c.iPosition = cur.iNuOrderA;
+            c.iSubPosition = 0;
+        }
+        break;
+    case cnParte:
+        if (cur.xTipoNode == cnComponente) {
+            c.sIdParent = cur.sIdNodo;
+        } else if (cur.xTipoNode == cnParte) {
+            c.sIdParent = cur.sIdParent;
+        } else {
+            const TVRLDettProd *parte = parentOf(cur.sIdParent);
+            c.sIdParent = parte ? parte->sIdParent : QString();
+        }
+        if (c.xTipoOp == coGENInsertBetween) {
+            c.sIdRefParent = cur.sIdParent;
+            c.iSubPosition = cur.iNuOrderC;
+            if (cur.xTipoNode == cnParte) {
+                c.iPosition = cur.iNuOrderB;
+            } else {
+                const TVRLDettProd *parte = parentOf(cur.sIdParent);
+                c.iPosition = (parte ? parte->iNuOrderB : cur.iNuOrderB) + 1;
+            }
+        }
+        break;
+    case cnVoceScheda:
+    case cnParteVoceTabella:
+        c.sIdOwner = (cur.xTipoNode == cnScheda || cur.xTipoNode == cnParteTabella) ? cur.sIdNodo
+                                                                                    : cur.sIdParent;
+        c.sIdParent = c.sIdOwner;
+        if (cur.xTipoNode == c.xTipoNode)
+            c.sIdItem = cur.sIdNodo;
+        break;
+    default:
+        // Texts, images, web links and tables go into the sub-paragraph.
+        c.sIdParent = cur.xTipoNode == cnParte ? cur.sIdNodo : cur.sIdParent;
+        break;
     }
-    sLastId = op == coGENModify ? oCurrentDettProd->sIdNodo : NewGuidText();
+}
+
+int TDETTAGLI_PRODOTTO::CountImages(const QString &sIdParte) const
+{
+    if (!DST_TREE_Dettagli)
+        return 0;
+    const int kind = DST_TREE_Dettagli->FieldIndex(QStringLiteral("nuTipologia"));
+    const int parent = DST_TREE_Dettagli->FieldIndex(QStringLiteral("idParent"));
+    if (kind < 0 || parent < 0)
+        return 0;
+    int count = 0;
+    for (int r = 0; r < DST_TREE_Dettagli->RecordCount(); ++r)
+        if (DST_TREE_Dettagli->ValueAt(r, kind).toInt() == 60
+            && DST_TREE_Dettagli->ValueAt(r, parent).toString() == sIdParte)
+            ++count;
+    return count;
+}
+
+bool TDETTAGLI_PRODOTTO::PrepareNodeContext(TGENCurrentOp op, TCurrentNodeTipologia kind)
+{
     m_nodeContext = TDettProdNodeContext();
     m_nodeContext.xTipoOp = op;
     m_nodeContext.xTipoNode = kind;
     m_nodeContext.iNuTipologia = NodeTipologiaCode(kind);
     m_nodeContext.sIdProdotto = sIdProdotto;
-    m_nodeContext.sIdNodo = sLastId;
+    m_nodeContext.bImages = ImagesFlag();
     m_nodeContext.oCurrent.copyFromOther(*oCurrentDettProd);
+    if (op != coGENModify || kind == cnVoceScheda || kind == cnParteVoceTabella)
+        PlaceNewNode(m_nodeContext);
+    const bool grid = kind == cnVoceScheda || kind == cnParteVoceTabella;
+    if (grid)
+        sLastId = m_nodeContext.sIdOwner;
+    else
+        sLastId = op == coGENModify ? oCurrentDettProd->sIdNodo : NewGuidText();
+    m_nodeContext.sIdNodo = grid ? m_nodeContext.sIdOwner : sLastId;
+    // A sub-paragraph holds at most three images: a fourth is refused before anything opens.
+    if (kind == cnParteImmagine && op != coGENModify && CountImages(m_nodeContext.sIdParent) >= 3) {
+        ShowErrorBox(QStringLiteral("Impossibile continuare, hai raggiunto il") + LineBreaks(1)
+                     + QStringLiteral("massimo numero di immagini per sottoparagrafo.")
+                     + LineBreaks(2) + QStringLiteral("Inserire prima un nuovo sottoparagrafo."));
+        return false;
+    }
     xTipoOp = op;
     xTipoNodeProcessing = kind;
     iTipologiaNodo = m_nodeContext.iNuTipologia;
+    return true;
+}
+
+bool TDETTAGLI_PRODOTTO::OpenNodePanel(TGENCurrentOp op, TCurrentNodeTipologia kind)
+{
+    if (!oCurrentDettProd || PAN_DatiNodo->isVisible())
+        return false;
+    if (kind == cnParteLinkWeb)
+        return EditWebLink(op);
+    TDettProdNodePanel *panel = PAN_DatiNodo->PanelFor(kind);
+    if (!panel) {
+        ShowInfoBox(QStringLiteral("Funzione non ancora disponibile."));
+        return false;
+    }
+    if (!PrepareNodeContext(op, kind))
+        return false;
+    const bool grid = kind == cnVoceScheda || kind == cnParteVoceTabella;
+    if (grid)
+        ShowWait();
     if (!panel->Open(m_nodeContext)) {
+        HideWait();
         xTipoOp = coGENNone;
         return false;
     }
@@ -1030,11 +1143,48 @@ bool TDETTAGLI_PRODOTTO::OpenNodePanel(TGENCurrentOp op, TCurrentNodeTipologia k
     PAN_DatiNodo->ShowPanel(panel, panel->Title(m_nodeContext));
     PAN_DatiNodo->show();
     PAN_Dettagli->setEnabled(false);
-    const bool grid = kind == cnVoceScheda || kind == cnParteVoceTabella;
     if (op == coGENModify || grid)
         PAN_Status->setEnabled(false);
     FocusField(panel->MainField());
+    if (grid)
+        HideWait();
     return true;
+}
+
+bool TDETTAGLI_PRODOTTO::AddEmptySubParagraph()
+{
+    if (!oCurrentDettProd || PAN_DatiNodo->isVisible())
+        return false;
+    TDettProdNodePanel *panel = PAN_DatiNodo->PanelFor(cnParte);
+    if (!panel || !PrepareNodeContext(coGENInsert, cnParte))
+        return false;
+    bool saved = false;
+    if (panel->Open(m_nodeContext)) {
+        saved = panel->Save(m_nodeContext);
+        panel->Release();
+    }
+    xTipoOp = coGENNone;
+    if (saved)
+        AfterNodeSaved(true);
+    return saved;
+}
+
+bool TDETTAGLI_PRODOTTO::EditWebLink(TGENCurrentOp)
+{
+    ShowInfoBox(QStringLiteral("Funzione non ancora disponibile."));
+    return false;
+}
+
+void TDETTAGLI_PRODOTTO::AfterNodeSaved(bool changes)
+{
+    if (changes)
+        bChanges = true;
+    ShowWait();
+    const bool loaded = LoadProductDetails();
+    if (PAN_DatiNodo->isVisible())
+        CloseNodePanel();
+    BuildTree(loaded ? sLastId : QString());
+    RequestPreview();
 }
 
 void TDETTAGLI_PRODOTTO::NodePanelOk()
@@ -1047,12 +1197,22 @@ void TDETTAGLI_PRODOTTO::NodePanelOk()
     PAN_DatiNodo->PB_Ok_Input->setEnabled(true);
     if (!saved)
         return;
-    bChanges = true;
-    ShowWait();
-    const bool loaded = LoadProductDetails();
-    CloseNodePanel();
-    BuildTree(loaded ? sLastId : QString());
-    RequestPreview();
+    const TGENCurrentOp op = m_nodeContext.xTipoOp;
+    const TCurrentNodeTipologia kind = m_nodeContext.xTipoNode;
+    AfterNodeSaved(true);
+    // A new data sheet or table goes on with its items.
+    if (op != coGENModify && (kind == cnScheda || kind == cnParteTabella)) {
+        if (TDettProdTreeItem *item = TV_Dettagli->FindTreeNode(sLastId)) {
+            oCurrentDettProd = item->Node();
+            OpenNodePanel(coGENModify, kind == cnScheda ? cnVoceScheda : cnParteVoceTabella);
+        }
+    }
+}
+
+void TDETTAGLI_PRODOTTO::PanelSaved(const QString &sIdToSelect)
+{
+    sLastId = sIdToSelect;
+    AfterNodeSaved(true);
 }
 
 void TDETTAGLI_PRODOTTO::CloseNodePanel()

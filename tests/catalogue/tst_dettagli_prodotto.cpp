@@ -1299,7 +1299,7 @@ void TestDettagliProdotto::kindWithoutPanelIsNotYetAvailable()
     TDETTAGLI_PRODOTTO *w = Open();
     QVERIFY(w);
     QVERIFY(w->PrepareTreeMenu(Node(QStringLiteral("Generalità"))));
-    w->MenuAction(QStringLiteral("MNU_NuovoTestoParte"))->trigger();
+    w->MenuAction(QStringLiteral("MNU_NuovoUrlParte"))->trigger();
     QCOMPARE(m_dialogs->LastText(TDialogKind::Info),
              QStringLiteral("Funzione non ancora disponibile."));
     QVERIFY(!w->PAN_DatiNodo->isVisible());
