@@ -1132,8 +1132,10 @@ bool TDETTAGLI_PRODOTTO::OpenNodePanel(TGENCurrentOp op, TCurrentNodeTipologia k
     const bool grid = kind == cnVoceScheda || kind == cnParteVoceTabella;
     if (grid)
         ShowWait();
-    if (!panel->Open(m_nodeContext)) {
+    const bool opened = panel->Open(m_nodeContext);
+    if (grid)
         HideWait();
+    if (!opened) {
         xTipoOp = coGENNone;
         return false;
     }
@@ -1146,8 +1148,7 @@ bool TDETTAGLI_PRODOTTO::OpenNodePanel(TGENCurrentOp op, TCurrentNodeTipologia k
     if (op == coGENModify || grid)
         PAN_Status->setEnabled(false);
     FocusField(panel->MainField());
-    if (grid)
-        HideWait();
+    panel->Shown();
     return true;
 }
 
@@ -1213,6 +1214,17 @@ void TDETTAGLI_PRODOTTO::PanelSaved(const QString &sIdToSelect)
 {
     sLastId = sIdToSelect;
     AfterNodeSaved(true);
+}
+
+void TDETTAGLI_PRODOTTO::RestorePaneStates()
+{
+    // A preview built while a node is open in the data pane leaves the tree (and, for an
+    // existing node or an item grid, the status bar) waiting for the panel.
+    const bool open = PAN_DatiNodo->isVisible();
+    const bool grid = xTipoNodeProcessing == cnVoceScheda
+                      || xTipoNodeProcessing == cnParteVoceTabella;
+    PAN_Dettagli->setEnabled(!open);
+    PAN_Status->setEnabled(!(open && (xTipoOp == coGENModify || grid)));
 }
 
 void TDETTAGLI_PRODOTTO::CloseNodePanel()
@@ -1431,8 +1443,7 @@ void TDETTAGLI_PRODOTTO::PreviewReportProdottoEx()
         HideWait();
         if (!failure.isEmpty())
             ShowErrorBox(QStringLiteral("Errore (") + failure + QLatin1Char(')'));
-        PAN_Status->setEnabled(true);
-        PAN_Dettagli->setEnabled(true);
+        RestorePaneStates();
         m_previewBusy = false;
         CK_PreviewProd->setChecked(false);
         CK_PreviewProdClick();
@@ -1440,9 +1451,9 @@ void TDETTAGLI_PRODOTTO::PreviewReportProdottoEx()
     }
     PAN_Preview->SetZoomIndex(1);
     PAN_Preview->AssignPreviewPages(TV_Dettagli);
-    PAN_Status->setEnabled(true);
-    PAN_Dettagli->setEnabled(true);
-    TV_Dettagli->setFocus();
+    RestorePaneStates();
+    if (!PAN_DatiNodo->isVisible())
+        TV_Dettagli->setFocus();
     HideWait();
     if (debug)
         AppendDebugLine(DebugTimingLine(QLatin1String(kClassName),

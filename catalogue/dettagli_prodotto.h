@@ -185,6 +185,7 @@ private:
     void TreeSelectionChanged(TVRLDettProd *node);
     void SetPreviewPaneVisible(bool visible);
     void CloseNodePanel();
+    void RestorePaneStates();
     void NodePanelOk();
     bool PrepareNodeContext(TGENCurrentOp op, TCurrentNodeTipologia kind);
     void AfterNodeSaved(bool changes);

@@ -123,7 +123,9 @@ protected:
             const int key = static_cast<QKeyEvent *>(event)->key();
             if (key == Qt::Key_Return || key == Qt::Key_Enter) {
                 auto *editor = qobject_cast<QWidget *>(object);
-                const QModelIndex index = m_grid->currentIndex();
+                QModelIndex index = m_grid->indexAt(editor->geometry().center());
+                if (!index.isValid())
+                    index = m_grid->currentIndex();
                 emit commitData(editor);
                 emit closeEditor(editor, QAbstractItemDelegate::NoHint);
                 const int row = index.row();
@@ -353,18 +355,27 @@ bool TDettProdItemGridPanel::Open(const TDettProdNodeContext &context)
     }
     SetColumnWidths();
     FitRowHeights();
-    if (list.empty()) {
-        // A data sheet or table without items starts with one empty item ready for typing.
-        AddRow();
-    } else if (context.xTipoOp == coGENInsert) {
-        AddRow();
+    m_editRow = -1;
+    if (list.empty() || context.xTipoOp == coGENInsert) {
+        // A new item ready for typing (a data sheet or table without items starts with one).
+        AppendNewRow();
+        m_editRow = SG_Grid->rowCount() - 1;
     } else {
         SG_Grid->setCurrentCell(selectRow, 1);
         CellChanged(selectRow);
         if (list.size() == 1)
-            EditCell(selectRow, 1);
+            m_editRow = selectRow;
     }
     return true;
+}
+
+void TDettProdItemGridPanel::Shown()
+{
+    SetColumnWidths();
+    FitRowHeights();
+    if (m_editRow >= 0)
+        EditCell(m_editRow, 1);
+    m_editRow = -1;
 }
 
 void TDettProdItemGridPanel::CommitOpenEditor()
@@ -395,16 +406,23 @@ void TDettProdItemGridPanel::Renumber()
             number->setText(QString::number(r + 1));
 }
 
-void TDettProdItemGridPanel::AddRow()
+int TDettProdItemGridPanel::AppendNewRow()
 {
+    // A blank record with only its id, its owner and the active flag.
     auto record = std::make_unique<TVRLDettProd>();
     record->sIdNodo = NewGuidText();
     record->sIdParent = m_owner;
     record->bAttivo = true;
     const int row = AppendGridRow(std::move(record), QString(), QString());
     FitRowHeights();
-    EditCell(row, 1);
+    SG_Grid->setCurrentCell(row, 1);
     CellChanged(row);
+    return row;
+}
+
+void TDettProdItemGridPanel::AddRow()
+{
+    EditCell(AppendNewRow(), 1);
 }
 
 void TDettProdItemGridPanel::DeleteRow()

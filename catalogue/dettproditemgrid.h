@@ -35,6 +35,7 @@ public:
     QWidget *MainField() const override;
     bool Save(const TDettProdNodeContext &context) override;
     void Release() override;
+    void Shown() override;
 
     // The buttons and the drag of a row (0-based grid rows).
     void AddRow();
@@ -67,6 +68,8 @@ private:
                       const QString &text,
                       const QString &value);
     void Renumber();
+    // Appends an empty item and selects it; its row.
+    int AppendNewRow();
     void SetColumnWidths();
     void FitRowHeights();
     void EditCell(int row, int column);
@@ -82,4 +85,5 @@ private:
     std::map<QString, std::unique_ptr<TVRLDettProd>> m_records; // Owned: one per grid row.
     QString m_owner;
     int m_dragFrom = -1;
+    int m_editRow = -1; // the cell edited once the grid is on screen
 };

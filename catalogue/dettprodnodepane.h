@@ -59,6 +59,8 @@ public:
     virtual bool Save(const TDettProdNodeContext &context) = 0;
     // The pane closes: release what Open held.
     virtual void Release() {}
+    // The panel is on screen with the focus on its main field (a grid starts editing a cell).
+    virtual void Shown() {}
 
 signals:
     // The panel wrote to the database by itself (a text split into several): the editor reads
