@@ -10,6 +10,7 @@
 #include "catalogue/dettprodtextpanel.h"
 #include "catalogue/dettprodtree.h"
 #include "catalogue/productpreview.h"
+#include "catalogue/richtextrepair.h"
 #include "common/dialogs.h"
 #include "common/files.h"
 #include "common/formats.h"
@@ -380,6 +381,9 @@ void TDETTAGLI_PRODOTTO::BuildStatusBar()
     row->addWidget(CK_PreviewShowIcons);
     row->addWidget(CK_PreviewShowImages);
     row->addStretch(1);
+    PB_Patch = StatusButton(PAN_Status, "PB_Patch", QStringLiteral("Patch01"));
+    PB_Patch->setVisible(false);
+    row->addWidget(PB_Patch);
     row->addWidget(PB_Segue_Listini);
     layout()->addWidget(PAN_Status);
 
@@ -403,6 +407,7 @@ void TDETTAGLI_PRODOTTO::BuildStatusBar()
             this,
             &TDETTAGLI_PRODOTTO::CK_PreviewShowImagesClick);
     connect(PB_Segue_Listini, &QPushButton::clicked, this, &TDETTAGLI_PRODOTTO::SegueListini);
+    connect(PB_Patch, &QPushButton::clicked, this, &TDETTAGLI_PRODOTTO::Patch01);
 }
 
 QAction *TDETTAGLI_PRODOTTO::AddMenuAction(const char *name,
@@ -641,6 +646,7 @@ void TDETTAGLI_PRODOTTO::Start(bool bFromPreventiviLista,
     sDescProdotto = sDescProdottoLista;
     bProdottoAttivo = bAttivo;
     setWindowTitle(QStringLiteral("Dettagli del prodotto: \"") + sDescProdotto + QLatin1Char('"'));
+    PB_Patch->setVisible(SessionInfo().bAdministrator);
     LoadPreviewSettings();
     oMovingDettProd.reset();
     ShowWait();
@@ -1168,6 +1174,34 @@ bool TDETTAGLI_PRODOTTO::AddEmptySubParagraph()
     if (saved)
         AfterNodeSaved(true);
     return saved;
+}
+
+void TDETTAGLI_PRODOTTO::Patch01()
+{
+    if (!SessionInfo().bAdministrator || PAN_DatiNodo->isVisible())
+        return;
+    TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
+    TSTD_PROGRESS *wait = TSTD_PROGRESS::Instance();
+    try {
+        if (!db)
+            throw EDatabaseError(QStringLiteral("Modulo del database assente."));
+        RepairNodeTexts(*db, SessionInfo().sUserName, [wait](int done, int total) {
+            if (wait)
+                wait->Show(QStringLiteral("Aggiornamento campo rtf %1 / %2").arg(done).arg(total));
+        });
+    } catch (const std::exception &e) {
+        HideWait();
+        ShowDbError(QStringLiteral("Errore aggiornamento campo rtf."), e);
+        return;
+    }
+    HideWait();
+    ShowInfoBox(QStringLiteral("Patch terminata."));
+    // The texts on screen and in the preview are the repaired ones.
+    const QString keep = TV_Dettagli->CurrentNode() ? TV_Dettagli->CurrentNode()->sIdNodo
+                                                    : QString();
+    if (LoadProductDetails())
+        BuildTree(keep);
+    RequestPreview();
 }
 
 bool TDETTAGLI_PRODOTTO::EditWebLink(TGENCurrentOp)

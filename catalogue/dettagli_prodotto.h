@@ -71,6 +71,8 @@ public:
     // "Aggiungi un sottoparagrafo senza testo": a sub-paragraph with the defaults, saved at
     // once without showing its panel.
     bool AddEmptySubParagraph();
+    // "Patch01": the administrators' repair of every text's rich text.
+    void Patch01();
     // What the open panel was opened for.
     const TDettProdNodeContext &NodeContext() const { return m_nodeContext; }
     // "Aggiungi un link web" and "Modifica" on a web link: the modal web link editor, then the
@@ -144,6 +146,7 @@ public:
     QCheckBox *CK_PreviewShowIcons = nullptr;        // Owned (child).
     QCheckBox *CK_PreviewShowImages = nullptr;       // Owned (child).
     QPushButton *PB_Segue_Listini = nullptr;         // Owned (child).
+    QPushButton *PB_Patch = nullptr;                 // Owned (child): administrators only.
     TKRTPopupMenu *PMNU_Funzioni_Tree = nullptr;     // Owned (child).
 
     // The images flag of the node functions ("Mostra immagini ").

@@ -75,6 +75,7 @@ private slots:
     void imagePreviewSizes();
     void badPicturesLeaveTheBox_data();
     void badPicturesLeaveTheBox();
+    void administratorRepairsTheTexts();
     void lookAtThePanels();
 
 private:
@@ -1055,6 +1056,47 @@ void TestDettProdNodes::badPicturesLeaveTheBox()
                                 "selezionato."));
     QCOMPARE(p->Picture().size(), stored);
     QVERIFY(!p->PictureChanged());
+}
+
+void TestDettProdNodes::administratorRepairsTheTexts()
+{
+    // A text pasted long ago in another font, centred and large.
+    const QString text = Super(QStringLiteral("SELECT idtxtparte FROM prod_comp_parte_txt WHERE "
+                                              "idpartecomp = '%1' ORDER BY nuordineparte LIMIT 1")
+                                   .arg(NodeId(QStringLiteral("Condizioni"))));
+    Super(QStringLiteral("UPDATE prod_comp_parte_txt SET txdesctxtpartertf = '{\\rtf1\\ansi"
+                         "{\\fonttbl{\\f0 Courier New;}}\\qc\\f0\\fs48 Testo "
+                         "\\b grosso\\b0\\par}', txdesctxtparte = 'x' WHERE idtxtparte = "
+                         "'%1'")
+              .arg(text));
+    TDETTAGLI_PRODOTTO *w = Open();
+    QVERIFY(w);
+    QVERIFY(!w->PB_Patch->isVisible()); // operators do not see it
+    w->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SessionInfo().bAdministrator = true;
+    w = Open();
+    QVERIFY(w->PB_Patch->isVisible());
+    QCOMPARE(w->PB_Patch->text(), QStringLiteral("Patch01"));
+    QTest::mouseClick(w->PB_Patch, Qt::LeftButton);
+    QCOMPARE(m_dialogs->LastText(TDialogKind::Info), QStringLiteral("Patch terminata."));
+    QCOMPARE(m_dialogs->Count(TDialogKind::Error), 0);
+    const QString rtf = Super(
+        QStringLiteral("SELECT txdesctxtpartertf FROM prod_comp_parte_txt WHERE idtxtparte = '%1'")
+            .arg(text));
+    QVERIFY2(rtf.contains(QStringLiteral("Arial")) && rtf.contains(QStringLiteral("\\fs26"))
+                 && !rtf.contains(QStringLiteral("\\qc"))
+                 && !rtf.contains(QStringLiteral("\\fs48")),
+             qPrintable(rtf));
+    QVERIFY(rtf.contains(QStringLiteral("\\b")));
+    QCOMPARE(Super(QStringLiteral("SELECT txdesctxtparte FROM prod_comp_parte_txt WHERE idtxtparte "
+                                  "= '%1'")
+                       .arg(text)),
+             QStringLiteral("Testo grosso"));
+    // Every text holds its plain text next to the rich one.
+    QCOMPARE(Super(QStringLiteral("SELECT count(*) FROM prod_comp_parte_txt WHERE "
+                                  "txdesctxtpartertf NOT LIKE '%%Arial%%'")),
+             QStringLiteral("0"));
 }
 
 void TestDettProdNodes::lookAtThePanels()
