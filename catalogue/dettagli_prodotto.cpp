@@ -2,6 +2,7 @@
 
 #include "catalogue/catalogueopeners.h"
 
+#include "catalogue/dettprod_url.h"
 #include "catalogue/dettprodimagepanel.h"
 #include "catalogue/dettproditemgrid.h"
 #include "catalogue/dettprodmove.h"
@@ -20,6 +21,7 @@
 #include "common/tstd_progress.h"
 #include "common/windowregistry.h"
 #include "common/windowroutines.h"
+#include "controls/tkrtlabeledit.h"
 #include "controls/tkrtpopupmenu.h"
 #include "db/commandtext.h"
 #include "db/dataset.h"
@@ -36,6 +38,7 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -1204,10 +1207,99 @@ void TDETTAGLI_PRODOTTO::Patch01()
     RequestPreview();
 }
 
-bool TDETTAGLI_PRODOTTO::EditWebLink(TGENCurrentOp)
+bool TDETTAGLI_PRODOTTO::EditWebLink(TGENCurrentOp op)
 {
-    ShowInfoBox(QStringLiteral("Funzione non ancora disponibile."));
-    return false;
+    if (!PrepareNodeContext(op, cnParteLinkWeb))
+        return false;
+    const TDettProdNodeContext context = m_nodeContext;
+    const bool insert = op != coGENModify;
+    TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
+    std::unique_ptr<TEditableRecord> record;
+    try {
+        if (!db)
+            throw EDatabaseError(QStringLiteral("Modulo del database assente."));
+        record = std::make_unique<TEditableRecord>(db,
+                                                   QStringLiteral("Prod_Comp_Parte_Url"),
+                                                   QStringLiteral("idUrlParte"));
+        record->Open(DatiNodoText(context.sIdNodo, 70));
+    } catch (const std::exception &e) {
+        xTipoOp = coGENNone;
+        ShowDbError(QStringLiteral("Errore lettura dati del nodo."), e);
+        return false;
+    }
+    auto dialog = std::make_unique<TDETTPROD_URL>(this);
+    dialog->PAN_Desc_TipoOperazione->setText(NodePanelTitle(op, cnParteLinkWeb));
+    QString url;
+    if (insert || record->IsNew()) {
+        dialog->CK_LinkWebNodoAttivo->setChecked(true);
+    } else {
+        TDataSet &row = record->Data();
+        row.First();
+        dialog->EF_DescUrlNodo->SetText(
+            row.FieldByName(QStringLiteral("txDescUrlParte")).AsString());
+        url = row.FieldByName(QStringLiteral("txUrlParte")).AsString();
+        dialog->EF_UrlNodo->SetText(url);
+        dialog->CK_LinkWebNodoAttivo->setChecked(
+            row.FieldByName(QStringLiteral("flUrlParteAttiva")).AsBoolean());
+    }
+    TDETTPROD_URL *d = dialog.get();
+    // "Ok" saves; a failed save keeps the dialog open with what the operator typed.
+    d->SetOkCheck([&, d]() {
+        QString failing = insert ? QStringLiteral("Errore creazione nuovo link web (ERR.G05).")
+                                 : QStringLiteral("Errore modifica link web (ERR.G06).");
+        try {
+            db->BeginTrans();
+            if (insert) {
+                record->Append(context.sIdNodo);
+                record->Data().FieldByName(QStringLiteral("idParteComp")).SetValue(context.sIdParent);
+                record->Data().FieldByName(QStringLiteral("nuOrdineParte")).SetValue(0);
+            } else {
+                record->Edit();
+            }
+            TDataSet &row = record->Data();
+            row.FieldByName(QStringLiteral("txDescUrlParte"))
+                .SetValue(d->EF_DescUrlNodo->Text().trimmed());
+            row.FieldByName(QStringLiteral("txUrlParte")).SetValue(d->EF_UrlNodo->Text().trimmed());
+            row.FieldByName(QStringLiteral("flUrlParteAttiva"))
+                .SetValue(d->CK_LinkWebNodoAttivo->isChecked() ? 1 : 0);
+            record->Post(SessionInfo().sUserName, true);
+            if (insert) {
+                failing = QStringLiteral("Errore impostazione ordine nuovo inserimento (ERR.G23).");
+                db->Query(SetOrdineNewNodoText(context));
+            }
+            db->CommitTrans();
+            return true;
+        } catch (const std::exception &e) {
+            try {
+                record->Cancel();
+            } catch (const std::exception &) {
+                // Read again below.
+            }
+            if (db->InTransaction())
+                db->RollbackTrans();
+            try {
+                record->Open(DatiNodoText(context.sIdNodo, 70));
+            } catch (const std::exception &) {
+                // The next "Ok" reports it.
+            }
+            ShowDbError(failing, e);
+            return false;
+        }
+    });
+    const int result = dialog->Start(url);
+    dialog.reset();
+    record.reset();
+    xTipoOp = coGENNone;
+    if (result != 1) {
+        TV_Dettagli->setFocus();
+        return false;
+    }
+    sLastId = context.sIdNodo;
+    ShowWait();
+    const bool loaded = LoadProductDetails();
+    BuildTree(loaded ? sLastId : QString());
+    RequestPreview();
+    return true;
 }
 
 void TDETTAGLI_PRODOTTO::AfterNodeSaved(bool changes)
