@@ -151,6 +151,10 @@ void TestDettProdUrl::followingALinkRewritesTheAddress()
     QTRY_COMPARE_WITH_TIMEOUT(d.WEB_ParteUrl->title(), QStringLiteral("Prima"), 30000);
     // The banner goes 4 seconds after the page is complete.
     QVERIFY(d.PAN_Wait->isVisible());
+    if (const QString dir = qEnvironmentVariable("VENTOREL_GRAB_DIR"); !dir.isEmpty()) {
+        QTest::qWait(500);
+        d.grab().save(dir + QStringLiteral("/link_web.png"));
+    }
     QTRY_VERIFY_WITH_TIMEOUT(!d.PAN_Wait->isVisible(), 8000);
     // The operator follows the link inside the page.
     d.WEB_ParteUrl->page()->runJavaScript(
