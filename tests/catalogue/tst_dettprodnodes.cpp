@@ -7,6 +7,7 @@
 #include "catalogue/dettagli_prodotto.h"
 #include "catalogue/dettprodimagepanel.h"
 #include "catalogue/dettprodpanels.h"
+#include "catalogue/dettprodpreview.h"
 #include "catalogue/dettprodtextpanel.h"
 #include "catalogue/dettprodtree.h"
 #include "common/files.h"
@@ -76,6 +77,7 @@ private slots:
     void badPicturesLeaveTheBox_data();
     void badPicturesLeaveTheBox();
     void administratorRepairsTheTexts();
+    void newUserWalkthroughShowsEachChangeInThePreview();
     void lookAtThePanels();
 
 private:
@@ -1097,6 +1099,92 @@ void TestDettProdNodes::administratorRepairsTheTexts()
     QCOMPARE(Super(QStringLiteral("SELECT count(*) FROM prod_comp_parte_txt WHERE "
                                   "txdesctxtpartertf NOT LIKE '%%Arial%%'")),
              QStringLiteral("0"));
+}
+
+void TestDettProdNodes::newUserWalkthroughShowsEachChangeInThePreview()
+{
+    QTemporaryDir pictures;
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        files << pictures.filePath(QStringLiteral("foto%1.jpg").arg(i));
+        QFile f(files.last());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(testimages::Encoded(640 + 100 * i, 480, QColor(40 * i, 90, 160), "JPEG"));
+    }
+    TDETTAGLI_PRODOTTO *w = Open();
+    QVERIFY(w);
+    w->RunPendingPreview();
+    QVERIFY(w->PAN_Preview->HasPreview());
+    // Each saved change is in the preview, on a page of its own node.
+    const auto shown = [w](const QString &id) {
+        w->RunPendingPreview();
+        return w->PAN_Preview->isVisible() && w->PAN_Preview->PageOfNode(id) > 0;
+    };
+    MenuOnRoot("MNU_NuovoComponente");
+    Panel<TDettProdComponentePanel>(cnComponente)
+        ->EF_DescComponenteNodo->SetText(QStringLiteral("Accessori a richiesta"));
+    Ok();
+    const QString comp = w->sLastId;
+    QVERIFY(shown(comp));
+    w->oCurrentDettProd = w->TV_Dettagli->FindTreeNode(comp)->Node();
+    QVERIFY(w->PrepareTreeMenu(w->oCurrentDettProd));
+    w->MenuAction(QStringLiteral("MNU_NuovaParte"))->trigger();
+    Panel<TDettProdPartePanel>(cnParte)->EF_DescParteNodo->SetText(QStringLiteral("Zoccolo"));
+    Ok();
+    const QString parte = w->sLastId;
+    QVERIFY(shown(parte));
+    // A formatted text.
+    QVERIFY(w->PrepareTreeMenu(w->TV_Dettagli->FindTreeNode(parte)->Node()));
+    w->MenuAction(QStringLiteral("MNU_NuovoTestoParte"))->trigger();
+    auto *text = Panel<TDettProdTextPanel>(cnParteTesto);
+    QTest::keyClicks(text->RE_ParteTxt, QStringLiteral("Zoccolo in acciaio verniciato"));
+    QTextCursor c = text->RE_ParteTxt->textCursor();
+    c.setPosition(0);
+    c.setPosition(7, QTextCursor::KeepAnchor);
+    text->RE_ParteTxt->setTextCursor(c);
+    text->Bold();
+    Ok();
+    QVERIFY(shown(w->sLastId));
+    // Three images, then no fourth.
+    for (const QString &file : files) {
+        QVERIFY(w->PrepareTreeMenu(w->TV_Dettagli->FindTreeNode(parte)->Node()));
+        w->MenuAction(QStringLiteral("MNU_NuovaImmagineParte"))->trigger();
+        m_dialogs->QueueAnswer(true, file);
+        QTest::mouseClick(Panel<TDettProdImagePanel>(cnParteImmagine)->PB_CaricaImmagine,
+                          Qt::LeftButton);
+        Ok();
+        QCOMPARE(m_dialogs->Count(TDialogKind::Error), 0);
+    }
+    QCOMPARE(w->CountImages(parte), 3);
+    QVERIFY(w->PrepareTreeMenu(w->TV_Dettagli->FindTreeNode(parte)->Node()));
+    w->MenuAction(QStringLiteral("MNU_NuovaImmagineParte"))->trigger();
+    QCOMPARE(m_dialogs->Count(TDialogKind::Error), 1);
+    QVERIFY(!w->PAN_DatiNodo->isVisible());
+    // A table with its items.
+    QVERIFY(w->PrepareTreeMenu(w->TV_Dettagli->FindTreeNode(parte)->Node()));
+    w->MenuAction(QStringLiteral("MNU_NuovaTabParte"))->trigger();
+    auto *table = Panel<TDettProdTabellaPanel>(cnParteTabella);
+    table->EF_DescTabellaNodo->SetText(QStringLiteral("Altezze"));
+    table->EF_DescTitoloVoceNodo->SetText(QStringLiteral("Modello"));
+    table->EF_DescTitoloValoreNodo->SetText(QStringLiteral("Altezza"));
+    Ok();
+    const QString tab = w->NodeContext().sIdOwner;
+    QVERIFY(w->PAN_DatiNodo->isVisible()); // its items follow
+    Ok();
+    QVERIFY(shown(tab));
+    // A text split into a bulleted list.
+    QVERIFY(w->PrepareTreeMenu(w->TV_Dettagli->FindTreeNode(parte)->Node()));
+    w->MenuAction(QStringLiteral("MNU_NuovoTestoParte"))->trigger();
+    text->RE_ParteTxt->setPlainText(QStringLiteral("Altezza 100 mm\nAltezza 200 mm"));
+    m_dialogs->QueueYes();
+    QTest::mouseClick(text->PB_ParteTxt_Trasf_Elenco, Qt::LeftButton);
+    QVERIFY(!w->PAN_DatiNodo->isVisible());
+    QVERIFY(shown(Selected()));
+    QCOMPARE(Super(QStringLiteral("SELECT count(*) FROM prod_comp_parte_txt WHERE idpartecomp = "
+                                  "'%1' AND fltestoinelenco = 1")
+                       .arg(parte)),
+             QStringLiteral("2"));
+    QCOMPARE(m_dialogs->Count(TDialogKind::Error), 1);
 }
 
 void TestDettProdNodes::lookAtThePanels()
