@@ -3,45 +3,26 @@
 // call run with libpq alone (the function's own time plus the transfer). Target: at most
 // twice the libpq time.
 //
-// The scale data set and its cluster: bench/scaledata.h (a cluster of its own in
+// The scale data set and its cluster: bench/scaledata.h and bench/listbench.h (a cluster of its own in
 // /tmp/vt-bench-cust when none is named).
 
-#include "common/files.h"
-#include "common/sessioninfo.h"
-#include "common/tstd_progress.h"
 #include "controls/tkrtgrid.h"
 #include "controls/tkrtlabeledit.h"
-#include "db/dataset.h"
-#include "db/dbmodule.h"
 #include "masterdata/customerfilters.h"
 #include "masterdata/customerlist.h"
 #include "masterdata/gestione_clienti.h"
 #include "masterdata/radiogroup.h"
-#include "tests/support/testdatabase.h"
 
-#include "bench/scaledata.h"
+#include "bench/listbench.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 
-#include <benchmark/benchmark.h>
-#include <libpq-fe.h>
-
-#include <cstdio>
 #include <memory>
 
 namespace {
 
 const char *kCompany = "{00000000-5CA1-0000-0000-000000000001}"; // 60,000 customers
-
-TSTD_DBMODULE *g_module = nullptr; // Owned by main.
-QString g_conninfo;
 
 // The customer window with the name filter typed ("contiene", every nationality).
 std::unique_ptr<TGESTIONE_CLIENTI> openWindow(const QString &name, bool inactive)
@@ -77,13 +58,9 @@ void BM_WindowEstraiElenco(benchmark::State &state)
 {
     const QString name = kNames.at(int(state.range(0)));
     std::unique_ptr<TGESTIONE_CLIENTI> w = openWindow(name, false);
-    int rows = 0;
-    for (auto _ : state) {
-        w->Filters->PB_EstraiElenco->click();
-        w->DG_Clienti->viewport()->repaint();
-        rows = w->DST_GRID_Clienti() ? w->DST_GRID_Clienti()->RecordCount() : -1;
-    }
-    state.counters["rows"] = rows;
+    listbench::EstraiElencoLoop(state, w->Filters->PB_EstraiElenco, w->DG_Clienti, [&] {
+        return w->DST_GRID_Clienti();
+    });
     state.SetLabel(name.isEmpty() ? "all customers"
                                   : ("name contains '" + name + "'").toStdString());
 }
@@ -92,21 +69,7 @@ void BM_WindowEstraiElenco(benchmark::State &state)
 void BM_LibpqEstraiClienti(benchmark::State &state)
 {
     const QString name = kNames.at(int(state.range(0)));
-    PGconn *c = scaledata::ConnectAsOperator(g_conninfo, QStringLiteral("SCALA"));
-    const QByteArray sql = commandOf(name, false).toUtf8();
-    int rows = 0;
-    for (auto _ : state) {
-        PGresult *r = PQexec(c, sql.constData());
-        rows = PQntuples(r);
-        if (PQresultStatus(r) != PGRES_TUPLES_OK) {
-            state.SkipWithError(PQresultErrorMessage(r));
-            PQclear(r);
-            break;
-        }
-        PQclear(r);
-    }
-    PQfinish(c);
-    state.counters["rows"] = rows;
+    listbench::LibpqLoop(state, commandOf(name, false));
     state.SetLabel(name.isEmpty() ? "all customers"
                                   : ("name contains '" + name + "'").toStdString());
 }
@@ -126,46 +89,8 @@ BENCHMARK(BM_WindowEstraiElenco)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-
-    const QString ownCluster = scaledata::StartClusterIfNeeded(
-        QStringLiteral("/tmp/vt-bench-cust"));
-    if (ownCluster.isNull()) {
-        std::fprintf(stderr, "cannot start the test cluster\n");
-        return 1;
-    }
-    int rc = 0;
-    if (!scaledata::EnsureScaleDatabase()) {
-        std::fprintf(stderr, "cannot build the scale data set\n");
-        rc = 1;
-    } else {
-        QTemporaryDir home;
-        qputenv("VENTOREL_HOME", home.path().toUtf8());
-        g_conninfo = scaledata::ScaleConnectionString();
-        TSTD_DBMODULE module;
-        module.SetConnectionString(g_conninfo);
-        TTestDatabase::LogOn(QString::fromLatin1(scaledata::kScaleDb),
-                             QStringLiteral("SCALA"),
-                             module);
-        TSTD_DBMODULE::SetInstance(&module);
-        g_module = &module;
-
-        TSessionInfo &s = SessionInfo();
-        s.sUserName = QStringLiteral("SCALA");
-        s.sOperatorCompanyId = QString::fromLatin1(kCompany);
-        s.sUserSettingsFile = ExeFolderPath(QStringLiteral("VentorelWin_SCALA.ini"));
-        {
-            // The wait window the main window owns, shown around every extraction.
-            TSTD_PROGRESS wait;
-            benchmark::RunSpecifiedBenchmarks();
-        }
-        TSTD_DBMODULE::SetInstance(nullptr);
-        g_module = nullptr;
-    }
-    benchmark::Shutdown();
-    scaledata::StopCluster(ownCluster);
-    return rc;
+    return listbench::RunOnScaleData(argc,
+                                     argv,
+                                     "/tmp/vt-bench-cust",
+                                     QString::fromLatin1(kCompany));
 }

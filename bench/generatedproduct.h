@@ -10,13 +10,15 @@
 
 namespace benchsupport {
 
-// The source tree: VENTOREL_SOURCE_DIR, else the folder above this file's.
+// The source tree: VENTOREL_SOURCE_DIR, else the one this benchmark was built from.
 inline QString sourceDir()
 {
     const QString env = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
     if (!env.isEmpty())
         return env;
-    return QFileInfo(QStringLiteral(__FILE__)).dir().absoluteFilePath(QStringLiteral(".."));
+    // The compiler may name this file relative to the build folder: the build gives the
+    // source tree's absolute path instead.
+    return QStringLiteral(VENTOREL_BENCH_SOURCE_DIR);
 }
 
 inline bool runProcess(const QString &program, const QStringList &args, int timeoutMs)

@@ -28,7 +28,9 @@ inline QString SourceDir()
     const QString env = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
     if (!env.isEmpty())
         return env;
-    return QFileInfo(QStringLiteral(__FILE__)).dir().absoluteFilePath(QStringLiteral(".."));
+    // The compiler may name this file relative to the build folder: the build gives the
+    // source tree's absolute path instead.
+    return QStringLiteral(VENTOREL_BENCH_SOURCE_DIR);
 }
 
 inline bool Run(const QString &program, const QStringList &args)
@@ -68,8 +70,10 @@ inline bool EnsureScaleDatabase()
     const QString exists
         = SuperValue(QStringLiteral("postgres"),
                      QStringLiteral("SELECT 1 FROM pg_database WHERE datname = '%1'").arg(db));
+    // A data set built by an older generator (fewer orders) is built again.
     if (exists == QLatin1String("1")
-        && SuperValue(db, QStringLiteral("SELECT count(*) FROM clienti")) == QLatin1String("100000"))
+        && SuperValue(db, QStringLiteral("SELECT count(*) FROM clienti")) == QLatin1String("100000")
+        && SuperValue(db, QStringLiteral("SELECT count(*) FROM ordini")) == QLatin1String("20000"))
         return true;
     std::fprintf(stderr, "building the scale data set in %s ...\n", kScaleDb);
     SuperValue(QStringLiteral("postgres"),

@@ -1,7 +1,7 @@
 -- Scale data set for the benchmarks, on a database built from database/ without demo data:
 -- two companies, 100,000 customers, 20 suppliers with catalogues of two years, 10,000
 -- products with their trees (about 55 nodes each) and two price lists each, three links per
--- product, 50,000 quotes with 100,000 lines, 2,000 orders, and one product of 500 nodes
+-- product, 50,000 quotes with 100,000 lines, 20,000 orders, and one product of 500 nodes
 -- (code 'ALBERO-500'). Quote lines carry no tree copy here, except the lines of the first 200
 -- quotes: the lists read the lines, not their copies.
 --
@@ -183,7 +183,7 @@ BEGIN
       WHERE d.idpreventivo IN (SELECT pg_temp.gid('prev', i) FROM generate_series(1, 200) i);
 END $$;
 
--- Orders from the first 2,000 blocked quotes.
+-- Orders from the first 20,000 blocked quotes (of about 35,000).
 INSERT INTO ordini (idordine, idpreventivo, idsocieta, idcliente, nuannoordine, nuordine, nurevisione, txdescordine,
                     dtordine, txcodpagamento, flfirmato, txutentein, dtin)
 SELECT pg_temp.gid('ord', rn), q.idpreventivo, q.idsocieta, q.idcliente, extract(year FROM q.dtpreventivo)::integer,
@@ -191,7 +191,7 @@ SELECT pg_temp.gid('ord', rn), q.idpreventivo, q.idsocieta, q.idcliente, extract
        1, q.txdescoggetto, q.dtpreventivo + interval '3 days', 'BB30', (rn % 2)::smallint, 'SCALA',
        q.dtpreventivo + interval '3 days'
   FROM (SELECT p.*, row_number() OVER (ORDER BY p.idpreventivo) AS rn FROM preventivi p WHERE p.flbloccato = 1) q
- WHERE q.rn <= 2000;
+ WHERE q.rn <= 20000;
 
 -- Counters follow the numbers given here.
 INSERT INTO contatori (txserie, nuultimo)
