@@ -76,6 +76,7 @@ private slots:
     void imagePreviewSizes();
     void badPicturesLeaveTheBox_data();
     void badPicturesLeaveTheBox();
+    void pictureClipboardAndAdministratorSave();
     void administratorRepairsTheTexts();
     void newUserWalkthroughShowsEachChangeInThePreview();
     void lookAtThePanels();
@@ -1058,6 +1059,41 @@ void TestDettProdNodes::badPicturesLeaveTheBox()
                                 "selezionato."));
     QCOMPARE(p->Picture().size(), stored);
     QVERIFY(!p->PictureChanged());
+}
+
+void TestDettProdNodes::pictureClipboardAndAdministratorSave()
+{
+    TDETTAGLI_PRODOTTO *w = Open();
+    QVERIFY(w);
+    Menu(QStringLiteral("Vista frontale"), "MNU_ModificaNodo");
+    auto *p = Panel<TDettProdImagePanel>(cnParteImmagine);
+    QVERIFY(!p->PB_SalvaImmagine->isVisible()); // administrators only
+    const QSize stored = p->Picture().size();
+    // "Copia" puts the picture on the clipboard; "Incolla" brings a picture from it.
+    QTest::mouseClick(p->PB_CopiaImmagine, Qt::LeftButton);
+    QCOMPARE(QApplication::clipboard()->image().size(), stored);
+    QImage other(64, 48, QImage::Format_RGB32);
+    other.fill(Qt::darkGreen);
+    QApplication::clipboard()->setImage(other);
+    QTest::mouseClick(p->PB_IncollaImmagine, Qt::LeftButton);
+    QCOMPARE(p->Picture().size(), QSize(64, 48));
+    QVERIFY(p->PictureChanged());
+    QTest::mouseClick(w->PAN_DatiNodo->PB_Annulla_Input, Qt::LeftButton);
+    // An administrator saves the picture to a file and sees it in the file manager.
+    SessionInfo().bAdministrator = true;
+    Menu(QStringLiteral("Vista frontale"), "MNU_ModificaNodo");
+    QVERIFY(p->PB_SalvaImmagine->isVisible());
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("vista.png"));
+    m_dialogs->QueueAnswer(true, path);
+    QTest::mouseClick(p->PB_SalvaImmagine, Qt::LeftButton);
+    QCOMPARE(QImage(path).size(), stored);
+    QCOMPARE(m_dialogs->LastText(TDialogKind::ShowInFileBrowser), path);
+    QCOMPARE(IniReadText(QStringLiteral("SETTINGS"),
+                         QStringLiteral("FrmDettProd_PathSaveImmagine"),
+                         QString(),
+                         SessionInfo().sUserSettingsFile),
+             dir.path());
 }
 
 void TestDettProdNodes::administratorRepairsTheTexts()
