@@ -9,6 +9,9 @@
 
 int main(int argc, char *argv[])
 {
+    // The embedded browser of the web link editor shares its drawing contexts with the
+    // windows; it must be said before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ventorel "));
     if (QStyle *style = QStyleFactory::create(QStringLiteral("Fusion")))

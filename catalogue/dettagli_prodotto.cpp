@@ -2,10 +2,16 @@
 
 #include "catalogue/catalogueopeners.h"
 
+#include "catalogue/dettprod_url.h"
+#include "catalogue/dettprodimagepanel.h"
+#include "catalogue/dettproditemgrid.h"
 #include "catalogue/dettprodmove.h"
+#include "catalogue/dettprodpanels.h"
 #include "catalogue/dettprodpreview.h"
+#include "catalogue/dettprodtextpanel.h"
 #include "catalogue/dettprodtree.h"
 #include "catalogue/productpreview.h"
+#include "catalogue/richtextrepair.h"
 #include "common/dialogs.h"
 #include "common/files.h"
 #include "common/formats.h"
@@ -15,6 +21,7 @@
 #include "common/tstd_progress.h"
 #include "common/windowregistry.h"
 #include "common/windowroutines.h"
+#include "controls/tkrtlabeledit.h"
 #include "controls/tkrtpopupmenu.h"
 #include "db/commandtext.h"
 #include "db/dataset.h"
@@ -31,6 +38,7 @@
 #include <QDateTime>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -325,6 +333,15 @@ void TDETTAGLI_PRODOTTO::BuildPanes()
             &TDettProdNodePane::CancelRequested,
             this,
             &TDETTAGLI_PRODOTTO::CloseNodePanel);
+    connect(PAN_DatiNodo, &TDettProdNodePane::PanelSaved, this, &TDETTAGLI_PRODOTTO::PanelSaved);
+    PAN_DatiNodo->AddPanel(cnScheda, new TDettProdSchedaPanel);
+    PAN_DatiNodo->AddPanel(cnComponente, new TDettProdComponentePanel);
+    PAN_DatiNodo->AddPanel(cnParte, new TDettProdPartePanel);
+    PAN_DatiNodo->AddPanel(cnParteTesto, new TDettProdTextPanel);
+    PAN_DatiNodo->AddPanel(cnParteImmagine, new TDettProdImagePanel);
+    PAN_DatiNodo->AddPanel(cnParteTabella, new TDettProdTabellaPanel);
+    PAN_DatiNodo->AddPanel(cnVoceScheda, new TDettProdItemGridPanel(false));
+    PAN_DatiNodo->AddPanel(cnParteVoceTabella, new TDettProdItemGridPanel(true));
 }
 
 void TDETTAGLI_PRODOTTO::BuildStatusBar()
@@ -367,6 +384,9 @@ void TDETTAGLI_PRODOTTO::BuildStatusBar()
     row->addWidget(CK_PreviewShowIcons);
     row->addWidget(CK_PreviewShowImages);
     row->addStretch(1);
+    PB_Patch = StatusButton(PAN_Status, "PB_Patch", QStringLiteral("Patch01"));
+    PB_Patch->setVisible(false);
+    row->addWidget(PB_Patch);
     row->addWidget(PB_Segue_Listini);
     layout()->addWidget(PAN_Status);
 
@@ -390,6 +410,7 @@ void TDETTAGLI_PRODOTTO::BuildStatusBar()
             this,
             &TDETTAGLI_PRODOTTO::CK_PreviewShowImagesClick);
     connect(PB_Segue_Listini, &QPushButton::clicked, this, &TDETTAGLI_PRODOTTO::SegueListini);
+    connect(PB_Patch, &QPushButton::clicked, this, &TDETTAGLI_PRODOTTO::Patch01);
 }
 
 QAction *TDETTAGLI_PRODOTTO::AddMenuAction(const char *name,
@@ -464,7 +485,12 @@ void TDETTAGLI_PRODOTTO::BuildMenu()
         QAction *action = AddMenuAction(c.name, QString::fromUtf8(c.caption), true, c.icon);
         const TGENCurrentOp op = c.op;
         const TCurrentNodeTipologia kind = c.kind;
-        connect(action, &QAction::triggered, this, [this, op, kind] { OpenNodePanel(op, kind); });
+        if (qstrcmp(c.name, "MNU_NuovaParteEmpty") == 0)
+            connect(action, &QAction::triggered, this, [this] { AddEmptySubParagraph(); });
+        else
+            connect(action, &QAction::triggered, this, [this, op, kind] {
+                OpenNodePanel(op, kind);
+            });
     }
     connect(AddMenuAction("MNU_ModificaNodo", QStringLiteral("Modifica"), false),
             &QAction::triggered,
@@ -623,6 +649,7 @@ void TDETTAGLI_PRODOTTO::Start(bool bFromPreventiviLista,
     sDescProdotto = sDescProdottoLista;
     bProdottoAttivo = bAttivo;
     setWindowTitle(QStringLiteral("Dettagli del prodotto: \"") + sDescProdotto + QLatin1Char('"'));
+    PB_Patch->setVisible(SessionInfo().bAdministrator);
     LoadPreviewSettings();
     oMovingDettProd.reset();
     ShowWait();
@@ -1000,27 +1027,124 @@ void TDETTAGLI_PRODOTTO::AddNodePanel(TCurrentNodeTipologia kind, TDettProdNodeP
     PAN_DatiNodo->AddPanel(kind, panel);
 }
 
-bool TDETTAGLI_PRODOTTO::OpenNodePanel(TGENCurrentOp op, TCurrentNodeTipologia kind)
+void TDETTAGLI_PRODOTTO::PlaceNewNode(TDettProdNodeContext &c) const
 {
-    if (!oCurrentDettProd || PAN_DatiNodo->isVisible())
-        return false;
-    TDettProdNodePanel *panel = PAN_DatiNodo->PanelFor(kind);
-    if (!panel) {
-        ShowInfoBox(QStringLiteral("Funzione non ancora disponibile."));
-        return false;
+    const TVRLDettProd &cur = c.oCurrent;
+    const auto parentOf = [this](const QString &id) -> const TVRLDettProd * {
+        const TDettProdTreeItem *item = TV_Dettagli->FindTreeNode(id);
+        return item ? item->Node() : nullptr;
+    };
+    switch (c.xTipoNode) {
+    case cnScheda:
+    case cnComponente:
+        c.sIdParent = sIdProdotto;
+        if (c.xTipoOp == coGENInsertBetween) {
+            c.sIdRefParent = cur.sIdParent;
+            c.iPosition = cur.iNuOrderA;
+            c.iSubPosition = 0;
+        }
+        break;
+    case cnParte:
+        if (cur.xTipoNode == cnComponente) {
+            c.sIdParent = cur.sIdNodo;
+        } else if (cur.xTipoNode == cnParte) {
+            c.sIdParent = cur.sIdParent;
+        } else {
+            const TVRLDettProd *parte = parentOf(cur.sIdParent);
+            c.sIdParent = parte ? parte->sIdParent : QString();
+        }
+        if (c.xTipoOp == coGENInsertBetween) {
+            c.sIdRefParent = cur.sIdParent;
+            c.iSubPosition = cur.iNuOrderC;
+            if (cur.xTipoNode == cnParte) {
+                c.iPosition = cur.iNuOrderB;
+            } else {
+                const TVRLDettProd *parte = parentOf(cur.sIdParent);
+                c.iPosition = (parte ? parte->iNuOrderB : cur.iNuOrderB) + 1;
+            }
+        }
+        break;
+    case cnVoceScheda:
+    case cnParteVoceTabella:
+        c.sIdOwner = (cur.xTipoNode == cnScheda || cur.xTipoNode == cnParteTabella) ? cur.sIdNodo
+                                                                                    : cur.sIdParent;
+        c.sIdParent = c.sIdOwner;
+        if (cur.xTipoNode == c.xTipoNode)
+            c.sIdItem = cur.sIdNodo;
+        break;
+    default:
+        // Texts, images, web links and tables go into the sub-paragraph.
+        c.sIdParent = cur.xTipoNode == cnParte ? cur.sIdNodo : cur.sIdParent;
+        break;
     }
-    sLastId = op == coGENModify ? oCurrentDettProd->sIdNodo : NewGuidText();
+}
+
+int TDETTAGLI_PRODOTTO::CountImages(const QString &sIdParte) const
+{
+    if (!DST_TREE_Dettagli)
+        return 0;
+    const int kind = DST_TREE_Dettagli->FieldIndex(QStringLiteral("nuTipologia"));
+    const int parent = DST_TREE_Dettagli->FieldIndex(QStringLiteral("idParent"));
+    if (kind < 0 || parent < 0)
+        return 0;
+    int count = 0;
+    for (int r = 0; r < DST_TREE_Dettagli->RecordCount(); ++r)
+        if (DST_TREE_Dettagli->ValueAt(r, kind).toInt() == 60
+            && DST_TREE_Dettagli->ValueAt(r, parent).toString() == sIdParte)
+            ++count;
+    return count;
+}
+
+bool TDETTAGLI_PRODOTTO::PrepareNodeContext(TGENCurrentOp op, TCurrentNodeTipologia kind)
+{
     m_nodeContext = TDettProdNodeContext();
     m_nodeContext.xTipoOp = op;
     m_nodeContext.xTipoNode = kind;
     m_nodeContext.iNuTipologia = NodeTipologiaCode(kind);
     m_nodeContext.sIdProdotto = sIdProdotto;
-    m_nodeContext.sIdNodo = sLastId;
+    m_nodeContext.bImages = ImagesFlag();
     m_nodeContext.oCurrent.copyFromOther(*oCurrentDettProd);
+    if (op != coGENModify || kind == cnVoceScheda || kind == cnParteVoceTabella)
+        PlaceNewNode(m_nodeContext);
+    const bool grid = kind == cnVoceScheda || kind == cnParteVoceTabella;
+    if (grid)
+        sLastId = m_nodeContext.sIdOwner;
+    else
+        sLastId = op == coGENModify ? oCurrentDettProd->sIdNodo : NewGuidText();
+    m_nodeContext.sIdNodo = grid ? m_nodeContext.sIdOwner : sLastId;
+    // A sub-paragraph holds at most three images: a fourth is refused before anything opens.
+    if (kind == cnParteImmagine && op != coGENModify && CountImages(m_nodeContext.sIdParent) >= 3) {
+        ShowErrorBox(QStringLiteral("Impossibile continuare, hai raggiunto il") + LineBreaks(1)
+                     + QStringLiteral("massimo numero di immagini per sottoparagrafo.")
+                     + LineBreaks(2) + QStringLiteral("Inserire prima un nuovo sottoparagrafo."));
+        return false;
+    }
     xTipoOp = op;
     xTipoNodeProcessing = kind;
     iTipologiaNodo = m_nodeContext.iNuTipologia;
-    if (!panel->Open(m_nodeContext)) {
+    return true;
+}
+
+bool TDETTAGLI_PRODOTTO::OpenNodePanel(TGENCurrentOp op, TCurrentNodeTipologia kind)
+{
+    if (!oCurrentDettProd || PAN_DatiNodo->isVisible())
+        return false;
+    if (kind == cnParteLinkWeb)
+        return EditWebLink(op);
+    TDettProdNodePanel *panel = PAN_DatiNodo->PanelFor(kind);
+    if (!panel) {
+        ShowInfoBox(QStringLiteral("Funzione non ancora disponibile."));
+        return false;
+    }
+    if (!PrepareNodeContext(op, kind))
+        return false;
+    const bool grid = kind == cnVoceScheda || kind == cnParteVoceTabella;
+    if (grid)
+        ShowWait();
+    const bool opened = panel->Open(m_nodeContext);
+    if (grid)
+        HideWait();
+    if (!opened) {
         xTipoOp = coGENNone;
         return false;
     }
@@ -1030,11 +1154,164 @@ bool TDETTAGLI_PRODOTTO::OpenNodePanel(TGENCurrentOp op, TCurrentNodeTipologia k
     PAN_DatiNodo->ShowPanel(panel, panel->Title(m_nodeContext));
     PAN_DatiNodo->show();
     PAN_Dettagli->setEnabled(false);
-    const bool grid = kind == cnVoceScheda || kind == cnParteVoceTabella;
     if (op == coGENModify || grid)
         PAN_Status->setEnabled(false);
     FocusField(panel->MainField());
+    panel->Shown();
     return true;
+}
+
+bool TDETTAGLI_PRODOTTO::AddEmptySubParagraph()
+{
+    if (!oCurrentDettProd || PAN_DatiNodo->isVisible())
+        return false;
+    TDettProdNodePanel *panel = PAN_DatiNodo->PanelFor(cnParte);
+    if (!panel || !PrepareNodeContext(coGENInsert, cnParte))
+        return false;
+    bool saved = false;
+    if (panel->Open(m_nodeContext)) {
+        saved = panel->Save(m_nodeContext);
+        panel->Release();
+    }
+    xTipoOp = coGENNone;
+    if (saved)
+        AfterNodeSaved(true);
+    return saved;
+}
+
+void TDETTAGLI_PRODOTTO::Patch01()
+{
+    if (!SessionInfo().bAdministrator || PAN_DatiNodo->isVisible())
+        return;
+    TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
+    TSTD_PROGRESS *wait = TSTD_PROGRESS::Instance();
+    try {
+        if (!db)
+            throw EDatabaseError(QStringLiteral("Modulo del database assente."));
+        RepairNodeTexts(*db, SessionInfo().sUserName, [wait](int done, int total) {
+            if (wait)
+                wait->Show(QStringLiteral("Aggiornamento campo rtf %1 / %2").arg(done).arg(total));
+        });
+    } catch (const std::exception &e) {
+        HideWait();
+        ShowDbError(QStringLiteral("Errore aggiornamento campo rtf."), e);
+        return;
+    }
+    HideWait();
+    ShowInfoBox(QStringLiteral("Patch terminata."));
+    // The texts on screen and in the preview are the repaired ones.
+    const QString keep = TV_Dettagli->CurrentNode() ? TV_Dettagli->CurrentNode()->sIdNodo
+                                                    : QString();
+    if (LoadProductDetails())
+        BuildTree(keep);
+    RequestPreview();
+}
+
+bool TDETTAGLI_PRODOTTO::EditWebLink(TGENCurrentOp op)
+{
+    if (!PrepareNodeContext(op, cnParteLinkWeb))
+        return false;
+    const TDettProdNodeContext context = m_nodeContext;
+    const bool insert = op != coGENModify;
+    TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
+    std::unique_ptr<TEditableRecord> record;
+    try {
+        if (!db)
+            throw EDatabaseError(QStringLiteral("Modulo del database assente."));
+        record = std::make_unique<TEditableRecord>(db,
+                                                   QStringLiteral("Prod_Comp_Parte_Url"),
+                                                   QStringLiteral("idUrlParte"));
+        record->Open(DatiNodoText(context.sIdNodo, 70));
+    } catch (const std::exception &e) {
+        xTipoOp = coGENNone;
+        ShowDbError(QStringLiteral("Errore lettura dati del nodo."), e);
+        return false;
+    }
+    auto dialog = std::make_unique<TDETTPROD_URL>(this);
+    dialog->PAN_Desc_TipoOperazione->setText(NodePanelTitle(op, cnParteLinkWeb));
+    QString url;
+    if (insert || record->IsNew()) {
+        dialog->CK_LinkWebNodoAttivo->setChecked(true);
+    } else {
+        TDataSet &row = record->Data();
+        row.First();
+        dialog->EF_DescUrlNodo->SetText(
+            row.FieldByName(QStringLiteral("txDescUrlParte")).AsString());
+        url = row.FieldByName(QStringLiteral("txUrlParte")).AsString();
+        dialog->EF_UrlNodo->SetText(url);
+        dialog->CK_LinkWebNodoAttivo->setChecked(
+            row.FieldByName(QStringLiteral("flUrlParteAttiva")).AsBoolean());
+    }
+    TDETTPROD_URL *d = dialog.get();
+    // "Ok" saves; a failed save keeps the dialog open with what the operator typed.
+    d->SetOkCheck([&, d]() {
+        QString failing = insert ? QStringLiteral("Errore creazione nuovo link web (ERR.G05).")
+                                 : QStringLiteral("Errore modifica link web (ERR.G06).");
+        try {
+            db->BeginTrans();
+            if (insert) {
+                record->Append(context.sIdNodo);
+                record->Data().FieldByName(QStringLiteral("idParteComp")).SetValue(context.sIdParent);
+                record->Data().FieldByName(QStringLiteral("nuOrdineParte")).SetValue(0);
+            } else {
+                record->Edit();
+            }
+            TDataSet &row = record->Data();
+            row.FieldByName(QStringLiteral("txDescUrlParte"))
+                .SetValue(d->EF_DescUrlNodo->Text().trimmed());
+            row.FieldByName(QStringLiteral("txUrlParte")).SetValue(d->EF_UrlNodo->Text().trimmed());
+            row.FieldByName(QStringLiteral("flUrlParteAttiva"))
+                .SetValue(d->CK_LinkWebNodoAttivo->isChecked() ? 1 : 0);
+            record->Post(SessionInfo().sUserName, true);
+            if (insert) {
+                failing = QStringLiteral("Errore impostazione ordine nuovo inserimento (ERR.G23).");
+                db->Query(SetOrdineNewNodoText(context));
+            }
+            db->CommitTrans();
+            return true;
+        } catch (const std::exception &e) {
+            try {
+                record->Cancel();
+            } catch (const std::exception &) {
+                // Read again below.
+            }
+            if (db->InTransaction())
+                db->RollbackTrans();
+            try {
+                record->Open(DatiNodoText(context.sIdNodo, 70));
+            } catch (const std::exception &) {
+                // The next "Ok" reports it.
+            }
+            ShowDbError(failing, e);
+            return false;
+        }
+    });
+    const int result = dialog->Start(url);
+    dialog.reset();
+    record.reset();
+    xTipoOp = coGENNone;
+    if (result != 1) {
+        TV_Dettagli->setFocus();
+        return false;
+    }
+    sLastId = context.sIdNodo;
+    ShowWait();
+    const bool loaded = LoadProductDetails();
+    BuildTree(loaded ? sLastId : QString());
+    RequestPreview();
+    return true;
+}
+
+void TDETTAGLI_PRODOTTO::AfterNodeSaved(bool changes)
+{
+    if (changes)
+        bChanges = true;
+    ShowWait();
+    const bool loaded = LoadProductDetails();
+    if (PAN_DatiNodo->isVisible())
+        CloseNodePanel();
+    BuildTree(loaded ? sLastId : QString());
+    RequestPreview();
 }
 
 void TDETTAGLI_PRODOTTO::NodePanelOk()
@@ -1047,12 +1324,33 @@ void TDETTAGLI_PRODOTTO::NodePanelOk()
     PAN_DatiNodo->PB_Ok_Input->setEnabled(true);
     if (!saved)
         return;
-    bChanges = true;
-    ShowWait();
-    const bool loaded = LoadProductDetails();
-    CloseNodePanel();
-    BuildTree(loaded ? sLastId : QString());
-    RequestPreview();
+    const TGENCurrentOp op = m_nodeContext.xTipoOp;
+    const TCurrentNodeTipologia kind = m_nodeContext.xTipoNode;
+    AfterNodeSaved(true);
+    // A new data sheet or table goes on with its items.
+    if (op != coGENModify && (kind == cnScheda || kind == cnParteTabella)) {
+        if (TDettProdTreeItem *item = TV_Dettagli->FindTreeNode(sLastId)) {
+            oCurrentDettProd = item->Node();
+            OpenNodePanel(coGENModify, kind == cnScheda ? cnVoceScheda : cnParteVoceTabella);
+        }
+    }
+}
+
+void TDETTAGLI_PRODOTTO::PanelSaved(const QString &sIdToSelect)
+{
+    sLastId = sIdToSelect;
+    AfterNodeSaved(true);
+}
+
+void TDETTAGLI_PRODOTTO::RestorePaneStates()
+{
+    // A preview built while a node is open in the data pane leaves the tree (and, for an
+    // existing node or an item grid, the status bar) waiting for the panel.
+    const bool open = PAN_DatiNodo->isVisible();
+    const bool grid = xTipoNodeProcessing == cnVoceScheda
+                      || xTipoNodeProcessing == cnParteVoceTabella;
+    PAN_Dettagli->setEnabled(!open);
+    PAN_Status->setEnabled(!(open && (xTipoOp == coGENModify || grid)));
 }
 
 void TDETTAGLI_PRODOTTO::CloseNodePanel()
@@ -1271,8 +1569,7 @@ void TDETTAGLI_PRODOTTO::PreviewReportProdottoEx()
         HideWait();
         if (!failure.isEmpty())
             ShowErrorBox(QStringLiteral("Errore (") + failure + QLatin1Char(')'));
-        PAN_Status->setEnabled(true);
-        PAN_Dettagli->setEnabled(true);
+        RestorePaneStates();
         m_previewBusy = false;
         CK_PreviewProd->setChecked(false);
         CK_PreviewProdClick();
@@ -1280,9 +1577,9 @@ void TDETTAGLI_PRODOTTO::PreviewReportProdottoEx()
     }
     PAN_Preview->SetZoomIndex(1);
     PAN_Preview->AssignPreviewPages(TV_Dettagli);
-    PAN_Status->setEnabled(true);
-    PAN_Dettagli->setEnabled(true);
-    TV_Dettagli->setFocus();
+    RestorePaneStates();
+    if (!PAN_DatiNodo->isVisible())
+        TV_Dettagli->setFocus();
     HideWait();
     if (debug)
         AppendDebugLine(DebugTimingLine(QLatin1String(kClassName),

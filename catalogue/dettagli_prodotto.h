@@ -68,6 +68,21 @@ public:
     // Opens the panel of the kind for the operation on the current node. False when the kind
     // has no panel (the operator is told) or the panel refused to open.
     bool OpenNodePanel(TGENCurrentOp op, TCurrentNodeTipologia kind);
+    // "Aggiungi un sottoparagrafo senza testo": a sub-paragraph with the defaults, saved at
+    // once without showing its panel.
+    bool AddEmptySubParagraph();
+    // "Patch01": the administrators' repair of every text's rich text.
+    void Patch01();
+    // What the open panel was opened for.
+    const TDettProdNodeContext &NodeContext() const { return m_nodeContext; }
+    // "Aggiungi un link web" and "Modifica" on a web link: the modal web link editor, then the
+    // node saved.
+    bool EditWebLink(TGENCurrentOp op);
+    // Where a new node of the kind goes from the current node: its parent and, for an
+    // insert-between, the reference parent, position and sub-position.
+    void PlaceNewNode(TDettProdNodeContext &context) const;
+    // Images of the sub-paragraph in the tree rows.
+    int CountImages(const QString &sIdParte) const;
 
     // Node operations on oCurrentDettProd (the context menu's entries).
     void EnableDisableNode();
@@ -131,6 +146,7 @@ public:
     QCheckBox *CK_PreviewShowIcons = nullptr;        // Owned (child).
     QCheckBox *CK_PreviewShowImages = nullptr;       // Owned (child).
     QPushButton *PB_Segue_Listini = nullptr;         // Owned (child).
+    QPushButton *PB_Patch = nullptr;                 // Owned (child): administrators only.
     TKRTPopupMenu *PMNU_Funzioni_Tree = nullptr;     // Owned (child).
 
     // The images flag of the node functions ("Mostra immagini ").
@@ -172,7 +188,11 @@ private:
     void TreeSelectionChanged(TVRLDettProd *node);
     void SetPreviewPaneVisible(bool visible);
     void CloseNodePanel();
+    void RestorePaneStates();
     void NodePanelOk();
+    bool PrepareNodeContext(TGENCurrentOp op, TCurrentNodeTipologia kind);
+    void AfterNodeSaved(bool changes);
+    void PanelSaved(const QString &sIdToSelect);
     void SegueListini();
 
     TDettProdNodeContext m_nodeContext;

@@ -57,6 +57,7 @@ void TDettProdNodePane::AddPanel(TCurrentNodeTipologia kind, TDettProdNodePanel 
     }
     TAB_GestioneNodo->addWidget(panel);
     m_panels.insert(int(kind), panel);
+    connect(panel, &TDettProdNodePanel::SavedByPanel, this, &TDettProdNodePane::PanelSaved);
 }
 
 TDettProdNodePanel *TDettProdNodePane::PanelFor(TCurrentNodeTipologia kind) const

@@ -24,8 +24,19 @@ struct TDettProdNodeContext
     TCurrentNodeTipologia xTipoNode = cnProdotto; // kind of the node created or modified
     int iNuTipologia = 0;
     QString sIdProdotto;
+    bool bImages = false;  // the images flag of the node functions ("Mostra immagini ")
     QString sIdNodo;       // the node modified, or the new node's id
     TVRLDettProd oCurrent; // snapshot of the node the menu acted on
+    // Where a new node goes: its parent (the product for data sheets and paragraphs) and, for
+    // an insert-between, the reference node's parent, the position and the sub-position that
+    // place it (SetOrdineNewNodo).
+    QString sIdParent;
+    QString sIdRefParent;
+    int iPosition = 0;
+    int iSubPosition = 0;
+    // Item grids: the data sheet or table whose items are edited, and the item to select.
+    QString sIdOwner;
+    QString sIdItem;
 };
 
 // One sheet of the pane.
@@ -48,6 +59,13 @@ public:
     virtual bool Save(const TDettProdNodeContext &context) = 0;
     // The pane closes: release what Open held.
     virtual void Release() {}
+    // The panel is on screen with the focus on its main field (a grid starts editing a cell).
+    virtual void Shown() {}
+
+signals:
+    // The panel wrote to the database by itself (a text split into several): the editor reads
+    // the product again, closes the pane and selects the node.
+    void SavedByPanel(const QString &sIdToSelect);
 };
 
 class TDettProdNodePane : public QFrame
@@ -76,6 +94,7 @@ public:
 signals:
     void OkRequested();
     void CancelRequested();
+    void PanelSaved(const QString &sIdToSelect);
 
 private:
     QHash<int, TDettProdNodePanel *> m_panels; // Not owned: children of TAB_GestioneNodo.

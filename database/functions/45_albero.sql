@@ -799,7 +799,7 @@ $$;
 
 -- The text split of the structure editor (the program's batch that creates "#TempTabTesto"):
 -- makes the session's temporary table of split texts (idTesto, nuRiga, txTesto, txTestoRtf)
--- once, empties it and answers its (empty) rows. The program then inserts one row per line
+-- once (its rows private to the transaction), empties it and answers its (empty) rows. The program then inserts one row per line
 -- and calls SplitElencoPuntato in the same session.
 CREATE FUNCTION preparatemptabtesto()
 RETURNS TABLE (idtesto varchar, nuriga smallint, txtesto text, txtestortf text)
@@ -811,8 +811,10 @@ BEGIN
             RAISE EXCEPTION 'Nella sessione esiste già un oggetto TempTabTesto non creato dal programma.'
                 USING ERRCODE = '42P07';
         END IF;
+        -- The rows live as long as the transaction that wrote them: a split never sees lines
+        -- left over from an earlier one of the session.
         CREATE TEMPORARY TABLE temptabtesto (idtesto varchar(38), nuriga smallint, txtesto text,
-                                             txtestortf text);
+                                             txtestortf text) ON COMMIT DELETE ROWS;
         GRANT SELECT, INSERT ON pg_temp.temptabtesto TO ventorel_app;
     END IF;
     DELETE FROM pg_temp.temptabtesto;

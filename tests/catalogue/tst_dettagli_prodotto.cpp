@@ -84,7 +84,7 @@ public:
     bool Open(const TDettProdNodeContext &context) override
     {
         opened = context;
-        return true;
+        return openResult;
     }
     QString Title(const TDettProdNodeContext &) const override
     {
@@ -100,6 +100,7 @@ public:
 
     TDettProdNodeContext opened;
     bool saveResult = true;
+    bool openResult = true;
     int saves = 0;
     int releases = 0;
 
@@ -176,7 +177,7 @@ private slots:
     void imagesOptionReloadsTheRows();
     void failedPreviewSwitchesItOff();
     void nodePanelOpensAndBlocksClosing();
-    void kindWithoutPanelIsNotYetAvailable();
+    void panelThatCannotOpenLeavesTheTree();
     void closingTellsTheProductList();
     void copyIntoAnotherProductHandsTheNodeOver();
     void openedOnceFromTheProductList();
@@ -1294,14 +1295,16 @@ void TestDettagliProdotto::nodePanelOpensAndBlocksClosing()
     QVERIFY(w->PreviewPending());
 }
 
-void TestDettagliProdotto::kindWithoutPanelIsNotYetAvailable()
+void TestDettagliProdotto::panelThatCannotOpenLeavesTheTree()
 {
     TDETTAGLI_PRODOTTO *w = Open();
     QVERIFY(w);
+    auto *panel = new TTestPanel;
+    panel->openResult = false;
+    w->AddNodePanel(cnParteTesto, panel);
     QVERIFY(w->PrepareTreeMenu(Node(QStringLiteral("Generalità"))));
     w->MenuAction(QStringLiteral("MNU_NuovoTestoParte"))->trigger();
-    QCOMPARE(m_dialogs->LastText(TDialogKind::Info),
-             QStringLiteral("Funzione non ancora disponibile."));
+    QCOMPARE(panel->opened.xTipoOp, coGENInsert);
     QVERIFY(!w->PAN_DatiNodo->isVisible());
     QVERIFY(w->PAN_Dettagli->isEnabled());
     QCOMPARE(w->xTipoOp, coGENNone);

@@ -496,6 +496,11 @@ void TstAlbero::splitText()
       Exec("SplitElencoPuntato",
            {T(m_prod), T(text), T(sub), modify ? "1" : "0", "3", "1", "0", kUser}));
     db.CommitTrans();
+    // The lines of the split go with its transaction.
+    QCOMPARE(db.QueryParams(QStringLiteral("SELECT count(*) FROM TempTabTesto"), {})
+                 ->Fields(0)
+                 .AsInteger(),
+             0);
     auto rows = QM(db, Exec("EstraiAllDettagliProdotto", {T(m_prod), "0", "0", "0", "0", "0", "0"}));
     QCOMPARE(TreeProblem(*rows[0], m_prod), QString());
     TDataSet &t = *rows[0];
