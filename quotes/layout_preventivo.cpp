@@ -987,8 +987,7 @@ void TLAYOUT_PREVENTIVO::GestioneFolderPrev()
     start.sNuAnnoPrevLista = Text(*cover, "nuAnnoPreventivo");
     start.sNuPreventivoLista = Text(*cover, "nuPreventivo");
     start.sTxNuPreventivoLista = Text(*cover, "txNuPreventivo");
-    // The folder window takes the preview through ExportPreview once it asks this window for
-    // it (the hand-over of the quote openers).
+    // The opener hands this window to the folder window, which takes the preview from it.
     OpenQuoteFolder(this, kQuoteCloudFolderWindow, start);
 }
 

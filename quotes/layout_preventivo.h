@@ -34,7 +34,7 @@ class TKRTGrid;
 class TKRTViewReport;
 class TVRLPrevParteLayout;
 
-class TLAYOUT_PREVENTIVO : public QWidget, public TQuoteLayoutStarter
+class TLAYOUT_PREVENTIVO : public QWidget, public TQuoteLayoutStarter, public TQuoteExportSource
 {
     Q_OBJECT
 
@@ -50,8 +50,8 @@ public:
     // For the cloud folder window: the preview whose pages become the exported PDF (nullptr
     // without one), and the export's news that the quote is now blocked, so that the quote
     // list extracts again when this window closes.
-    TKRTViewReport *ExportPreview();
-    void ReloadExportedQuote();
+    TKRTViewReport *ExportPreview() override;
+    void ReloadExportedQuote() override;
 
     // Window operations.
     void LoadLayouts();
