@@ -12,6 +12,7 @@
 #include "controls/tkrtupdown.h"
 #include "quotes/folder_preventivo_dbx.h"
 #include "quotes/gestione_preventivi.h"
+#include "quotes/layout_preventivo.h"
 #include "quotes/quotefilters.h"
 #include "quotes/quoteopeners.h"
 #include "reports/krtviewreport.h"
@@ -19,6 +20,8 @@
 #include "tests/cloud/cloudtestenv.h"
 #include "tests/support/masterdataenv.h"
 #include "tests/support/windowtest.h"
+
+#include "common/windowregistry.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -74,6 +77,7 @@ private slots:
     void digitsOfTheFolderName();
     void managementMode();
     void quoteListShowsTheExport();
+    void layoutExportsItsFinalPrint();
 
 private:
     // An open demo quote of the first company, without folder data.
@@ -107,10 +111,13 @@ void tst_folder_preventivo_dbx::init()
 {
     QVERIFY(m_cloud.StartService());
     env = std::make_unique<TMasterDataEnvironment>(TDemoOperator::Operator);
-    // The program folder holds the product reports the stand-in previews.
+    // The program folder holds the product reports the stand-in previews and the layouts.
     const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
     QVERIFY(QDir().mkpath(env->Home() + QStringLiteral("/Reports")));
-    for (const QString name : {QStringLiteral("pdprw00.RPT"), QStringLiteral("pdprwdet00.RPT")})
+    QStringList reports = QDir(source + QStringLiteral("/Reports"))
+                              .entryList({QStringLiteral("Layout*.RPT")});
+    reports << QStringLiteral("pdprw00.RPT") << QStringLiteral("pdprwdet00.RPT");
+    for (const QString &name : reports)
         QVERIFY(QFile::copy(source + QStringLiteral("/Reports/") + name,
                             env->Home() + QStringLiteral("/Reports/") + name));
     // The cloud hosts of the global settings point at the fake, trusted through its authority.
@@ -695,6 +702,51 @@ void tst_folder_preventivo_dbx::quoteListShowsTheExport()
              QStringLiteral("Puoi incollare il link al preventivo nella mail al cliente."));
     QCOMPARE(QApplication::clipboard()->mimeData()->text(), link);
     delete list.data();
+}
+
+void tst_folder_preventivo_dbx::layoutExportsItsFinalPrint()
+{
+    // The real layout window: its final print becomes the PDF in the cloud, and the quote is
+    // blocked with its link.
+    const QString id = OpenQuote();
+    const TQuoteFolderStart start = StartOf(id);
+    QPointer<TLAYOUT_PREVENTIVO> w = qobject_cast<TLAYOUT_PREVENTIVO *>(
+        CreateRegisteredWindow(kQuoteLayoutWindow, nullptr));
+    QVERIFY(w);
+    const auto closeLayout = qScopeGuard([&w] { delete w.data(); });
+    w->resize(1400, 900);
+    w->show();
+    w->Start(id,
+             kSoc1,
+             start.sDescOggettoLista,
+             env->Super(QStringLiteral("SELECT vt_nu_preventivo(nuannopreventivo, nupreventivo, "
+                                       "nurevisione) FROM preventivi WHERE idpreventivo = '%1'")
+                            .arg(id)));
+    QVERIFY(w->DST_GRID_Layouts && !w->DST_GRID_Layouts->IsEmpty());
+    w->DG_Layouts->setCurrentIndex(w->DG_Layouts->model()->index(0, 0));
+    QTest::mouseClick(w->PB_Select_Layout, Qt::LeftButton);
+    QVERIFY2(w->ExportPreview(), qPrintable(env->Recorder().LastText(TDialogKind::Error)));
+    QVERIFY(w->IsFinalMode());
+
+    env->Recorder().Clear();
+    bool ran = false;
+    QTimer::singleShot(0, this, [&] {
+        auto *d = qobject_cast<TFOLDER_PREVENTIVO_DBX *>(QApplication::activeModalWidget());
+        if (!d)
+            return;
+        ran = true;
+        Export(d);
+        d->close();
+    });
+    QTest::mouseClick(w->PB_Gestione_FolderPrev, Qt::LeftButton);
+    QVERIFY2(ran, qPrintable(env->Recorder().LastText(TDialogKind::Error)));
+    const QString folder = Stored(id, QStringLiteral("txnomefolder"));
+    const QString pdf = YearFolder() + u'/' + folder + u'/' + folder + QStringLiteral(".pdf");
+    QVERIFY2(m_cloud.fake->Exists(pdf), qPrintable(pdf));
+    QVERIFY(m_cloud.fake->Content(pdf).startsWith("%PDF"));
+    QVERIFY(Stored(id, QStringLiteral("txurlfilepdf")).startsWith(QStringLiteral("https://")));
+    QCOMPARE(Stored(id, QStringLiteral("flbloccato")), QStringLiteral("1"));
+    QCOMPARE(LocalPdfs(), QStringList());
 }
 
 QTEST_MAIN(tst_folder_preventivo_dbx)
