@@ -1323,36 +1323,34 @@ void TDETTAGLI_PREVENTIVO::AmountTyped()
 {
     if (bBusy || !PAN_Sconto->isVisible())
         return;
-    TPriceTexts t{EF_Listino_Importo->Text(),
-                  EF_Listino_ScontoPerc->Text(),
-                  EF_Listino_ScontoVal->Text()};
-    PriceAfterAmount(ListPrice(DST_GRID_ProdottoListini.get()), t);
-    EF_Listino_ScontoPerc->SetText(t.sPerc);
-    EF_Listino_ScontoVal->SetText(t.sValore);
+    ApplyPriceRule(PriceAfterAmount, EF_Listino_Importo);
 }
 
 void TDETTAGLI_PREVENTIVO::PercentTyped()
 {
-    if (bBusy)
-        return;
-    TPriceTexts t{EF_Listino_Importo->Text(),
-                  EF_Listino_ScontoPerc->Text(),
-                  EF_Listino_ScontoVal->Text()};
-    PriceAfterPercent(ListPrice(DST_GRID_ProdottoListini.get()), t);
-    EF_Listino_Importo->SetText(t.sImporto);
-    EF_Listino_ScontoVal->SetText(t.sValore);
+    if (!bBusy)
+        ApplyPriceRule(PriceAfterPercent, EF_Listino_ScontoPerc);
 }
 
 void TDETTAGLI_PREVENTIVO::ValueTyped()
 {
-    if (bBusy)
-        return;
+    if (!bBusy)
+        ApplyPriceRule(PriceAfterValue, EF_Listino_ScontoVal);
+}
+
+// The other two fields follow the one typed; the typed one keeps its text and cursor.
+void TDETTAGLI_PREVENTIVO::ApplyPriceRule(void (*rule)(double, TPriceTexts &), TKRTLabelEdit *typed)
+{
     TPriceTexts t{EF_Listino_Importo->Text(),
                   EF_Listino_ScontoPerc->Text(),
                   EF_Listino_ScontoVal->Text()};
-    PriceAfterValue(ListPrice(DST_GRID_ProdottoListini.get()), t);
-    EF_Listino_Importo->SetText(t.sImporto);
-    EF_Listino_ScontoPerc->SetText(t.sPerc);
+    rule(ListPrice(DST_GRID_ProdottoListini.get()), t);
+    if (typed != EF_Listino_Importo)
+        EF_Listino_Importo->SetText(t.sImporto);
+    if (typed != EF_Listino_ScontoPerc)
+        EF_Listino_ScontoPerc->SetText(t.sPerc);
+    if (typed != EF_Listino_ScontoVal)
+        EF_Listino_ScontoVal->SetText(t.sValore);
 }
 
 bool TDETTAGLI_PREVENTIVO::LocateChosenList()

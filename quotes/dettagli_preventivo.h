@@ -31,6 +31,7 @@ class TCatalogueCombo;
 class TDataSet;
 class TKRTGrid;
 class TKRTLabelEdit;
+struct TPriceTexts;
 class TKRTToggleSwitch;
 class TVRLDettPrev;
 struct TKRTDrawCellArgs;
@@ -220,6 +221,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void ApplyPriceRule(void (*rule)(double, TPriceTexts &), TKRTLabelEdit *typed);
     // The current product of the catalogue search changed.
     class TObserver : public TDataSetObserver
     {
