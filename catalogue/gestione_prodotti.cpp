@@ -41,31 +41,6 @@ constexpr quint32 kPurple = 0x800080;   // #800080
 constexpr quint32 kBlue = 0xFF0000;     // #0000FF
 constexpr quint32 kInactiveGrey = 0x7C7C7C;
 
-int FlagAt(const TDataSet &ds, int row, const QString &field)
-{
-    const int column = ds.FieldIndex(field);
-    return column < 0 || ds.IsNullAt(row, column) ? 0 : ds.ValueAt(row, column).toInt();
-}
-
-// " N° prodotti: 20, accessori: 6, documentazioni: 4 ", each part only when above 0.
-QString ProductCounts(TDataSet &ds)
-{
-    const struct
-    {
-        const char *label;
-        const char *filter;
-    } parts[] = {{" prodotti: ", "flAccessorio = 0 AND flDocumentazione = 0"},
-                 {" accessori: ", "flAccessorio = 1"},
-                 {" documentazioni: ", "flDocumentazione = 1"}};
-    QStringList shown;
-    for (const auto &part : parts) {
-        const int n = ds.CountMatching(QString::fromLatin1(part.filter));
-        if (n > 0)
-            shown << QString::fromUtf8(part.label) + FormatNumber(0, n);
-    }
-    return QStringLiteral(" N°") + shown.join(QLatin1Char(',')) + QLatin1Char(' ');
-}
-
 TListDefinition ProductListDefinition()
 {
     TListDefinition d;
@@ -120,15 +95,15 @@ TListDefinition ProductListDefinition()
     d.statusText = ProductCounts;
     d.rowColours = [](const TDataSet &ds, int row, TKRTDrawCellArgs &args) {
         // Later rules win: documentation, accessory, then inactive.
-        if (FlagAt(ds, row, QStringLiteral("flDocumentazione")) == 1) {
+        if (ProductFlagAt(ds, row, QStringLiteral("flDocumentazione")) == 1) {
             args.FontColor = KRTColor(kPurple);
             args.Font.setBold(true);
         }
-        if (FlagAt(ds, row, QStringLiteral("flAccessorio")) == 1) {
+        if (ProductFlagAt(ds, row, QStringLiteral("flAccessorio")) == 1) {
             args.FontColor = KRTColor(kBlue);
             args.Font.setBold(true);
         }
-        if (FlagAt(ds, row, QStringLiteral("flProdottoAttivo")) == 0) {
+        if (ProductFlagAt(ds, row, QStringLiteral("flProdottoAttivo")) == 0) {
             args.FontColor = KRTColor(kInactiveGrey);
             args.Font.setItalic(true);
         }
@@ -174,6 +149,30 @@ void ShowProgress(const QString &message)
 }
 
 } // namespace
+
+int ProductFlagAt(const TDataSet &ds, int row, const QString &field)
+{
+    const int column = ds.FieldIndex(field);
+    return column < 0 || ds.IsNullAt(row, column) ? 0 : ds.ValueAt(row, column).toInt();
+}
+
+QString ProductCounts(TDataSet &ds)
+{
+    const struct
+    {
+        const char *label;
+        const char *filter;
+    } parts[] = {{" prodotti: ", "flAccessorio = 0 AND flDocumentazione = 0"},
+                 {" accessori: ", "flAccessorio = 1"},
+                 {" documentazioni: ", "flDocumentazione = 1"}};
+    QStringList shown;
+    for (const auto &part : parts) {
+        const int n = ds.CountMatching(QString::fromLatin1(part.filter));
+        if (n > 0)
+            shown << QString::fromUtf8(part.label) + FormatNumber(0, n);
+    }
+    return QStringLiteral(" N°") + shown.join(QLatin1Char(',')) + QLatin1Char(' ');
+}
 
 TGESTIONE_PRODOTTI::TGESTIONE_PRODOTTI(QWidget *parent)
     : TListWindow(QStringLiteral("GESTIONE_PRODOTTI"), QStringLiteral("Gestione prodotti"), parent)

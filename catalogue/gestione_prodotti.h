@@ -101,3 +101,9 @@ private:
     std::unique_ptr<TEditableRecord> m_preview;   // DST_Prodotto_Preview
     QString m_startId;                            // the quote's product
 };
+
+// A flag of a product grid's row (0 when the column or its value is missing).
+int ProductFlagAt(const TDataSet &ds, int row, const QString &field);
+// The status text of a product grid: " N° prodotti: 20, accessori: 6, documentazioni: 4 ",
+// each part only when above 0.
+QString ProductCounts(TDataSet &ds);

@@ -3,6 +3,7 @@
 #include "catalogue/cataloguecombo.h"
 #include "catalogue/cataloguegridicons.h"
 #include "catalogue/catalogueopeners.h"
+#include "catalogue/gestione_prodotti.h"
 #include "catalogue/linkedgrid.h"
 #include "catalogue/productpreview.h"
 #include "common/dialogs.h"
@@ -77,31 +78,6 @@ QPushButton *MakeButton(QWidget *parent, const char *name, const QString &captio
     return b;
 }
 
-int FlagAt(const TDataSet &ds, int row, const QString &field)
-{
-    const int column = ds.FieldIndex(field);
-    return column < 0 || ds.IsNullAt(row, column) ? 0 : ds.ValueAt(row, column).toInt();
-}
-
-// " N° prodotti: 3, accessori: 2 ", each part only when above 0.
-QString CandidateCounts(TDataSet &ds)
-{
-    const struct
-    {
-        const char *label;
-        const char *filter;
-    } parts[] = {{" prodotti: ", "flAccessorio = 0 AND flDocumentazione = 0"},
-                 {" accessori: ", "flAccessorio = 1"},
-                 {" documentazioni: ", "flDocumentazione = 1"}};
-    QStringList shown;
-    for (const auto &part : parts) {
-        const int n = ds.CountMatching(QString::fromLatin1(part.filter));
-        if (n > 0)
-            shown << QString::fromUtf8(part.label) + FormatNumber(0, n);
-    }
-    return QStringLiteral(" N°") + shown.join(QLatin1Char(',')) + QLatin1Char(' ');
-}
-
 TListDefinition CandidateDefinition()
 {
     TListDefinition d;
@@ -117,18 +93,18 @@ TListDefinition CandidateDefinition()
     d.infoFields = d.listFields;
     d.sInfoTitle = QStringLiteral("Info supplementari prodotto");
     d.menuSideBarColor = kSideBar;
-    d.statusText = CandidateCounts;
+    d.statusText = ProductCounts;
     d.rowColours = [](const TDataSet &ds, int row, TKRTDrawCellArgs &args) {
         // Later rules win: documentation, accessory, then an inactive product.
-        if (FlagAt(ds, row, QStringLiteral("flDocumentazione")) == 1) {
+        if (ProductFlagAt(ds, row, QStringLiteral("flDocumentazione")) == 1) {
             args.FontColor = KRTColor(kPurple);
             args.Font.setBold(true);
         }
-        if (FlagAt(ds, row, QStringLiteral("flAccessorio")) == 1) {
+        if (ProductFlagAt(ds, row, QStringLiteral("flAccessorio")) == 1) {
             args.FontColor = KRTColor(kBlue);
             args.Font.setBold(true);
         }
-        if (FlagAt(ds, row, QStringLiteral("flProdottoAttivo")) == 0) {
+        if (ProductFlagAt(ds, row, QStringLiteral("flProdottoAttivo")) == 0) {
             args.FontColor = KRTColor(kRed);
             args.Font.setBold(true);
         }
