@@ -55,7 +55,11 @@ QPushButton *PictureButton(QWidget *parent, const char *name, const QString &cap
 } // namespace
 
 TDettProdImagePanel::TDettProdImagePanel(QWidget *parent)
-    : TDettProdRecordPanel(parent)
+    : TDettProdRecordPanel({QStringLiteral("Prod_Comp_Parte_Img"),
+                            QStringLiteral("idImgParte"),
+                            QStringLiteral("Errore creazione nuova immagine (ERR.G17)."),
+                            QStringLiteral("Errore modifica immagine (ERR.G18).")},
+                           parent)
 {
     setObjectName(QStringLiteral("TSH_Parte_Img"));
     auto *l = static_cast<QVBoxLayout *>(layout());
@@ -107,16 +111,6 @@ TDettProdImagePanel::~TDettProdImagePanel() = default;
 QWidget *TDettProdImagePanel::MainField() const
 {
     return EF_DescImageNodo->Edit();
-}
-
-QString TDettProdImagePanel::BaseTable() const
-{
-    return QStringLiteral("Prod_Comp_Parte_Img");
-}
-
-QString TDettProdImagePanel::KeyField() const
-{
-    return QStringLiteral("idImgParte");
 }
 
 void TDettProdImagePanel::OpenExtra(const QString &id)
@@ -242,16 +236,6 @@ void TDettProdImagePanel::PostExtra(const QString &id, bool)
                          kNodePreviewBoxMm);
     m_image->Post(user, false);
     m_preview->Post(user, false);
-}
-
-QString TDettProdImagePanel::InsertError() const
-{
-    return QStringLiteral("Errore creazione nuova immagine (ERR.G17).");
-}
-
-QString TDettProdImagePanel::ModifyError() const
-{
-    return QStringLiteral("Errore modifica immagine (ERR.G18).");
 }
 
 // --- Picture buttons ------------------------------------------------------------------------
