@@ -141,6 +141,16 @@ bool CloseWindow(QWidget *window)
     return closed;
 }
 
+// The window opened at a size of its own in the MDI area, wholly inside it: every control in
+// reach (the frame once took the widget's size hint, a strip with clipped buttons).
+bool OpensInReach(QWidget *window, QMdiArea *area)
+{
+    auto *sub = qobject_cast<QMdiSubWindow *>(window->parentWidget());
+    const QRect free = area->viewport()->rect();
+    return sub && free.contains(sub->geometry()) && sub->width() >= free.width() * 8 / 10
+           && sub->height() >= free.height() * 8 / 10;
+}
+
 // The row of the dataset whose field has that value, -1 when none.
 int RowOf(TDataSet &ds, const QString &field, const QString &value)
 {
@@ -398,6 +408,7 @@ void tst_roadofaquote::fromLogonToOrder()
     QTest::mouseClick(lines->PB_Change_Aspetto_Prodotto, Qt::LeftButton);
     TDETTAGLI_PREVDET *details = OpenChild<TDETTAGLI_PREVDET>(&main);
     QVERIFY(details);
+    QVERIFY(OpensInReach(details, main.MdiArea()));
     QCOMPARE(details->windowTitle(),
              QStringLiteral("Dettagli del prodotto: \"") + productNames.at(0) + u'"');
     clock.Done(QStringLiteral("dettagli_riga"), &main);
@@ -465,6 +476,7 @@ void tst_roadofaquote::fromLogonToOrder()
     QVERIFY2(rec.Count(TDialogKind::Error) == 0, qPrintable(rec.LastText(TDialogKind::Error)));
     auto *layout = qobject_cast<TLAYOUT_PREVENTIVO *>(FindOpenForm(kQuoteLayoutWindow));
     QVERIFY(layout);
+    QVERIFY(OpensInReach(layout, main.MdiArea()));
     QCOMPARE(layout->windowTitle(),
              QStringLiteral("Layout del preventivo n° ") + number + QStringLiteral(" : \"")
                  + kSubject + u'"');
