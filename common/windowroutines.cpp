@@ -153,8 +153,18 @@ QWidget *OpenChildWindow(const QString &name,
         window->activateWindow();
         return window;
     }
+    // The sub-window takes the size hint of its widget, not the size the window chose for
+    // itself: keep that size (within the area) and open it in the area's middle. Windows
+    // that size their frame when first shown still do so.
+    const QSize asked = window->testAttribute(Qt::WA_Resized) ? window->size() : QSize();
     QMdiSubWindow *sub = AddMdiChild(area, window);
     sub->setWindowIcon(window->windowIcon());
+    if (asked.isValid() && area->viewport()) {
+        const QSize frame = sub->sizeHint() - window->sizeHint();
+        const QRect free = area->viewport()->rect();
+        sub->resize((asked + frame).boundedTo(free.size()).expandedTo(sub->minimumSizeHint()));
+        sub->move(CenteredIn(free, sub->size()));
+    }
     if (start)
         start(window);
     sub->show();
