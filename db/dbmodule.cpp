@@ -26,11 +26,6 @@ QString quoteConnValue(const QString &v)
     return u'\'' + out + u'\'';
 }
 
-QString quoteIdentifier(const QString &name)
-{
-    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
-}
-
 void ignoreNotice(void *, const char *) {}
 
 bool isRowSet(const PGresult *r)
@@ -115,6 +110,7 @@ struct TSTD_DBMODULE::Impl
     std::vector<quint64> rolledBack; // those that ended without a commit
     int timeoutSeconds = 30;
     QString lastCommand;
+    quint64 roundTrips = 0; // messages sent that waited for their answer
     // The secret of the operator session opened by the log-on: a connection opened again is
     // bound to the same session with it. Kept in memory only.
     QString sessionSecret;
@@ -252,21 +248,37 @@ struct TSTD_DBMODULE::Impl
         throw EDatabaseError(text);
     }
 
+    // Sends a text of one or more statements (the results are read by collect or drain).
+    void send(const QString &sql)
+    {
+        ++roundTrips;
+        if (!PQsendQuery(conn, sql.toUtf8().constData()))
+            fail(nullptr);
+    }
+
+    // Reads every result of the command just sent: the successful ones in order, up to the
+    // first failing one, which is kept apart.
+    void collect(std::vector<TPgResultPtr> &results, TPgResultPtr &error)
+    {
+        while (PGresult *raw = PQgetResult(conn)) {
+            TPgResultPtr r = AdoptPgResult(raw);
+            const ExecStatusType st = PQresultStatus(raw);
+            if (st == PGRES_TUPLES_OK || st == PGRES_COMMAND_OK || st == PGRES_EMPTY_QUERY) {
+                if (!error)
+                    results.push_back(std::move(r));
+            } else if (!error) {
+                error = std::move(r);
+            }
+        }
+    }
+
     // Collects every result of the command just sent; the first failing one is raised after
     // the rest was drained.
     std::vector<TPgResultPtr> drain()
     {
         std::vector<TPgResultPtr> results;
         TPgResultPtr error;
-        while (PGresult *raw = PQgetResult(conn)) {
-            TPgResultPtr r = AdoptPgResult(raw);
-            const ExecStatusType st = PQresultStatus(raw);
-            if (st == PGRES_TUPLES_OK || st == PGRES_COMMAND_OK || st == PGRES_EMPTY_QUERY) {
-                results.push_back(std::move(r));
-            } else if (!error) {
-                error = std::move(r);
-            }
-        }
+        collect(results, error);
         if (error)
             fail(error.get());
         if (PQstatus(conn) == CONNECTION_BAD)
@@ -278,6 +290,7 @@ struct TSTD_DBMODULE::Impl
     std::vector<TPgResultPtr> runParams(const QString &sql, const QVariantList &params)
     {
         TBoundParams bound(params);
+        ++roundTrips;
         if (!PQsendQueryParams(conn,
                                sql.toUtf8().constData(),
                                bound.count(),
@@ -294,8 +307,7 @@ struct TSTD_DBMODULE::Impl
     // failing statement stops the text; its error is raised after the rest was drained.
     std::vector<TPgResultPtr> run(const QString &sql)
     {
-        if (!PQsendQuery(conn, sql.toUtf8().constData()))
-            fail(nullptr);
+        send(sql);
         return drain();
     }
 
@@ -305,6 +317,7 @@ struct TSTD_DBMODULE::Impl
     void rollbackQuietly()
     {
         if (conn && PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) != PQTRANS_IDLE) {
+            ++roundTrips;
             PGresult *r = PQexec(conn, "ROLLBACK");
             PQclear(r);
         }
@@ -319,6 +332,14 @@ struct TSTD_DBMODULE::Impl
         ensureOpen();
         const bool ownTrans = !userTrans && !command.procedure.isEmpty();
         std::vector<TPgResultPtr> sets;
+        // A call of its own transaction travels with the reading of its cursors in one
+        // message; the ordinary way below is for the callers' transactions, the calls with
+        // bound values, and a call whose cursors were not those announced.
+        if (ownTrans && command.params.isEmpty() && queryInOneMessage(command, sets)) {
+            if (command.procedure == QLatin1String("estraidatioperatore"))
+                takeSession();
+            return sets;
+        }
         try {
             std::vector<TPgResultPtr> results;
             if (command.params.isEmpty()) {
@@ -335,10 +356,9 @@ struct TSTD_DBMODULE::Impl
                     if (PQgetisnull(first.get(), row, 0))
                         throw EDatabaseError(
                             QStringLiteral("La procedura ha restituito un cursore nullo."));
-                    const QString name = quoteIdentifier(
-                        QString::fromUtf8(PQgetvalue(first.get(), row, 0)));
-                    fetch << QStringLiteral("FETCH ALL FROM ") + name;
-                    close << QStringLiteral("CLOSE ") + name;
+                    const QString name = QString::fromUtf8(PQgetvalue(first.get(), row, 0));
+                    fetch << FetchAllSql(name);
+                    close << CloseCursorSql(name);
                 }
                 if (ownTrans)
                     close = QStringList{QStringLiteral("COMMIT")};
@@ -361,6 +381,67 @@ struct TSTD_DBMODULE::Impl
         if (command.procedure == QLatin1String("estraidatioperatore"))
             takeSession();
         return sets;
+    }
+
+    // The call in its own transaction, sent in one message with the fetch of the cursors the
+    // adapter announces (one round trip instead of two). False, with the transaction rolled
+    // back and nothing changed, when the function's cursors are not the announced ones (it
+    // names them otherwise, or answers more or fewer): the caller then takes the ordinary
+    // way. Any other failure is raised as for every command, after the rollback.
+    bool queryInOneMessage(const TPgCommand &command, std::vector<TPgResultPtr> &sets)
+    {
+        std::vector<TPgResultPtr> results;
+        TPgResultPtr error;
+        try {
+            send(OneMessageCall(command));
+            collect(results, error);
+            if (error) {
+                const QByteArray state = PQresultErrorField(error.get(), PG_DIAG_SQLSTATE);
+                // VTC01: a cursor beyond the announced ones; 34000 at a fetch: an announced
+                // cursor that the function did not open under its name.
+                const bool otherCursors = state == "VTC01"
+                                          || (state == "34000"
+                                              && int(results.size()) >= kOneMessageFirstFetch);
+                if (otherCursors && !unusable(error.get())) {
+                    rollbackQuietly();
+                    return false;
+                }
+                fail(error.get());
+            }
+            if (PQstatus(conn) == CONNECTION_BAD)
+                fail(nullptr);
+        } catch (...) {
+            rollbackQuietly();
+            throw;
+        }
+        // BEGIN, the announcement, the call, the fetches, COMMIT: all done and committed.
+        const int fetches = command.cursors;
+        if (int(results.size()) != kOneMessageFirstFetch + fetches + 1)
+            throw EDatabaseError(QStringLiteral("Risposta del database incompleta."));
+        const PGresult *call = results.at(kOneMessageFirstFetch - 1).get();
+        if (fetches == 0) {
+            if (isCursorList(call))
+                throw EDatabaseError(QStringLiteral(
+                    "La procedura ha restituito dei cursori che il programma non attendeva."));
+            sets.push_back(std::move(results[kOneMessageFirstFetch - 1]));
+            return true;
+        }
+        // The sets in the order of the function's list of cursors.
+        if (!isCursorList(call) || PQntuples(call) != fetches)
+            throw EDatabaseError(QStringLiteral(
+                "La procedura ha restituito dei cursori che il programma non attendeva."));
+        for (int row = 0; row < fetches; ++row) {
+            const QString name = QString::fromUtf8(PQgetvalue(call, row, 0));
+            int index = 0;
+            for (int i = 1; i <= fetches && index == 0; ++i)
+                if (name == AnnouncedCursorName(i))
+                    index = i;
+            if (index == 0)
+                throw EDatabaseError(QStringLiteral(
+                    "La procedura ha restituito dei cursori che il programma non attendeva."));
+            sets.push_back(results.at(kOneMessageFirstFetch + index - 1));
+        }
+        return true;
     }
 
     // After the operator check: the session it opened on this connection (none for a wrong
@@ -611,6 +692,11 @@ QDateTime TSTD_DBMODULE::ReadServerTime()
         // The local time stands in for the server's.
     }
     return QDateTime::currentDateTime();
+}
+
+quint64 TSTD_DBMODULE::RoundTrips() const
+{
+    return d->roundTrips;
 }
 
 QString TSTD_DBMODULE::LastCommandText() const

@@ -115,6 +115,10 @@ public:
     // "SELECT GETDATE() AS TMNOW"; the local time on any failure.
     QDateTime ReadServerTime();
 
+    // The messages sent to the server that waited for its answer (each one a network round
+    // trip), since the module was made: for tests and the debug pane.
+    quint64 RoundTrips() const;
+
     // The last command text sent (as composed by the caller), for tests and the debug pane.
     QString LastCommandText() const;
 

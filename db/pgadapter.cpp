@@ -2,6 +2,7 @@
 
 #include "db/dbmodule.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QVariant>
@@ -244,6 +245,41 @@ QVariantList literalValues(const QString &arguments)
     return values;
 }
 
+// The procedures that answer result cursors, and how many: the functions name them after the
+// caller's announcement, so that the cursors are read in the same message as the call.
+int cursorsOf(const QString &lowerName, const QString &arguments)
+{
+    static const QHash<QString, int> counts = {
+        {QStringLiteral("estraialldettagliprodotto"), 2},
+        {QStringLiteral("changestatenodo"), 2},
+        {QStringLiteral("deletenodo"), 2},
+        {QStringLiteral("appendnodoprodotto"), 2},
+        {QStringLiteral("insertafterbeforenodoprodotto"), 2},
+        {QStringLiteral("mergeparte"), 2},
+        {QStringLiteral("datinodo"), 1},
+        {QStringLiteral("estraischedelistinovalori"), 2},
+        {QStringLiteral("datipreventivo"), 1},
+        {QStringLiteral("estraiprodottiforpreventivo"), 3},
+    };
+    const int n = counts.value(lowerName, 0);
+    // The product print: its third argument 1 adds the product, its links and its lists.
+    if (lowerName == QLatin1String("estraialldettagliprodotto")) {
+        const QVariantList values = literalValues(arguments);
+        if (values.size() >= 3 && values.at(2).toString().trimmed().toInt() == 1)
+            return 5;
+    }
+    return n;
+}
+
+// The announced cursors are named kCursorPrefix_1, kCursorPrefix_2 ...; they live only in the
+// call's own transaction.
+const char *kCursorPrefix = "vt_c";
+
+QString quoteIdentifier(const QString &name)
+{
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
 struct TDirectStatement
 {
     const char *text;    // the program's text, or its start when followed by a literal
@@ -289,6 +325,39 @@ QString collapseBlanks(const QString &s)
 bool IsContractProcedure(const QString &name)
 {
     return contractProcedures().contains(name.toLower());
+}
+
+bool AnswersCursors(const QString &name)
+{
+    return cursorsOf(name.toLower(), QString()) > 0;
+}
+
+QString AnnouncedCursorName(int index)
+{
+    return QStringLiteral("%1_%2").arg(QLatin1String(kCursorPrefix)).arg(index);
+}
+
+QString FetchAllSql(const QString &cursorName)
+{
+    return QStringLiteral("FETCH ALL FROM ") + quoteIdentifier(cursorName);
+}
+
+QString CloseCursorSql(const QString &cursorName)
+{
+    return QStringLiteral("CLOSE ") + quoteIdentifier(cursorName);
+}
+
+QString OneMessageCall(const TPgCommand &command)
+{
+    QStringList statements{QStringLiteral("BEGIN"),
+                           QStringLiteral("SELECT set_config('ventorel.cursori', '%1/%2', true)")
+                               .arg(QLatin1String(kCursorPrefix))
+                               .arg(command.cursors),
+                           command.sql};
+    for (int i = 1; i <= command.cursors; ++i)
+        statements << FetchAllSql(AnnouncedCursorName(i));
+    statements << QStringLiteral("COMMIT");
+    return statements.join(QStringLiteral("; "));
 }
 
 bool IsStorableText(const QString &text)
@@ -369,6 +438,7 @@ TPgCommand TranslateCommand(const QString &commandText)
         if (!IsLiteralList(args))
             refuse(commandText, QStringLiteral("argomenti non validi"));
         command.procedure = name.toLower();
+        command.cursors = cursorsOf(command.procedure, args);
         if (carriesPasswords(command.procedure)) {
             command.params = literalValues(args);
             QStringList marks;

@@ -27,6 +27,7 @@ struct TPgCommand
     QString sql;         // PostgreSQL; $1, $2 ... stand for params when there are any
     QVariantList params; // bound values as text (a null QVariant is NULL)
     QString procedure;   // lower-case name of the procedure called; empty for a statement
+    int cursors = 0;     // the result cursors the procedure answers (0: it answers rows)
 };
 
 // The command for the server; throws EDatabaseError for a text it does not accept.
@@ -36,6 +37,20 @@ QString ToPostgres(const QString &commandText);
 
 // True when the name (any case) is a procedure of the program's contract.
 bool IsContractProcedure(const QString &name);
+// True when the procedure (any case) answers result cursors instead of rows.
+bool AnswersCursors(const QString &name);
+
+// A call of the command's own transaction sent in one message with the reading of its cursors:
+// BEGIN, the announcement of the cursors' names (the functions name their cursors after it),
+// the call, FETCH ALL of each announced cursor, COMMIT. A procedure that answers rows gets
+// an announcement of no cursor. The results come in that order: 3 before the fetches.
+QString OneMessageCall(const TPgCommand &command);
+inline constexpr int kOneMessageFirstFetch = 3;
+// The name of the announced cursor (from 1) of a call sent by OneMessageCall.
+QString AnnouncedCursorName(int index);
+// Reading and closing a cursor named by the server.
+QString FetchAllSql(const QString &cursorName);
+QString CloseCursorSql(const QString &cursorName);
 
 // True when the database can store the text as it is: no NUL character, no UTF-16 surrogate
 // without its pair.

@@ -18,7 +18,28 @@ END $$;
 
 DO $$ BEGIN PERFORM vt_drop_funzioni(ARRAY['vt_nuovo_id', 'vt_id_derivato', 'vt_ora', 'vt_oggi', 'vt_numero',
     'vt_vuoto', 'vt_utente', 'vt_testo', 'vt_flag', 'vt_desc_cliente', 'vt_nu_preventivo',
-    'vt_nu_ordine', 'vt_scadenza', 'vt_like', 'vt_parole_ok', 'vt_controlla_id']); END $$;
+    'vt_nu_ordine', 'vt_scadenza', 'vt_like', 'vt_parole_ok', 'vt_controlla_id', 'vt_cursore']); END $$;
+
+-- The name of a function's n-th result cursor. The program's command layer reads the cursors
+-- of a call in the same message as the call itself, so it must know their names beforehand:
+-- it announces them in the transaction's setting ventorel.cursori as 'prefix/count', and the
+-- cursors are named prefix_1, prefix_2 ... A cursor beyond the announced count is refused with
+-- SQLSTATE VTC01 before anything commits (the caller then runs the call again the ordinary
+-- way). Without the setting the server names the cursor itself (NULL).
+CREATE FUNCTION vt_cursore(p_n integer) RETURNS refcursor
+LANGUAGE plpgsql AS $$
+DECLARE
+    s text := current_setting('ventorel.cursori', true);
+BEGIN
+    IF coalesce(s, '') = '' THEN
+        RETURN NULL;
+    END IF;
+    IF p_n > split_part(s, '/', 2)::integer THEN
+        RAISE EXCEPTION 'Il chiamante non ha previsto il cursore % (%).', p_n, s
+            USING ERRCODE = 'VTC01';
+    END IF;
+    RETURN split_part(s, '/', 1) || '_' || p_n;
+END $$;
 
 -- A new identifier in the program's form: 38 characters, braces, upper case.
 CREATE FUNCTION vt_nuovo_id() RETURNS varchar

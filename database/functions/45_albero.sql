@@ -52,6 +52,7 @@ BEGIN
             USING ERRCODE = '22023';
     END IF;
 
+    c1 := vt_cursore(1);
     OPEN c1 FOR
         SELECT n.idnodo, n.idparent, n.idsezione, n.nutipologia, n.flattivo,
                1::smallint AS flcaninsertbeforeafter, 0::smallint AS flcanadd,
@@ -92,6 +93,7 @@ BEGIN
          ORDER BY n.nuordera, n.nuorderb, n.nuorderc, n.nuorderd;
     RETURN NEXT c1;
 
+    c2 := vt_cursore(2);
     OPEN c2 FOR
         SELECT p_id::varchar AS idproprietario, p.idprodotto, p.txcodprodotto, p.txdescprodotto,
                p.flaccessorio, p.fldocumentazione, f.txfornitore, p.nuanno,
@@ -114,7 +116,8 @@ BEGIN
     RETURN NEXT c2;
 
     IF p_completo THEN
-        OPEN c3 FOR
+        c3 := vt_cursore(3);
+    OPEN c3 FOR
             SELECT p.idprodotto, p.txcodprodotto, p.txdescprodotto, p.flaccessorio,
                    p.fldocumentazione, p.flprodottoattivo, f.txfornitore, p.nuanno,
                    ip.imgimage AS imgcopertina, 0::smallint AS flpanorama,
@@ -126,7 +129,8 @@ BEGIN
               LEFT JOIN images_prodotti ip ON ip.idimage = p.idprodotto
              WHERE p.idprodotto = prod;
         RETURN NEXT c3;
-        OPEN c4 FOR
+        c4 := vt_cursore(4);
+    OPEN c4 FOR
             SELECT prod::varchar AS idprodotto, c.nuordinecollegamento, c.idprodcollegato,
                    p.txcodprodotto, p.txdescprodotto,
                    vt_tx_prodotto(p.txdescprodotto, p.txcodprodotto) AS txprodotto,
@@ -137,7 +141,8 @@ BEGIN
              WHERE c.idprodotto = prod
              ORDER BY c.nuordinecollegamento;
         RETURN NEXT c4;
-        OPEN c5 FOR
+        c5 := vt_cursore(5);
+    OPEN c5 FOR
             SELECT l.idprodotto, l.idprodlistino, l.txcodlistino, l.txdesclistino, l.vllistino,
                    l.numaxpercsconto, l.vlmaxsconto
               FROM prod_listini l
@@ -926,6 +931,7 @@ DECLARE
 BEGIN
     PERFORM vt_sessione();
     PERFORM vt_controlla_id(p_idnodo, 'del nodo');
+    c := vt_cursore(1);
     CASE p_tipologia
     WHEN 10 THEN OPEN c FOR SELECT * FROM prod_schede WHERE idschedaprodotto = p_idnodo;
     WHEN 20 THEN OPEN c FOR SELECT * FROM prod_scheda_voci WHERE idschedaprodotto = p_idnodo

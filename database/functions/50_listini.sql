@@ -366,10 +366,12 @@ BEGIN
     IF NOT FOUND THEN
         RAISE EXCEPTION 'Listino non trovato per il prodotto indicato (%).', p_idlistino USING ERRCODE = 'P0002';
     END IF;
+    c1 := vt_cursore(1);
     OPEN c1 FOR SELECT s.idschedaprodotto, s.txdescschedaprodotto, s.nuordinenelprodotto
                   FROM prod_schede s WHERE s.idprodotto = p_idprodotto
                  ORDER BY s.nuordinenelprodotto;
     RETURN NEXT c1;
+    c2 := vt_cursore(2);
     OPEN c2 FOR SELECT v.idschedaprodotto, v.idvocescheda, v.txdescvocescheda, lv.txvalorevocescheda,
                        v.nuordinevocescheda
                   FROM prod_scheda_voci v

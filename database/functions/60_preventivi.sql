@@ -398,6 +398,7 @@ DECLARE
     c refcursor;
 BEGIN
     PERFORM vt_sessione();
+    c := vt_cursore(1);
     IF NOT EXISTS (SELECT 1 FROM preventivi WHERE idpreventivo = p_idpreventivo)
        AND EXISTS (SELECT 1 FROM ordini WHERE idordine = p_idpreventivo) THEN
         OPEN c FOR SELECT o.idordine, o.txnomefolder, o.txnomefilepdf, o.txurlfilepdf
@@ -938,6 +939,7 @@ BEGIN
         f := f || ' AND (false' || k || ')';
     END IF;
     elenco := 'SELECT p.idprodotto FROM prodotti p WHERE p.flprodottoattivo = 1' || f;
+    c1 := vt_cursore(1);
     OPEN c1 FOR EXECUTE
        'SELECT p.idprodotto, vt_tx_prodotto(p.txdescprodotto, p.txcodprodotto) AS txprodotto,
                p.txdescprodotto, p.txcodprodotto,
@@ -946,6 +948,7 @@ BEGIN
                p.flaccessorio, p.fldocumentazione
           FROM prodotti p WHERE p.flprodottoattivo = 1' || f;
     RETURN NEXT c1;
+    c2 := vt_cursore(2);
     OPEN c2 FOR EXECUTE
        'SELECT c.idprodotto, c.idprodcollegato, l.idprodlistino, c.nuquantita,
                vt_tx_prodotto(p.txdescprodotto, p.txcodprodotto) AS txprodotto,
@@ -956,6 +959,7 @@ BEGIN
          WHERE p.flprodottoattivo = 1 AND c.idprodotto IN (' || elenco || ')
          ORDER BY c.idprodotto, c.nuordinecollegamento';
     RETURN NEXT c2;
+    c3 := vt_cursore(3);
     OPEN c3 FOR EXECUTE
        'SELECT l.idprodotto, l.idprodlistino, l.txcodlistino, l.txdesclistino, l.vllistino,
                l.numaxpercsconto, l.vlmaxsconto

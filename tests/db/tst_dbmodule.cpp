@@ -22,6 +22,11 @@ private Q_SLOTS:
     void columnTypesFollowServerTypes();
     void cursorsGiveSeveralResultSets();
     void cursorsInsideCallersTransaction();
+    void callAndCursorsInOneMessage_data();
+    void callAndCursorsInOneMessage();
+    void lostConnectionInsideTheMessage();
+    void cursorProceduresAreThoseOfTheDatabase();
+    void realTreeCallsTakeOneRoundTrip();
     void voidResultIsNoRowSet();
     void serverErrorCarriesItsPrimaryText();
     void transactionRollsBack();
@@ -63,6 +68,14 @@ QString errorOf(const std::function<void()> &f, bool *lost = nullptr)
         return e.ProviderText();
     }
     return QString();
+}
+
+// A probe that writes its argument into vt_log before answering, so that a test sees whether
+// its work was committed, rolled back, or done twice.
+void makeLogTable(TTestDatabase &db)
+{
+    db.SuperQuery(QStringLiteral("CREATE TABLE vt_log (txRiga text); ALTER TABLE vt_log OWNER TO "
+                                 "ventorel_owner"));
 }
 
 const char *kCompanyId = "{6A1F0C3E-2B7D-4E59-9C41-0D8E5A7B1001}";
@@ -186,6 +199,205 @@ void TstDbModule::cursorsInsideCallersTransaction()
     QVERIFY(m.InTransaction());
     m.CommitTrans();
     QVERIFY(!m.InTransaction());
+}
+
+// A call of its own transaction goes with the reading of its cursors in one message, the
+// cursors named as the command layer announces them; a function whose cursors are not the
+// announced ones is run again the ordinary way, its first run rolled back; a failure rolls
+// everything back and reports the function's own message.
+void TstDbModule::callAndCursorsInOneMessage_data()
+{
+    QTest::addColumn<QString>("procedure"); // replaced by the probe
+    QTest::addColumn<QString>("answers");   // the probe's result type
+    QTest::addColumn<QString>("body");      // p is its argument; a, b, c refcursors
+    QTest::addColumn<bool>("callerTransaction");
+    QTest::addColumn<QStringList>("sets"); // first value of each set, in order
+    QTest::addColumn<QString>("error");    // expected message, empty for success
+    QTest::addColumn<int>("roundTrips");
+
+    const QString cursors = QStringLiteral("SETOF refcursor");
+    const QString rows = QStringLiteral("TABLE (x text)");
+    const QString two = QStringLiteral(
+        "a := vt_cursore(1); OPEN a FOR SELECT 'uno'::text AS x; RETURN NEXT a; "
+        "b := vt_cursore(2); OPEN b FOR SELECT 'due'::text AS x; RETURN NEXT b;");
+    QTest::newRow("two announced cursors") << "EstraiSchedeListinoValori" << cursors << two << false
+                                           << QStringList{"uno", "due"} << QString() << 1;
+    QTest::newRow("three announced cursors, answered in another order")
+        << "EstraiProdottiForPreventivo" << cursors
+        << "a := vt_cursore(1); b := vt_cursore(2); c := vt_cursore(3); "
+           "OPEN a FOR SELECT 'uno'::text AS x; OPEN b FOR SELECT 'due'::text AS x; "
+           "OPEN c FOR SELECT 'tre'::text AS x; RETURN NEXT c; RETURN NEXT a; RETURN NEXT b;"
+        << false << QStringList{"tre", "uno", "due"} << QString() << 1;
+    QTest::newRow("rows") << "CheckCodProdotto" << rows << "x := 'riga'; RETURN NEXT;" << false
+                          << QStringList{"riga"} << QString() << 1;
+    QTest::newRow("rows, and a cursor named unannounced: run again")
+        << "CheckCodProdotto" << rows << "PERFORM vt_cursore(1); x := 'riga'; RETURN NEXT;" << false
+        << QStringList{"riga"} << QString() << 4;
+    QTest::newRow("more cursors than announced: run again")
+        << "DatiNodo" << cursors << two << false << QStringList{"uno", "due"} << QString() << 4;
+    QTest::newRow("fewer cursors than announced: run again")
+        << "EstraiSchedeListinoValori" << cursors
+        << "a := vt_cursore(1); OPEN a FOR SELECT 'uno'::text AS x; RETURN NEXT a;" << false
+        << QStringList{"uno"} << QString() << 4;
+    QTest::newRow("cursors named by the function: run again")
+        << "EstraiSchedeListinoValori" << cursors
+        << "a := 'primo'; b := 'secondo \"x\"'; OPEN a FOR SELECT 'uno'::text AS x; "
+           "RETURN NEXT a; OPEN b FOR SELECT 'due'::text AS x; RETURN NEXT b;"
+        << false << QStringList{"uno", "due"} << QString() << 4;
+    QTest::newRow("error after a write and a cursor")
+        << "EstraiSchedeListinoValori" << cursors
+        << "a := vt_cursore(1); OPEN a FOR SELECT 'uno'::text AS x; RETURN NEXT a; "
+           "RAISE EXCEPTION 'Listino % non trovato.', p;"
+        << false << QStringList{} << "Listino L1 non trovato." << 2;
+    QTest::newRow("cursors inside the caller's transaction")
+        << "EstraiSchedeListinoValori" << cursors << two << true << QStringList{"uno", "due"}
+        << QString() << 2;
+    QTest::newRow("error inside the caller's transaction")
+        << "EstraiSchedeListinoValori" << cursors << "RAISE EXCEPTION 'Listino % non trovato.', p;"
+        << true << QStringList{} << "Listino L1 non trovato." << 1;
+}
+
+void TstDbModule::callAndCursorsInOneMessage()
+{
+    QFETCH(QString, procedure);
+    QFETCH(QString, answers);
+    QFETCH(QString, body);
+    QFETCH(bool, callerTransaction);
+    QFETCH(QStringList, sets);
+    QFETCH(QString, error);
+    QFETCH(int, roundTrips);
+
+    TTestDatabase db(TTestDatabase::Empty);
+    makeLogTable(db);
+    replaceProcedure(db,
+                     procedure,
+                     QStringLiteral("(p text) RETURNS %1 LANGUAGE plpgsql SECURITY DEFINER SET "
+                                    "search_path = public, pg_temp AS $$ DECLARE a refcursor; "
+                                    "b refcursor; c refcursor; BEGIN INSERT INTO vt_log VALUES "
+                                    "(p); %2 END $$")
+                         .arg(answers, body));
+    TSTD_DBMODULE &m = db.Module();
+    m.Query(QStringLiteral("SELECT GETDATE() AS TMNOW")); // connected
+    if (callerTransaction)
+        m.BeginTrans();
+    const quint64 before = m.RoundTrips();
+    std::vector<std::unique_ptr<TDataSet>> got;
+    const QString err = errorOf(
+        [&] { got = m.QueryMulti(QStringLiteral("EXEC %1 'L1'").arg(procedure)); });
+    QCOMPARE(err, error);
+    QCOMPARE(int(m.RoundTrips() - before), roundTrips);
+    QCOMPARE(int(got.size()), int(sets.size()));
+    for (size_t i = 0; i < got.size(); ++i)
+        QCOMPARE(got[i]->Fields(0).AsString(), sets.at(int(i)));
+    QCOMPARE(m.InTransaction(), callerTransaction);
+    if (callerTransaction) {
+        // The fetched cursors were closed; a failure leaves the transaction unable to commit.
+        if (error.isEmpty())
+            QCOMPARE(
+                m.QueryParams(QStringLiteral(
+                                  "SELECT string_agg(name, ',') FROM pg_cursors WHERE name <> ''"),
+                              {})
+                    ->Fields(0)
+                    .AsString(),
+                QString());
+        QCOMPARE(errorOf([&] { m.CommitTrans(); }).isEmpty(), error.isEmpty());
+    }
+    // Done once when it succeeded (a first run that met other cursors was rolled back), not
+    // at all when it failed.
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM vt_log")),
+             error.isEmpty() ? QStringLiteral("1") : QStringLiteral("0"));
+    // The session goes on.
+    QCOMPARE(m.Query(QStringLiteral("SELECT GETDATE() AS TMNOW"))->RecordCount(), 1);
+}
+
+// The server ends the session while it runs the message (after the call opened its first
+// cursor): the failure is a lost connection, and nothing was committed.
+void TstDbModule::lostConnectionInsideTheMessage()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    makeLogTable(db);
+    // Made by the superuser, so that it may end its own session.
+    db.SuperQuery(QStringLiteral(
+        "SELECT vt_drop_funzioni(ARRAY['estraischedelistinovalori']); "
+        "CREATE FUNCTION estraischedelistinovalori(p text) RETURNS SETOF refcursor LANGUAGE "
+        "plpgsql SECURITY DEFINER AS $$ DECLARE a refcursor := vt_cursore(1); BEGIN INSERT INTO "
+        "vt_log VALUES (p); OPEN a FOR SELECT 1 AS x; RETURN NEXT a; PERFORM "
+        "pg_terminate_backend(pg_backend_pid()); PERFORM pg_sleep(5); END $$; GRANT EXECUTE ON "
+        "FUNCTION estraischedelistinovalori TO ventorel_app"));
+    TSTD_DBMODULE &m = db.Module();
+    bool lost = false;
+    const QString err
+        = errorOf([&] { m.QueryMulti(QStringLiteral("EXEC EstraiSchedeListinoValori 'x'")); },
+                  &lost);
+    QVERIFY2(lost, qPrintable(err));
+    QVERIFY2(err.startsWith(QString::fromLatin1(kLostConnectionMark) + u' '), qPrintable(err));
+    QVERIFY(!m.Connected());
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT count(*) FROM vt_log")), QStringLiteral("0"));
+}
+
+// The command layer knows which procedures answer cursors: exactly those of the database.
+void TstDbModule::cursorProceduresAreThoseOfTheDatabase()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    const QStringList functions = db
+                                      .SuperQuery(QStringLiteral(
+                                          "SELECT string_agg(proname || ':' || (prorettype = "
+                                          "'refcursor'::regtype)::text, ',') FROM pg_proc WHERE "
+                                          "pronamespace = 'public'::regnamespace"))
+                                      .split(u',');
+    int cursorProcedures = 0;
+    for (const QString &f : functions) {
+        const QString name = f.section(u':', 0, 0);
+        if (!IsContractProcedure(name))
+            continue;
+        const bool cursors = f.section(u':', 1) == QLatin1String("true");
+        QVERIFY2(AnswersCursors(name) == cursors, qPrintable(name));
+        cursorProcedures += cursors;
+    }
+    QVERIFY(cursorProcedures > 0);
+}
+
+// The real tree functions name their cursors as announced: the product print's five sets, the
+// editor's two, and an enable/disable, each in one round trip.
+void TstDbModule::realTreeCallsTakeOneRoundTrip()
+{
+    TTestDatabase db;
+    db.LogOn(QStringLiteral("MROSSI"));
+    const QString product = db.SuperQuery(
+        QStringLiteral("SELECT idprodotto FROM prod_componenti ORDER BY idprodotto LIMIT 1"));
+    const QString paragraph = db.SuperQuery(
+        QStringLiteral("SELECT idcompprodotto FROM prod_componenti WHERE idprodotto = '%1' "
+                       "ORDER BY nuordinenelprodotto LIMIT 1")
+            .arg(product));
+    const QString wasActive = db.SuperQuery(
+        QStringLiteral(
+            "SELECT flcompprodottoattivo FROM prod_componenti WHERE idcompprodotto = '%1'")
+            .arg(paragraph));
+    TSTD_DBMODULE &m = db.Module();
+    m.Query(QStringLiteral("SELECT GETDATE() AS TMNOW")); // connected and bound to the session
+    const struct
+    {
+        QString command;
+        int sets;
+    } calls[] = {
+        {QStringLiteral("EXEC EstraiAllDettagliProdotto '%1', 0, 1, 0, 0, 0, 0").arg(product), 5},
+        {QStringLiteral("EXEC EstraiAllDettagliProdotto '%1', 0, 0, 0, 0, 0, 0").arg(product), 2},
+        {QStringLiteral("EXEC ChangeStateNodo '%1', 0, '%2', 30, 0, 'MROSSI'")
+             .arg(product, paragraph),
+         2},
+        {QStringLiteral("EXEC DatiNodo '%1', 30").arg(paragraph), 1},
+    };
+    for (const auto &call : calls) {
+        const quint64 before = m.RoundTrips();
+        std::vector<std::unique_ptr<TDataSet>> sets = m.QueryMulti(call.command);
+        QCOMPARE(int(m.RoundTrips() - before), 1);
+        QCOMPARE(int(sets.size()), call.sets);
+        QVERIFY(sets.front()->RecordCount() > 0);
+    }
+    QCOMPARE(db.SuperQuery(QStringLiteral("SELECT flcompprodottoattivo FROM prod_componenti "
+                                          "WHERE idcompprodotto = '%1'")
+                               .arg(paragraph)),
+             wasActive == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1"));
 }
 
 void TstDbModule::voidResultIsNoRowSet()
