@@ -31,6 +31,7 @@
 #include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -43,6 +44,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -246,9 +248,15 @@ void TLineGrid::LinesChanged()
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
     const QFontMetrics fm(DescriptionFont());
     int widest = 0;
-    for (const TVRLDettPrev *line : Lines)
+    // A quote repeats its products: each description is measured once.
+    QSet<QString> seen;
+    for (const TVRLDettPrev *line : Lines) {
+        if (seen.contains(line->sDescProdotto))
+            continue;
+        seen.insert(line->sDescProdotto);
         for (const QString &word : line->sDescProdotto.split(blanks, Qt::SkipEmptyParts))
             widest = qMax(widest, fm.horizontalAdvance(word));
+    }
     m_widestWord = widest + 8 + 2;
     m_fittedWidth = -1;
     FitColumns();
@@ -286,13 +294,18 @@ void TLineGrid::FitRows()
     const QFontMetrics fm(DescriptionFont());
     const int w = qMax(20, columnWidth(2) - 8);
     m_fittedWidth = columnWidth(2);
+    QHash<QString, int> heights; // by description: a quote repeats its products
     for (int r = 0; r < rowCount() && r < int(Lines.size()); ++r) {
-        const int h = fm.boundingRect(QRect(0, 0, w, 10000),
-                                      Qt::TextWordWrap,
-                                      Lines.at(r)->sDescProdotto)
-                          .height()
-                      + 4 + 2;
-        setRowHeight(r, qMax(kMinRowHeight, h));
+        const QString &text = Lines.at(r)->sDescProdotto;
+        auto known = heights.constFind(text);
+        if (known == heights.constEnd())
+            known = heights.insert(
+                text,
+                qMax(kMinRowHeight,
+                     fm.boundingRect(QRect(0, 0, w, 10000), Qt::TextWordWrap, text).height() + 4
+                         + 2));
+        if (rowHeight(r) != *known)
+            setRowHeight(r, *known);
     }
 }
 
@@ -440,7 +453,8 @@ void TDETTAGLI_PREVENTIVO::BuildLeft()
     EF_Qta_Prod->SetReadOnly(true);
     PB_Mod_Qta_Prod = Button(PAN_Quantita, "PB_Mod_Qta_Prod", QStringLiteral("..."));
     ql->addWidget(EF_Qta_Prod);
-    ql->addWidget(PB_Mod_Qta_Prod);
+    ql->addWidget(PB_Mod_Qta_Prod, 0, Qt::AlignBottom);
+    ql->addStretch(1);
     pl->addWidget(PAN_Quantita);
     auto *buttons = new QHBoxLayout;
     PB_Change_Aspetto_Prodotto

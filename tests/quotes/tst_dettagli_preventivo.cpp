@@ -60,6 +60,8 @@ private slots:
     void discountCeilings();
     void linesAreLoadedIntoTheGrid();
     void storedPositionsWithGapsKeepEveryLine();
+    void descriptionsWrapAtWords_data();
+    void descriptionsWrapAtWords();
     void openedByTheQuoteListEntry();
     void pricePanelKeepsAmountAndDiscountTogether();
     void badNumbersAreRefusedBeforeWriting();
@@ -402,6 +404,51 @@ void tst_dettagli_preventivo::linesAreLoadedIntoTheGrid()
     QVERIFY(!w->PAN_Prodotto_Selezionato->isVisible());
     QTest::mouseClick(w->PB_ShowListini, Qt::LeftButton);
     QVERIFY(!w->ListiniMode());
+}
+
+void tst_dettagli_preventivo::descriptionsWrapAtWords_data()
+{
+    QTest::addColumn<int>("width"); // of the window
+    QTest::addColumn<bool>("statedWidths");
+    QTest::newRow("wide window: 30, 100, the rest, 200") << 1500 << true;
+    QTest::newRow("narrow window: cover and price give way") << 760 << false;
+}
+
+void tst_dettagli_preventivo::descriptionsWrapAtWords()
+{
+    QFETCH(int, width);
+    QFETCH(bool, statedWidths);
+    Open(MakeQuote({"QDG-100", "ACC-VEN", "DOC-MAN"}));
+    w->resize(width, 850);
+    QApplication::processEvents();
+    TLineGrid *g = w->SG_Dettagli;
+    QFont bold(QStringLiteral("Trebuchet MS"), 11);
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    // "DISTRIBUZIONE" and the other words of every description fit whole in the column.
+    int widest = 0;
+    for (int r = 0; r < w->LineCount(); ++r)
+        for (const QString &word : w->Line(r)->sDescProdotto.split(' ', Qt::SkipEmptyParts))
+            widest = qMax(widest, fm.horizontalAdvance(word));
+    QVERIFY2(g->columnWidth(2) - 8 >= widest,
+             qPrintable(QStringLiteral("%1 < %2").arg(g->columnWidth(2) - 8).arg(widest)));
+    QCOMPARE(g->columnWidth(0), 30);
+    if (statedWidths) {
+        QCOMPARE(g->columnWidth(1), 100);
+        QCOMPARE(g->columnWidth(3), 200);
+        QCOMPARE(g->columnWidth(2), g->viewport()->width() - 30 - 100 - 200 - 4);
+    } else {
+        QVERIFY(g->columnWidth(3) < 200 && g->columnWidth(3) >= 160);
+        QVERIFY(g->columnWidth(1) <= 100 && g->columnWidth(1) >= 60);
+    }
+    // Every row is tall enough for its description wrapped at the column's width.
+    for (int r = 0; r < w->LineCount(); ++r) {
+        const int text = fm.boundingRect(QRect(0, 0, g->columnWidth(2) - 8, 10000),
+                                         Qt::TextWordWrap,
+                                         w->Line(r)->sDescProdotto)
+                             .height();
+        QVERIFY(g->rowHeight(r) >= qMax(100, text + 4));
+    }
 }
 
 void tst_dettagli_preventivo::storedPositionsWithGapsKeepEveryLine()
@@ -1681,26 +1728,33 @@ void tst_dettagli_preventivo::walkThroughAsANewUser()
     Grab(&main, "walk_07_paragrafo_spento");
     QVERIFY(OpenFirstSheet(d));
     Grab(&main, "walk_08_scheda");
-    d->SG_Scheda->StartAt(0);
-    QLineEdit *editor = nullptr;
-    for (QLineEdit *e : d->SG_Scheda->findChildren<QLineEdit *>())
-        if (e->isVisible())
-            editor = e;
-    if (!editor) { // an empty value: the operator opens the editor with Enter
-        QTest::keyClick(d->SG_Scheda, Qt::Key_Return);
+    // The cursor is on the first value: the operator types over it (an empty value opens its
+    // editor with the first key).
+    const QString typed = QStringLiteral("IP 55 (verificato)");
+    const auto openEditor = [d]() -> QLineEdit * {
         for (QLineEdit *e : d->SG_Scheda->findChildren<QLineEdit *>())
             if (e->isVisible())
-                editor = e;
+                return e;
+        return nullptr;
+    };
+    QCOMPARE(d->SG_Scheda->currentRow(), 0);
+    QLineEdit *editor = openEditor();
+    if (editor) {
+        editor->selectAll();
+        QTest::keyClicks(editor, typed);
+    } else {
+        QTest::keyClicks(d->SG_Scheda, typed.left(1));
+        editor = openEditor();
+        QVERIFY(editor);
+        QTest::keyClicks(editor, typed.mid(1));
     }
-    QVERIFY(editor);
-    editor->selectAll();
-    QTest::keyClicks(editor, QStringLiteral("IP 55 (verificato)"));
     QTest::mouseClick(d->PB_Ok_Input_Schede, Qt::LeftButton);
     QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
     QVERIFY(!d->PAN_DatiScheda->isVisible());
-    QCOMPARE(env->Super("SELECT count(*) FROM prevdet_nodi WHERE idpreventivodet = '"
-                        + d->sIdPreventivoDet + "' AND txdescnodob = 'IP 55 (verificato)'"),
-             QStringLiteral("1"));
+    QCOMPARE(env->Super("SELECT txdescnodob FROM prevdet_nodi WHERE idpreventivodet = '"
+                        + d->sIdPreventivoDet + "' AND idparent = '" + d->sIdCurrentScheda
+                        + "' ORDER BY nuorderd LIMIT 1"),
+             typed);
     // The preview follows when it is built again (its options).
     QTest::mouseClick(d->CK_PreviewShowIcons, Qt::LeftButton);
     QCOMPARE(d->iPreviewBuilds, builds + 2);
