@@ -357,13 +357,7 @@ void PrintRatio()
 
 int main(int argc, char **argv)
 {
-    // The offscreen platform's remarks on window sizes would bury the results.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
-        if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(msg));
-    });
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchsupport::QuietOffscreen();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     // A program folder of its own with the live preview's report (the preview writes its
@@ -376,19 +370,9 @@ int main(int argc, char **argv)
     SessionInfo().sUserName = QStringLiteral("MROSSI");
     SessionInfo().sUserSettingsFile = home.filePath(QStringLiteral("VentorelWin_MROSSI.ini"));
 
-    QString base;
-    if (qEnvironmentVariableIsEmpty("VENTOREL_TEST_PGSOCKET")) {
-        base = QStringLiteral("/tmp/vt-bench-dettagli");
-        if (!benchsupport::runProcess(QStringLiteral("bash"),
-                                      {benchsupport::sourceDir() + "/scripts/testdb.sh",
-                                       "start",
-                                       base},
-                                      600000)) {
-            std::fprintf(stderr, "cannot start the benchmark database cluster\n");
-            return 1;
-        }
-        qputenv("VENTOREL_TEST_PGSOCKET", (base + QStringLiteral("/run")).toUtf8());
-    }
+    const benchsupport::TBenchCluster cluster(QStringLiteral("/tmp/vt-bench-dettagli"));
+    if (!cluster.Ok())
+        return 1;
     {
         TTestDatabase db(TTestDatabase::Demo);
         TServerClock clock(db.Name());
@@ -426,9 +410,5 @@ int main(int argc, char **argv)
         benchmark::Shutdown();
         g_clock = nullptr;
     }
-    if (!base.isEmpty())
-        benchsupport::runProcess(QStringLiteral("bash"),
-                                 {benchsupport::sourceDir() + "/scripts/testdb.sh", "stop", base},
-                                 120000);
     return 0;
 }

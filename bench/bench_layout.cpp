@@ -214,30 +214,15 @@ void BM_SelezionaLayoutToPdf(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
-        if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(msg));
-    });
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchsupport::QuietOffscreen();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     qputenv("VENTOREL_HOME", benchsupport::sourceDir().toUtf8());
     SessionInfo().sUserName = QStringLiteral("MROSSI");
 
-    QString base;
-    if (qEnvironmentVariableIsEmpty("VENTOREL_TEST_PGSOCKET")) {
-        base = QStringLiteral("/tmp/vt-bench-layout");
-        if (!benchsupport::runProcess(QStringLiteral("bash"),
-                                      {benchsupport::sourceDir() + "/scripts/testdb.sh",
-                                       "start",
-                                       base},
-                                      600000)) {
-            std::fprintf(stderr, "cannot start the benchmark database cluster\n");
-            return 1;
-        }
-        qputenv("VENTOREL_TEST_PGSOCKET", (base + QStringLiteral("/run")).toUtf8());
-    }
+    const benchsupport::TBenchCluster cluster(QStringLiteral("/tmp/vt-bench-layout"));
+    if (!cluster.Ok())
+        return 1;
     {
         QTemporaryDir scratch;
         g_pdf = scratch.filePath(QStringLiteral("preventivo.pdf"));
@@ -256,9 +241,5 @@ int main(int argc, char **argv)
         benchmark::Shutdown();
         g_db = nullptr;
     }
-    if (!base.isEmpty())
-        benchsupport::runProcess(QStringLiteral("bash"),
-                                 {benchsupport::sourceDir() + "/scripts/testdb.sh", "stop", base},
-                                 120000);
     return 0;
 }

@@ -181,32 +181,16 @@ void PrintRatios()
 
 int main(int argc, char **argv)
 {
-    // The offscreen platform's remarks on window sizes would bury the results.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
-        if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(msg));
-    });
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchsupport::QuietOffscreen();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     // The program folder holds the report designs.
     qputenv("VENTOREL_HOME", benchsupport::sourceDir().toUtf8());
     SessionInfo().sUserName = QStringLiteral("MROSSI");
 
-    QString base;
-    if (qEnvironmentVariableIsEmpty("VENTOREL_TEST_PGSOCKET")) {
-        base = QStringLiteral("/tmp/vt-bench-preview");
-        if (!benchsupport::runProcess(QStringLiteral("bash"),
-                                      {benchsupport::sourceDir() + "/scripts/testdb.sh",
-                                       "start",
-                                       base},
-                                      600000)) {
-            std::fprintf(stderr, "cannot start the benchmark database cluster\n");
-            return 1;
-        }
-        qputenv("VENTOREL_TEST_PGSOCKET", (base + QStringLiteral("/run")).toUtf8());
-    }
+    const benchsupport::TBenchCluster cluster(QStringLiteral("/tmp/vt-bench-preview"));
+    if (!cluster.Ok())
+        return 1;
     int rc = 0;
     {
         QTemporaryDir scratch;
@@ -236,9 +220,5 @@ int main(int argc, char **argv)
         PrintRatios();
         benchmark::Shutdown();
     }
-    if (!base.isEmpty())
-        benchsupport::runProcess(QStringLiteral("bash"),
-                                 {benchsupport::sourceDir() + "/scripts/testdb.sh", "stop", base},
-                                 120000);
     return rc;
 }

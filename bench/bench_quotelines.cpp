@@ -278,12 +278,7 @@ void BM_LibpqAddWithTwoLinked(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
-        if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(msg));
-    });
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    benchsupport::QuietOffscreen();
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     QTemporaryDir home;
@@ -292,19 +287,9 @@ int main(int argc, char **argv)
     SessionInfo().sOperatorCompanyId = QStringLiteral("{6A1F0C3E-2B7D-4E59-9C41-0D8E5A7B1001}");
     SessionInfo().sUserSettingsFile = home.filePath(QStringLiteral("VentorelWin_MROSSI.ini"));
 
-    QString base;
-    if (qEnvironmentVariableIsEmpty("VENTOREL_TEST_PGSOCKET")) {
-        base = QStringLiteral("/tmp/vt-bench-righe");
-        if (!benchsupport::runProcess(QStringLiteral("bash"),
-                                      {benchsupport::sourceDir() + "/scripts/testdb.sh",
-                                       "start",
-                                       base},
-                                      600000)) {
-            std::fprintf(stderr, "cannot start the benchmark database cluster\n");
-            return 1;
-        }
-        qputenv("VENTOREL_TEST_PGSOCKET", (base + QStringLiteral("/run")).toUtf8());
-    }
+    const benchsupport::TBenchCluster cluster(QStringLiteral("/tmp/vt-bench-righe"));
+    if (!cluster.Ok())
+        return 1;
     {
         TTestDatabase db(TTestDatabase::Demo);
         g_database = db.Name();
@@ -340,9 +325,5 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "Memoria di picco con il preventivo aperto: %.1f MB\n", g_peakMb);
         benchmark::Shutdown();
     }
-    if (!base.isEmpty())
-        benchsupport::runProcess(QStringLiteral("bash"),
-                                 {benchsupport::sourceDir() + "/scripts/testdb.sh", "stop", base},
-                                 120000);
     return 0;
 }

@@ -1,12 +1,15 @@
 #pragma once
 
-// Shared by the benchmarks that start a cluster of their own and generate a large product.
+// Shared by the benchmarks that start a cluster of their own and generate a large product:
+// the quiet offscreen start, the cluster, the generated product.
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+
+#include <cstdio>
 
 namespace benchsupport {
 
@@ -29,6 +32,57 @@ inline bool runProcess(const QString &program, const QStringList &args, int time
     return p.waitForFinished(timeoutMs) && p.exitStatus() == QProcess::NormalExit
            && p.exitCode() == 0;
 }
+
+// Before the QApplication: the offscreen platform unless another is asked for, and only
+// critical and fatal messages on stderr (the offscreen platform's remarks on window sizes
+// would bury the results).
+inline void QuietOffscreen()
+{
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
+        if (type != QtDebugMsg && type != QtInfoMsg && type != QtWarningMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(msg));
+    });
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+// The test cluster named by VENTOREL_TEST_PGSOCKET, or one of the benchmark's own started with
+// scripts/testdb.sh in folder (and VENTOREL_TEST_PGSOCKET pointed at it) and stopped when this
+// goes.
+class TBenchCluster
+{
+public:
+    explicit TBenchCluster(const QString &folder)
+    {
+        if (!qEnvironmentVariableIsEmpty("VENTOREL_TEST_PGSOCKET"))
+            return;
+        if (!runProcess(QStringLiteral("bash"),
+                        {sourceDir() + "/scripts/testdb.sh", "start", folder},
+                        600000)) {
+            std::fprintf(stderr, "cannot start the benchmark database cluster\n");
+            m_ok = false;
+            return;
+        }
+        m_own = folder;
+        qputenv("VENTOREL_TEST_PGSOCKET", (folder + QStringLiteral("/run")).toUtf8());
+    }
+    ~TBenchCluster()
+    {
+        if (!m_own.isEmpty())
+            runProcess(QStringLiteral("bash"),
+                       {sourceDir() + "/scripts/testdb.sh", "stop", m_own},
+                       120000);
+    }
+    TBenchCluster(const TBenchCluster &) = delete;
+    TBenchCluster &operator=(const TBenchCluster &) = delete;
+
+    // False when the cluster of its own could not be started.
+    bool Ok() const { return m_ok; }
+
+private:
+    QString m_own; // the folder of the cluster started here
+    bool m_ok = true;
+};
 
 // SQL that adds a generated product to the demo data and answers its node count: 2 data
 // sheets of 11 items, `paragraphs` paragraphs of 5 sub-paragraphs with 3 texts and a picture

@@ -6,6 +6,7 @@
 #include "common/formats.h"
 #include "common/imageroutines.h"
 #include "common/inifile.h"
+#include "common/picturebuttons.h"
 #include "common/sessioninfo.h"
 #include "controls/tkrtlabeledit.h"
 #include "db/commandtext.h"
@@ -26,12 +27,6 @@ namespace {
 
 const char *const kKeyPath = "FrmDettProd_PathImmagine";
 const char *const kKeySavePath = "FrmDettProd_PathSaveImmagine";
-
-QString PictureFilter()
-{
-    return QStringLiteral("Tutti (*.png *.jpeg *.jpg *.bmp);;Portable Network Graphic (*.png);;"
-                          "JPEG Image File (*.jpg);;JPEG Image File (*.jpeg);;Bitmap (*.bmp)");
-}
 
 QString ReadFolder(const char *key)
 {
@@ -60,7 +55,11 @@ QPushButton *PictureButton(QWidget *parent, const char *name, const QString &cap
 } // namespace
 
 TDettProdImagePanel::TDettProdImagePanel(QWidget *parent)
-    : TDettProdRecordPanel(parent)
+    : TDettProdRecordPanel({QStringLiteral("Prod_Comp_Parte_Img"),
+                            QStringLiteral("idImgParte"),
+                            QStringLiteral("Errore creazione nuova immagine (ERR.G17)."),
+                            QStringLiteral("Errore modifica immagine (ERR.G18).")},
+                           parent)
 {
     setObjectName(QStringLiteral("TSH_Parte_Img"));
     auto *l = static_cast<QVBoxLayout *>(layout());
@@ -112,16 +111,6 @@ TDettProdImagePanel::~TDettProdImagePanel() = default;
 QWidget *TDettProdImagePanel::MainField() const
 {
     return EF_DescImageNodo->Edit();
-}
-
-QString TDettProdImagePanel::BaseTable() const
-{
-    return QStringLiteral("Prod_Comp_Parte_Img");
-}
-
-QString TDettProdImagePanel::KeyField() const
-{
-    return QStringLiteral("idImgParte");
 }
 
 void TDettProdImagePanel::OpenExtra(const QString &id)
@@ -249,16 +238,6 @@ void TDettProdImagePanel::PostExtra(const QString &id, bool)
     m_preview->Post(user, false);
 }
 
-QString TDettProdImagePanel::InsertError() const
-{
-    return QStringLiteral("Errore creazione nuova immagine (ERR.G17).");
-}
-
-QString TDettProdImagePanel::ModifyError() const
-{
-    return QStringLiteral("Errore modifica immagine (ERR.G18).");
-}
-
 // --- Picture buttons ------------------------------------------------------------------------
 
 void TDettProdImagePanel::SetPicture(const QImage &image)
@@ -270,15 +249,7 @@ void TDettProdImagePanel::SetPicture(const QImage &image)
 
 void TDettProdImagePanel::ShowPicture()
 {
-    if (m_picture.isNull()) {
-        IMG_ImageNodo->clear();
-        return;
-    }
-    const QSize room = IMG_ImageNodo->contentsRect().size().boundedTo(m_picture.size());
-    IMG_ImageNodo->setPixmap(
-        QPixmap::fromImage(m_picture.scaled(room.isEmpty() ? m_picture.size() : room,
-                                            Qt::KeepAspectRatio,
-                                            Qt::SmoothTransformation)));
+    ShowPictureInBox(IMG_ImageNodo, m_picture);
 }
 
 void TDettProdImagePanel::resizeEvent(QResizeEvent *event)
@@ -289,29 +260,16 @@ void TDettProdImagePanel::resizeEvent(QResizeEvent *event)
 
 void TDettProdImagePanel::LoadFromFile()
 {
-    const QString path = AskOpenFileName(QStringLiteral("Seleziona immagine"),
-                                         ReadFolder(kKeyPath),
-                                         PictureFilter());
-    if (path.isEmpty())
-        return;
-    const QFileInfo file(path);
-    if (!file.exists() || !file.isFile()) {
-        ShowErrorBox(QStringLiteral("L'immagine con il nome impostato non esiste nel percorso "
-                                    "selezionato."));
-        return;
-    }
-    WriteFolder(kKeyPath, file.absolutePath());
-    QString error;
-    const QImage image = ImageReadFileChecked(path, kImageMaxStoredSide, &error);
-    if (image.isNull()) {
-        // The picture in the box stays as it was.
-        ShowErrorBox(error.isEmpty() ? QStringLiteral("Il file \"%1\" non contiene un'immagine "
-                                                      "leggibile.")
-                                           .arg(file.fileName())
-                                     : error);
-        return;
-    }
-    SetPicture(image);
+    // A refused file leaves the picture in the box as it was.
+    const QImage image = AskPictureFile(QStringLiteral("Seleziona immagine"),
+                                        ReadFolder(kKeyPath),
+                                        QStringLiteral("L'immagine con il nome impostato non "
+                                                       "esiste nel percorso selezionato."),
+                                        [](const QString &folder) {
+                                            WriteFolder(kKeyPath, folder);
+                                        });
+    if (!image.isNull())
+        SetPicture(image);
 }
 
 void TDettProdImagePanel::RemovePicture()
@@ -321,20 +279,9 @@ void TDettProdImagePanel::RemovePicture()
 
 void TDettProdImagePanel::PastePicture()
 {
-    QImage image = PasteImageFromClipboard();
-    if (image.isNull()) {
-        ShowWarningBox(QStringLiteral("Gli appunti non contengono un'immagine."));
-        return;
-    }
-    if (qint64(image.width()) * image.height() > kImageMaxDecodePixels) {
-        ShowErrorBox(QStringLiteral("L'immagine negli appunti è troppo grande (%1 x %2 pixel).")
-                         .arg(image.width())
-                         .arg(image.height()));
-        return;
-    }
-    if (qMax(image.width(), image.height()) > kImageMaxStoredSide)
-        image = ImageScaleLongSide(image, kImageMaxStoredSide);
-    SetPicture(image);
+    const QImage image = PastePictureChecked();
+    if (!image.isNull())
+        SetPicture(image);
 }
 
 void TDettProdImagePanel::CopyPicture()
@@ -349,7 +296,7 @@ void TDettProdImagePanel::SavePictureToFile()
         return;
     const QString path = AskSaveFileName(QStringLiteral("Salva immagine"),
                                          ReadFolder(kKeySavePath),
-                                         PictureFilter());
+                                         PictureFileFilter());
     if (path.isEmpty())
         return;
     const QFileInfo file(path);

@@ -43,14 +43,10 @@ public:
     QPushButton *PB_SalvaImmagine = nullptr;   // Owned (child).
 
 protected:
-    QString BaseTable() const override;
-    QString KeyField() const override;
     void Clear() override;
     void Fill(TDataSet &row) override;
     bool Validate() override;
     void Write(TDataSet &row, const TDettProdNodeContext &context, bool insert) override;
-    QString InsertError() const override;
-    QString ModifyError() const override;
     void OpenExtra(const QString &id) override;
     void PostExtra(const QString &id, bool insert) override;
     void ReleaseExtra() override;

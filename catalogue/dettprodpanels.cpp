@@ -102,8 +102,9 @@ QString NodePanelTitle(TGENCurrentOp op, TCurrentNodeTipologia kind)
 
 // --- Base -----------------------------------------------------------------------------------
 
-TDettProdRecordPanel::TDettProdRecordPanel(QWidget *parent)
+TDettProdRecordPanel::TDettProdRecordPanel(TDettProdRowKind kind, QWidget *parent)
     : TDettProdNodePanel(parent)
+    , m_kind(std::move(kind))
 {
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(4, 4, 4, 4);
@@ -166,8 +167,8 @@ bool TDettProdRecordPanel::Flag(TDataSet &row, const QString &column)
 bool TDettProdRecordPanel::OpenRecord(const TDettProdNodeContext &context)
 {
     auto record = std::make_unique<TEditableRecord>(TSTD_DBMODULE::Instance(),
-                                                    BaseTable(),
-                                                    KeyField());
+                                                    m_kind.table,
+                                                    m_kind.key);
     record->Open(DatiNodoText(context.sIdNodo, context.iNuTipologia));
     OpenExtra(context.sIdNodo);
     m_record = std::move(record);
@@ -212,7 +213,7 @@ bool TDettProdRecordPanel::Save(const TDettProdNodeContext &context)
         return false;
     TSTD_DBMODULE *db = TSTD_DBMODULE::Instance();
     const bool insert = context.xTipoOp != coGENModify;
-    QString failing = insert ? InsertError() : ModifyError();
+    QString failing = insert ? m_kind.insertError : m_kind.modifyError;
     try {
         if (!db)
             throw EDatabaseError(QStringLiteral("Modulo del database assente."));
@@ -265,7 +266,11 @@ void TDettProdRecordPanel::Release()
 // --- Data sheet -----------------------------------------------------------------------------
 
 TDettProdSchedaPanel::TDettProdSchedaPanel(QWidget *parent)
-    : TDettProdRecordPanel(parent)
+    : TDettProdRecordPanel({QStringLiteral("Prod_Schede"),
+                            QStringLiteral("idSchedaProdotto"),
+                            QStringLiteral("Errore creazione nuova scheda (ERR.G07)."),
+                            QStringLiteral("Errore modifica scheda (ERR.G08).")},
+                           parent)
 {
     setObjectName(QStringLiteral("TSH_Scheda"));
     EF_DescSchedaNodo = DescInput(this, "EF_DescSchedaNodo", QStringLiteral("Descrizione scheda"));
@@ -284,16 +289,6 @@ TDettProdSchedaPanel::TDettProdSchedaPanel(QWidget *parent)
 QWidget *TDettProdSchedaPanel::MainField() const
 {
     return EF_DescSchedaNodo->Edit();
-}
-
-QString TDettProdSchedaPanel::BaseTable() const
-{
-    return QStringLiteral("Prod_Schede");
-}
-
-QString TDettProdSchedaPanel::KeyField() const
-{
-    return QStringLiteral("idSchedaProdotto");
 }
 
 void TDettProdSchedaPanel::Clear()
@@ -332,16 +327,6 @@ void TDettProdSchedaPanel::Write(TDataSet &row, const TDettProdNodeContext &c, b
     SetFlag(row, QStringLiteral("flSchedaProdottoUnita"), CK_SchedaNodoUnita->isChecked());
 }
 
-QString TDettProdSchedaPanel::InsertError() const
-{
-    return QStringLiteral("Errore creazione nuova scheda (ERR.G07).");
-}
-
-QString TDettProdSchedaPanel::ModifyError() const
-{
-    return QStringLiteral("Errore modifica scheda (ERR.G08).");
-}
-
 void TDettProdSchedaPanel::LimitLengths(const TDataSet &row)
 {
     LimitInputLength(EF_DescSchedaNodo, row, QStringLiteral("txDescSchedaProdotto"), kDescLength);
@@ -350,7 +335,11 @@ void TDettProdSchedaPanel::LimitLengths(const TDataSet &row)
 // --- Paragraph ------------------------------------------------------------------------------
 
 TDettProdComponentePanel::TDettProdComponentePanel(QWidget *parent)
-    : TDettProdRecordPanel(parent)
+    : TDettProdRecordPanel({QStringLiteral("Prod_Componenti"),
+                            QStringLiteral("idCompProdotto"),
+                            QStringLiteral("Errore creazione nuovo paragrafo (ERR.G11)."),
+                            QStringLiteral("Errore modifica paragrafo (ERR.G12).")},
+                           parent)
 {
     setObjectName(QStringLiteral("TSH_Componente"));
     EF_DescComponenteNodo = DescInput(this,
@@ -380,16 +369,6 @@ TDettProdComponentePanel::TDettProdComponentePanel(QWidget *parent)
 QWidget *TDettProdComponentePanel::MainField() const
 {
     return EF_DescComponenteNodo->Edit();
-}
-
-QString TDettProdComponentePanel::BaseTable() const
-{
-    return QStringLiteral("Prod_Componenti");
-}
-
-QString TDettProdComponentePanel::KeyField() const
-{
-    return QStringLiteral("idCompProdotto");
 }
 
 void TDettProdComponentePanel::Clear()
@@ -433,16 +412,6 @@ void TDettProdComponentePanel::Write(TDataSet &row, const TDettProdNodeContext &
     SetFlag(row, QStringLiteral("flCompProdottoAttivo"), CK_ComponenteNodoAttivo->isChecked());
 }
 
-QString TDettProdComponentePanel::InsertError() const
-{
-    return QStringLiteral("Errore creazione nuovo paragrafo (ERR.G11).");
-}
-
-QString TDettProdComponentePanel::ModifyError() const
-{
-    return QStringLiteral("Errore modifica paragrafo (ERR.G12).");
-}
-
 void TDettProdComponentePanel::LimitLengths(const TDataSet &row)
 {
     LimitInputLength(EF_DescComponenteNodo, row, QStringLiteral("txDescCompProdotto"), kDescLength);
@@ -451,7 +420,11 @@ void TDettProdComponentePanel::LimitLengths(const TDataSet &row)
 // --- Sub-paragraph --------------------------------------------------------------------------
 
 TDettProdPartePanel::TDettProdPartePanel(QWidget *parent)
-    : TDettProdRecordPanel(parent)
+    : TDettProdRecordPanel({QStringLiteral("Prod_Comp_Parti"),
+                            QStringLiteral("idParteComp"),
+                            QStringLiteral("Errore creazione nuovo sottoparagrafo (ERR.G13)."),
+                            QStringLiteral("Errore modifica sottoparagrafo (ERR.G14).")},
+                           parent)
 {
     setObjectName(QStringLiteral("TSH_Parte"));
     EF_DescParteNodo = DescInput(this,
@@ -488,16 +461,6 @@ TDettProdPartePanel::TDettProdPartePanel(QWidget *parent)
 QWidget *TDettProdPartePanel::MainField() const
 {
     return EF_DescParteNodo->Edit();
-}
-
-QString TDettProdPartePanel::BaseTable() const
-{
-    return QStringLiteral("Prod_Comp_Parti");
-}
-
-QString TDettProdPartePanel::KeyField() const
-{
-    return QStringLiteral("idParteComp");
 }
 
 void TDettProdPartePanel::Clear()
@@ -559,16 +522,6 @@ void TDettProdPartePanel::Write(TDataSet &row, const TDettProdNodeContext &c, bo
     SetFlag(row, QStringLiteral("flParteCompUnita"), CK_ParteNodoUnita->isChecked());
 }
 
-QString TDettProdPartePanel::InsertError() const
-{
-    return QStringLiteral("Errore creazione nuovo sottoparagrafo (ERR.G13).");
-}
-
-QString TDettProdPartePanel::ModifyError() const
-{
-    return QStringLiteral("Errore modifica sottoparagrafo (ERR.G14).");
-}
-
 void TDettProdPartePanel::LimitLengths(const TDataSet &row)
 {
     LimitInputLength(EF_DescParteNodo, row, QStringLiteral("txDescParteComp"), kDescLength);
@@ -577,7 +530,12 @@ void TDettProdPartePanel::LimitLengths(const TDataSet &row)
 // --- Table header ---------------------------------------------------------------------------
 
 TDettProdTabellaPanel::TDettProdTabellaPanel(QWidget *parent)
-    : TDettProdRecordPanel(parent)
+    : TDettProdRecordPanel({QStringLiteral("Prod_Comp_Parte_Tab"),
+                            QStringLiteral("idTabParte"),
+                            QStringLiteral(
+                                "Errore creazione nuova intestazione tabella (ERR.G19)."),
+                            QStringLiteral("Errore modifica intestazione tabella (ERR.G20).")},
+                           parent)
 {
     setObjectName(QStringLiteral("TSH_Parte_Tab"));
     EF_DescTabellaNodo = DescInput(this,
@@ -601,16 +559,6 @@ TDettProdTabellaPanel::TDettProdTabellaPanel(QWidget *parent)
 QWidget *TDettProdTabellaPanel::MainField() const
 {
     return EF_DescTabellaNodo->Edit();
-}
-
-QString TDettProdTabellaPanel::BaseTable() const
-{
-    return QStringLiteral("Prod_Comp_Parte_Tab");
-}
-
-QString TDettProdTabellaPanel::KeyField() const
-{
-    return QStringLiteral("idTabParte");
 }
 
 void TDettProdTabellaPanel::Clear()
@@ -639,16 +587,6 @@ void TDettProdTabellaPanel::Write(TDataSet &row, const TDettProdNodeContext &c, 
     WriteText(row, QStringLiteral("txDescColVoce"), EF_DescTitoloVoceNodo->Text(), true);
     WriteText(row, QStringLiteral("txDescColValore"), EF_DescTitoloValoreNodo->Text(), true);
     SetFlag(row, QStringLiteral("flTabParteAttiva"), CK_TabellaNodoAttiva->isChecked());
-}
-
-QString TDettProdTabellaPanel::InsertError() const
-{
-    return QStringLiteral("Errore creazione nuova intestazione tabella (ERR.G19).");
-}
-
-QString TDettProdTabellaPanel::ModifyError() const
-{
-    return QStringLiteral("Errore modifica intestazione tabella (ERR.G20).");
 }
 
 void TDettProdTabellaPanel::LimitLengths(const TDataSet &row)

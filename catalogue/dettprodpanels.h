@@ -26,12 +26,22 @@ QString UpdateChangesProdottoText(const QString &sIdProdotto);
 // The operation title of a node panel ("Nuova scheda", "Inserisci sottoparagrafo", ...).
 QString NodePanelTitle(TGENCurrentOp op, TCurrentNodeTipologia kind);
 
+// What tells the kinds' rows apart in the shared open and save: the table and its key, and
+// the messages of a failed insert and of a failed change.
+struct TDettProdRowKind
+{
+    QString table;
+    QString key;
+    QString insertError;
+    QString modifyError;
+};
+
 class TDettProdRecordPanel : public TDettProdNodePanel
 {
     Q_OBJECT
 
 public:
-    explicit TDettProdRecordPanel(QWidget *parent = nullptr);
+    TDettProdRecordPanel(TDettProdRowKind kind, QWidget *parent);
     ~TDettProdRecordPanel() override;
 
     bool Open(const TDettProdNodeContext &context) override;
@@ -40,8 +50,6 @@ public:
     void Release() override;
 
 protected:
-    virtual QString BaseTable() const = 0;
-    virtual QString KeyField() const = 0;
     // Defaults of a new node; the stored values of a node being modified.
     virtual void Clear() = 0;
     virtual void Fill(TDataSet &row) = 0;
@@ -49,8 +57,6 @@ protected:
     virtual bool Validate() { return true; }
     // The row's links (insert only) and fields from the input.
     virtual void Write(TDataSet &row, const TDettProdNodeContext &context, bool insert) = 0;
-    virtual QString InsertError() const = 0;
-    virtual QString ModifyError() const = 0;
     // Rows of their own a kind keeps next to the node row (the image and its preview).
     virtual void OpenExtra(const QString &) {}
     virtual void PostExtra(const QString &, bool) {}
@@ -69,6 +75,7 @@ protected:
 
 private:
     bool OpenRecord(const TDettProdNodeContext &context);
+    const TDettProdRowKind m_kind;
     TDettProdNodeContext m_opened;
 };
 
@@ -86,14 +93,10 @@ public:
     QCheckBox *CK_SchedaNodoUnita = nullptr;    // Owned (child).
 
 protected:
-    QString BaseTable() const override;
-    QString KeyField() const override;
     void Clear() override;
     void Fill(TDataSet &row) override;
     bool Validate() override;
     void Write(TDataSet &row, const TDettProdNodeContext &context, bool insert) override;
-    QString InsertError() const override;
-    QString ModifyError() const override;
     void LimitLengths(const TDataSet &row) override;
 };
 
@@ -113,14 +116,10 @@ public:
     QCheckBox *CK_ComponenteNodoNewPageBefore = nullptr; // Owned (child).
 
 protected:
-    QString BaseTable() const override;
-    QString KeyField() const override;
     void Clear() override;
     void Fill(TDataSet &row) override;
     bool Validate() override;
     void Write(TDataSet &row, const TDettProdNodeContext &context, bool insert) override;
-    QString InsertError() const override;
-    QString ModifyError() const override;
     void LimitLengths(const TDataSet &row) override;
 };
 
@@ -141,14 +140,10 @@ public:
     QCheckBox *CK_ParteNodoUnita = nullptr;      // Owned (child).
 
 protected:
-    QString BaseTable() const override;
-    QString KeyField() const override;
     void Clear() override;
     void Fill(TDataSet &row) override;
     bool Validate() override;
     void Write(TDataSet &row, const TDettProdNodeContext &context, bool insert) override;
-    QString InsertError() const override;
-    QString ModifyError() const override;
     void LimitLengths(const TDataSet &row) override;
 };
 
@@ -167,12 +162,8 @@ public:
     QCheckBox *CK_TabellaNodoAttiva = nullptr;        // Owned (child).
 
 protected:
-    QString BaseTable() const override;
-    QString KeyField() const override;
     void Clear() override;
     void Fill(TDataSet &row) override;
     void Write(TDataSet &row, const TDettProdNodeContext &context, bool insert) override;
-    QString InsertError() const override;
-    QString ModifyError() const override;
     void LimitLengths(const TDataSet &row) override;
 };

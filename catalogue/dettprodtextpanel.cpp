@@ -120,7 +120,11 @@ void TDettProdRichEdit::insertFromMimeData(const QMimeData *source)
 // --- Panel ----------------------------------------------------------------------------------
 
 TDettProdTextPanel::TDettProdTextPanel(QWidget *parent)
-    : TDettProdRecordPanel(parent)
+    : TDettProdRecordPanel({QStringLiteral("Prod_Comp_Parte_Txt"),
+                            QStringLiteral("idTxtParte"),
+                            QStringLiteral("Errore creazione nuovo testo (ERR.G15)."),
+                            QStringLiteral("Errore modifica testo (ERR.G16).")},
+                           parent)
 {
     setObjectName(QStringLiteral("TSH_Parte_Txt"));
     auto *l = static_cast<QVBoxLayout *>(layout());
@@ -217,16 +221,6 @@ bool TDettProdTextPanel::Open(const TDettProdNodeContext &context)
     return TDettProdRecordPanel::Open(context);
 }
 
-QString TDettProdTextPanel::BaseTable() const
-{
-    return QStringLiteral("Prod_Comp_Parte_Txt");
-}
-
-QString TDettProdTextPanel::KeyField() const
-{
-    return QStringLiteral("idTxtParte");
-}
-
 void TDettProdTextPanel::Clear()
 {
     RE_ParteTxt->clear();
@@ -256,16 +250,6 @@ void TDettProdTextPanel::Write(TDataSet &row, const TDettProdNodeContext &c, boo
     row.FieldByName(QStringLiteral("txDescTxtParte")).SetValue(RE_ParteTxt->toPlainText());
     SetFlag(row, QStringLiteral("flTestoInElenco"), CK_TestoNodoInElenco->isChecked());
     SetFlag(row, QStringLiteral("flTxtParteAttiva"), CK_TestoNodoAttivo->isChecked());
-}
-
-QString TDettProdTextPanel::InsertError() const
-{
-    return QStringLiteral("Errore creazione nuovo testo (ERR.G15).");
-}
-
-QString TDettProdTextPanel::ModifyError() const
-{
-    return QStringLiteral("Errore modifica testo (ERR.G16).");
 }
 
 // --- Styles and clipboard -------------------------------------------------------------------

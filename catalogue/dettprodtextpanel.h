@@ -62,13 +62,9 @@ public:
     QPushButton *PB_ParteTxt_Trasf_Elenco_NoPuntato = nullptr; // Owned (child).
 
 protected:
-    QString BaseTable() const override;
-    QString KeyField() const override;
     void Clear() override;
     void Fill(TDataSet &row) override;
     void Write(TDataSet &row, const TDettProdNodeContext &context, bool insert) override;
-    QString InsertError() const override;
-    QString ModifyError() const override;
 
 private:
     void MergeFormat(const QTextCharFormat &format);

@@ -5,6 +5,7 @@
 #include "common/dialogs.h"
 #include "common/files.h"
 #include "common/imageroutines.h"
+#include "common/picturebuttons.h"
 #include "common/texts.h"
 #include "controls/tkrtlabeledit.h"
 #include "db/dataset.h"
@@ -13,7 +14,6 @@
 #include "masterdata/registrypanel.h"
 
 #include <QCheckBox>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,13 +26,6 @@ namespace {
 
 const QString kPathKey = QStringLiteral("FrmGesProd_PathImmagine");
 
-// "Tutti (*.png;*.jpeg;*.jpg;*.bmp)|..." in the file dialog's form.
-QString PictureFilter()
-{
-    return QStringLiteral("Tutti (*.png *.jpeg *.jpg *.bmp);;Portable Network Graphic (*.png);;"
-                          "JPEG Image File (*.jpg);;JPEG Image File (*.jpeg);;Bitmap (*.bmp)");
-}
-
 QLabel *MakeImageBox(QWidget *parent, const char *name)
 {
     auto *box = new QLabel(parent);
@@ -43,18 +36,6 @@ QLabel *MakeImageBox(QWidget *parent, const char *name)
     box->setStyleSheet(QStringLiteral("QLabel#%1 { background: white; }").arg(QLatin1String(name)));
     box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     return box;
-}
-
-void ShowPicture(QLabel *box, const QImage &image)
-{
-    if (image.isNull()) {
-        box->clear();
-        return;
-    }
-    const QSize room = box->contentsRect().size().boundedTo(image.size());
-    box->setPixmap(QPixmap::fromImage(image.scaled(room.isEmpty() ? image.size() : room,
-                                                   Qt::KeepAspectRatio,
-                                                   Qt::SmoothTransformation)));
 }
 
 } // namespace
@@ -326,31 +307,14 @@ QByteArray TProductInputPanel::CoverToStore() const
 
 void TProductInputPanel::LoadCoverFromFile()
 {
-    const QString folder = TFilterSettings::Read(kPathKey, ProgramFolder());
-    const QString path = AskOpenFileName(QStringLiteral("Seleziona immagine di copertina del "
-                                                        "prodotto"),
-                                         folder,
-                                         PictureFilter());
-    if (path.isEmpty())
-        return;
-    const QFileInfo file(path);
-    if (!file.exists() || !file.isFile()) {
-        ShowErrorBox(QStringLiteral(
-            "L'immagine con il nome impostato non esiste nel percorso selezionato...."));
-        return;
-    }
-    TFilterSettings::Write(kPathKey, file.absolutePath());
-    QString error;
-    const QImage image = ImageReadFileChecked(path, kImageMaxStoredSide, &error);
-    if (image.isNull()) {
-        // The cover in the box stays as it was.
-        ShowErrorBox(error.isEmpty() ? QStringLiteral("Il file \"%1\" non contiene un'immagine "
-                                                      "leggibile.")
-                                           .arg(file.fileName())
-                                     : error);
-        return;
-    }
-    SetCover(image);
+    // A refused file leaves the cover in the box as it was.
+    const QImage image = AskPictureFile(
+        QStringLiteral("Seleziona immagine di copertina del prodotto"),
+        TFilterSettings::Read(kPathKey, ProgramFolder()),
+        QStringLiteral("L'immagine con il nome impostato non esiste nel percorso selezionato...."),
+        [](const QString &folder) { TFilterSettings::Write(kPathKey, folder); });
+    if (!image.isNull())
+        SetCover(image);
 }
 
 void TProductInputPanel::RemoveCover()
@@ -360,15 +324,9 @@ void TProductInputPanel::RemoveCover()
 
 void TProductInputPanel::PasteCover()
 {
-    QImage image = PasteImageFromClipboard();
-    if (image.isNull()) {
-        ShowWarningBox(QStringLiteral("Gli appunti non contengono un'immagine."));
-        return;
-    }
-    // Pictures are kept at most at the program's stored size.
-    if (qMax(image.width(), image.height()) > kImageMaxStoredSide)
-        image = ImageScaleLongSide(image, kImageMaxStoredSide);
-    SetCover(image);
+    const QImage image = PastePictureChecked();
+    if (!image.isNull())
+        SetCover(image);
 }
 
 void TProductInputPanel::CopyCover()
@@ -379,7 +337,7 @@ void TProductInputPanel::CopyCover()
 
 void TProductInputPanel::ShowCover()
 {
-    ShowPicture(IMG_Copertina, m_cover);
+    ShowPictureInBox(IMG_Copertina, m_cover);
 }
 
 void TProductInputPanel::SetImageButtonsEnabled(bool on)
@@ -396,7 +354,7 @@ void TProductInputPanel::ApplyDocumentationRule()
     IMG_Copertina->setVisible(!documentation);
     IMG_Documentazione->setVisible(documentation);
     if (documentation) {
-        ShowPicture(IMG_Documentazione, DocumentationPicture());
+        ShowPictureInBox(IMG_Documentazione, DocumentationPicture());
         CK_Accessorio->setChecked(false);
         CK_Accessorio->setEnabled(false);
     } else {
@@ -452,7 +410,7 @@ void TProductInputPanel::resizeEvent(QResizeEvent *event)
 {
     QFrame::resizeEvent(event);
     if (IMG_Documentazione->isVisible())
-        ShowPicture(IMG_Documentazione, DocumentationPicture());
+        ShowPictureInBox(IMG_Documentazione, DocumentationPicture());
     else
         ShowCover();
 }

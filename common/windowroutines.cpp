@@ -12,9 +12,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScreen>
 #include <QTextEdit>
 #include <QTextLayout>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -151,14 +153,68 @@ QWidget *OpenChildWindow(const QString &name,
         window->activateWindow();
         return window;
     }
-    QMdiSubWindow *sub = area->addSubWindow(window);
-    sub->setAttribute(Qt::WA_DeleteOnClose);
+    // The sub-window takes the size hint of its widget, not the size the window chose for
+    // itself: keep that size (within the area) and open it in the area's middle. Windows
+    // that size their frame when first shown still do so.
+    const QSize asked = window->testAttribute(Qt::WA_Resized) ? window->size() : QSize();
+    QMdiSubWindow *sub = AddMdiChild(area, window);
     sub->setWindowIcon(window->windowIcon());
+    if (asked.isValid() && area->viewport()) {
+        const QSize frame = sub->sizeHint() - window->sizeHint();
+        const QRect free = area->viewport()->rect();
+        sub->resize((asked + frame).boundedTo(free.size()).expandedTo(sub->minimumSizeHint()));
+        sub->move(CenteredIn(free, sub->size()));
+    }
     if (start)
         start(window);
     sub->show();
     area->setActiveSubWindow(sub);
     return window;
+}
+
+namespace {
+
+// Watches the window inside a sub-window: once a close of the window itself went through, the
+// frame goes too. A close that came through the frame finds the frame already gone; a refused
+// close leaves the window visible and nothing happens.
+class TFrameFollower : public QObject
+{
+public:
+    TFrameFollower(QMdiSubWindow *sub, QWidget *window)
+        : QObject(sub)
+        , m_sub(sub)
+        , m_window(window)
+    {
+        window->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Close)
+            QTimer::singleShot(0, m_sub, [sub = m_sub, window = m_window] {
+                if (window && window->isVisible())
+                    return;
+                if (sub->isVisible()) {
+                    sub->hide();
+                    sub->deleteLater();
+                }
+            });
+        return false;
+    }
+
+private:
+    QMdiSubWindow *m_sub;
+    QPointer<QWidget> m_window;
+};
+
+} // namespace
+
+QMdiSubWindow *AddMdiChild(QMdiArea *area, QWidget *window)
+{
+    QMdiSubWindow *sub = area->addSubWindow(window);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    new TFrameFollower(sub, window);
+    return sub;
 }
 
 void CenterPanelInForm(QWidget *panel, QWidget *form, int topOffset)

@@ -8,6 +8,7 @@
 
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QTreeView;
 class QWidget;
 
@@ -31,6 +32,10 @@ QWidget *OpenChildWindow(const QString &name,
                          const std::function<QWidget *(QWidget *parent)> &create,
                          const std::function<void(QWidget *window)> &start = {},
                          bool *created = nullptr);
+
+// Makes window a sub-window of area, freed when closed. A window that closes itself (its own
+// "Ok" or "Chiudi") takes its frame with it instead of leaving an empty frame behind.
+QMdiSubWindow *AddMdiChild(QMdiArea *area, QWidget *window);
 
 // Centres panel in form's client area below topOffset (panel is a descendant of form).
 void CenterPanelInForm(QWidget *panel, QWidget *form, int topOffset = 0);

@@ -1,6 +1,7 @@
 #include "db/datastore.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <numeric>
@@ -174,16 +175,16 @@ bool DecodeFlag(const char *p, int len, quint8 *out)
     return false;
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+// The value of every hexadecimal digit, -1 for any other character.
+constexpr std::array<qint8, 256> kHexValues = [] {
+    std::array<qint8, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[size_t(c)] = c >= '0' && c <= '9'   ? qint8(c - '0')
+                       : c >= 'a' && c <= 'f' ? qint8(c - 'a' + 10)
+                       : c >= 'A' && c <= 'F' ? qint8(c - 'A' + 10)
+                                              : qint8(-1);
+    return t;
+}();
 
 // bytea in hex form ("\x89504e...") or in the older escape form ("ab\000\\").
 QByteArray DecodeBytea(const char *p, int len)
@@ -193,12 +194,14 @@ QByteArray DecodeBytea(const char *p, int len)
         out.resize((len - 2) / 2);
         char *o = out.data();
         int n = 0;
+        // Pictures come this way: a table, and one test for both digits of a byte.
+        const auto *u = reinterpret_cast<const unsigned char *>(p);
         for (int i = 2; i + 1 < len; i += 2) {
-            int hi = HexValue(p[i]);
-            int lo = HexValue(p[i + 1]);
-            if (hi < 0 || lo < 0)
+            const int hi = kHexValues[u[i]];
+            const int lo = kHexValues[u[i + 1]];
+            if ((hi | lo) < 0)
                 break;
-            o[n++] = char(hi * 16 + lo);
+            o[n++] = char((hi << 4) | lo);
         }
         out.truncate(n);
         return out;

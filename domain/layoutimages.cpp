@@ -4,6 +4,7 @@
 #include "db/dataset.h"
 
 #include <QLoggingCategory>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 
@@ -56,37 +57,6 @@ QImage FitBytes(const QByteArray &bytes, const QSize &box, QString *error)
     return ImageFitInBox(picture, 4, Qt::white, box.height(), box.width());
 }
 
-// One picture field of the current row. Returns false when it could not be read.
-bool FitField(TDataSet &rows, const QString &imageField, const QString &suffix, QString *error)
-{
-    TField image = rows.FindField(imageField);
-    if (image.Index() < 0 || image.IsNull())
-        return true;
-    const QByteArray bytes = image.AsBytes();
-    const QSize size = ImageStoredSize(bytes);
-    if (!size.isValid() || size.isEmpty()) {
-        ImageReadChecked(bytes, 1, error);
-        image.SetNull();
-        return false;
-    }
-    const TLayoutImageShape shape = LayoutImageShape(size);
-    const QSize box = BoxOf(rows, shape, QStringLiteral("IMG"));
-    if (box.isEmpty())
-        return true; // the layout has no box for it: printed as it is
-    const QImage fitted = FitBytes(bytes, box, error);
-    if (fitted.isNull()) {
-        image.SetNull();
-        return false;
-    }
-    qCDebug(lcLayoutImages).noquote()
-        << QStringLiteral("oImgOriginal W = %1  -  H = %2").arg(size.width()).arg(size.height());
-    qCDebug(lcLayoutImages).noquote()
-        << QStringLiteral("oImgResized W = %1  -  H = %2").arg(fitted.width()).arg(fitted.height());
-    image.SetValue(ImageSaveJpegBytes(fitted, 92));
-    SetShapeFlags(rows, QStringLiteral("fl"), suffix, shape);
-    return true;
-}
-
 QString Label(TDataSet &rows, const char *field)
 {
     TField f = rows.FindField(QLatin1String(field));
@@ -115,7 +85,174 @@ void ForEachRow(TDataSet &rows, const QString &filter, Fn fn)
         rows.First();
 }
 
+// Every picture field of the sets, in a fixed order: fn(rows, field, suffix, what) with the
+// row current; what() names the picture for the operator.
+template<typename Fn>
+void ForEachPictureField(TDataSet *mainRows, TDataSet *coverRows, TDataSet *contentRows, Fn fn)
+{
+    if (mainRows) {
+        ForEachRow(*mainRows, QStringLiteral("nuTipologia = 5 AND flCopertinaVisible = 1"), [&] {
+            fn(*mainRows, QStringLiteral("imgNodo"), QString(), [&] {
+                return QStringLiteral("Copertina del prodotto \"%1\"")
+                    .arg(Label(*mainRows, "txDescNodo"));
+            });
+        });
+    }
+    if (coverRows) {
+        ForEachRow(*coverRows, QString(), [&] {
+            fn(*coverRows, QStringLiteral("imgCopertina"), QString(), [] {
+                return QStringLiteral("Copertina del preventivo");
+            });
+        });
+    }
+    if (contentRows) {
+        ForEachRow(*contentRows, QString(), [&] {
+            const auto what = [&] {
+                return QStringLiteral("Immagine di \"%1\"").arg(Label(*contentRows, "txDescNodo"));
+            };
+            fn(*contentRows, QStringLiteral("imgNodo"), QString(), what);
+            fn(*contentRows, QStringLiteral("imgNodo1"), QStringLiteral("1"), what);
+            fn(*contentRows, QStringLiteral("imgNodo2"), QStringLiteral("2"), what);
+        });
+    }
+}
+
 } // namespace
+
+// One picture to fit into one box, whatever number of rows shows it.
+struct TLayoutImageFitter::Job
+{
+    QByteArray bytes;
+    QSize box;
+    QSize original;
+    // The result: the fitted picture as JPEG, or empty with the reason.
+    QByteArray fitted;
+    QSize fittedSize;
+    QString error;
+};
+
+// A picture field of a row, as the first walk found it.
+struct TLayoutImageFitter::Slot
+{
+    enum Kind { Unreadable, NoBox, Fit };
+    Kind kind = Fit;
+    TLayoutImageShape shape;
+    int job = -1;
+    QString error; // Unreadable
+};
+
+size_t TLayoutImageFitter::KeyHash::operator()(const Key &k) const
+{
+    return qHashMulti(k.hash1, k.box.width(), k.box.height());
+}
+
+TLayoutImageFitter::TLayoutImageFitter() = default;
+TLayoutImageFitter::~TLayoutImageFitter() = default;
+
+QStringList TLayoutImageFitter::Fit(TDataSet *mainRows, TDataSet *coverRows, TDataSet *contentRows)
+{
+    // First walk: what each field needs, and the pictures still to fit (each distinct picture
+    // and box once, however many rows and calls show it).
+    std::vector<Slot> fields;
+    std::vector<int> pending;
+    ForEachPictureField(
+        mainRows,
+        coverRows,
+        contentRows,
+        [&](TDataSet &rows, const QString &field, const QString &, const auto &) {
+            TField image = rows.FindField(field);
+            if (image.Index() < 0 || image.IsNull())
+                return;
+            Slot slot;
+            const QByteArray bytes = image.AsBytes();
+            const QSize size = ImageStoredSize(bytes);
+            if (!size.isValid() || size.isEmpty()) {
+                slot.kind = Slot::Unreadable;
+                ImageReadChecked(bytes, 1, &slot.error);
+                fields.push_back(slot);
+                return;
+            }
+            slot.shape = LayoutImageShape(size);
+            const QSize box = BoxOf(rows, slot.shape, QStringLiteral("IMG"));
+            if (box.isEmpty()) {
+                slot.kind = Slot::NoBox;
+                fields.push_back(slot);
+                return;
+            }
+            const Key key{qHash(bytes, 0x5eed1), qHash(bytes, 0x7a3c9e2b), bytes.size(), box};
+            auto found = m_index.find(key);
+            if (found == m_index.end()) {
+                auto job = std::make_unique<Job>();
+                job->bytes = bytes;
+                job->box = box;
+                job->original = size;
+                found = m_index.emplace(key, int(m_jobs.size())).first;
+                pending.push_back(int(m_jobs.size()));
+                m_jobs.push_back(std::move(job));
+            }
+            slot.job = found->second;
+            fields.push_back(slot);
+        });
+
+    // The decoding, fitting and encoding of the new pictures, on every core; only the pictures
+    // being worked on are ever decoded at once.
+    std::vector<Job *> work;
+    work.reserve(pending.size());
+    for (int i : pending)
+        work.push_back(m_jobs[size_t(i)].get());
+    QtConcurrent::blockingMap(work, [](Job *job) {
+        const QImage fitted = FitBytes(job->bytes, job->box, &job->error);
+        if (!fitted.isNull()) {
+            job->fitted = ImageSaveJpegBytes(fitted, 92);
+            job->fittedSize = fitted.size();
+        }
+    });
+    for (Job *job : work)
+        job->bytes = QByteArray(); // the rows keep what they need
+
+    // Second walk, over the same fields in the same order: the results into the rows.
+    QStringList problems;
+    size_t next = 0;
+    ForEachPictureField(mainRows,
+                        coverRows,
+                        contentRows,
+                        [&](TDataSet &rows,
+                            const QString &field,
+                            const QString &suffix,
+                            const auto &what) {
+                            TField image = rows.FindField(field);
+                            if (image.Index() < 0 || image.IsNull() || next >= fields.size())
+                                return;
+                            const Slot &slot = fields[next++];
+                            if (slot.kind == Slot::NoBox)
+                                return; // the layout has no box for it: printed as it is
+                            rows.Edit();
+                            image = rows.FieldByName(field);
+                            if (slot.kind == Slot::Unreadable) {
+                                image.SetNull();
+                                problems << QStringLiteral("%1: %2").arg(what(), slot.error);
+                            } else {
+                                const Job &job = *m_jobs[size_t(slot.job)];
+                                if (job.fitted.isEmpty()) {
+                                    image.SetNull();
+                                    problems << QStringLiteral("%1: %2").arg(what(), job.error);
+                                } else {
+                                    qCDebug(lcLayoutImages).noquote()
+                                        << QStringLiteral("oImgOriginal W = %1  -  H = %2")
+                                               .arg(job.original.width())
+                                               .arg(job.original.height());
+                                    qCDebug(lcLayoutImages).noquote()
+                                        << QStringLiteral("oImgResized W = %1  -  H = %2")
+                                               .arg(job.fittedSize.width())
+                                               .arg(job.fittedSize.height());
+                                    image.SetValue(job.fitted);
+                                    SetShapeFlags(rows, QStringLiteral("fl"), suffix, slot.shape);
+                                }
+                            }
+                            rows.Post();
+                        });
+    return problems;
+}
 
 TLayoutImageShape LayoutImageShape(const QSize &size)
 {
@@ -151,48 +288,8 @@ QStringList LayoutBoxFields(const TLayoutImageShape &shape, const QString &prefi
 
 QStringList FitLayoutImages(TDataSet *mainRows, TDataSet *coverRows, TDataSet *contentRows)
 {
-    QStringList problems;
-    auto fitRow = [&problems](TDataSet &rows,
-                              const QString &field,
-                              const QString &suffix,
-                              const QString &what) {
-        TField image = rows.FindField(field);
-        if (image.Index() < 0 || image.IsNull())
-            return;
-        rows.Edit();
-        QString error;
-        const bool ok = FitField(rows, field, suffix, &error);
-        rows.Post();
-        if (!ok)
-            problems << QStringLiteral("%1: %2").arg(what, error);
-    };
-    if (mainRows) {
-        ForEachRow(*mainRows, QStringLiteral("nuTipologia = 5 AND flCopertinaVisible = 1"), [&] {
-            fitRow(*mainRows,
-                   QStringLiteral("imgNodo"),
-                   QString(),
-                   QStringLiteral("Copertina del prodotto \"%1\"")
-                       .arg(Label(*mainRows, "txDescNodo")));
-        });
-    }
-    if (coverRows) {
-        ForEachRow(*coverRows, QString(), [&] {
-            fitRow(*coverRows,
-                   QStringLiteral("imgCopertina"),
-                   QString(),
-                   QStringLiteral("Copertina del preventivo"));
-        });
-    }
-    if (contentRows) {
-        ForEachRow(*contentRows, QString(), [&] {
-            const QString what = QStringLiteral("Immagine di \"%1\"")
-                                     .arg(Label(*contentRows, "txDescNodo"));
-            fitRow(*contentRows, QStringLiteral("imgNodo"), QString(), what);
-            fitRow(*contentRows, QStringLiteral("imgNodo1"), QStringLiteral("1"), what);
-            fitRow(*contentRows, QStringLiteral("imgNodo2"), QStringLiteral("2"), what);
-        });
-    }
-    return problems;
+    TLayoutImageFitter fitter;
+    return fitter.Fit(mainRows, coverRows, contentRows);
 }
 
 TCompanyLogoFitter::TCompanyLogoFitter(QByteArray logo)

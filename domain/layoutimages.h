@@ -15,6 +15,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
 class TDataSet;
 
 // The shape of a picture as the boxes see it.
@@ -39,6 +43,43 @@ QStringList LayoutBoxFields(const TLayoutImageShape &shape, const QString &prefi
 // The filters and current rows of the sets are left as they were. A picture that cannot be read
 // is left out (its field set to null); the result has one line for each, for the operator.
 QStringList FitLayoutImages(TDataSet *mainRows, TDataSet *coverRows, TDataSet *contentRows);
+
+// FitLayoutImages for the several calls of one document: a picture shown by several rows (a
+// sub-paragraph's picture is both in its own row and in its contents' rows) is decoded and
+// fitted once per box, whichever call meets it first. The pictures of a call are decoded on
+// every core, each by itself, so only as many are decoded at once as there are cores.
+class TLayoutImageFitter
+{
+public:
+    TLayoutImageFitter();
+    ~TLayoutImageFitter();
+    TLayoutImageFitter(const TLayoutImageFitter &) = delete;
+    TLayoutImageFitter &operator=(const TLayoutImageFitter &) = delete;
+    QStringList Fit(TDataSet *mainRows, TDataSet *coverRows, TDataSet *contentRows);
+
+private:
+    struct Job;
+    struct Slot;
+    // A picture by its content (two independent hashes and its length, so that the key keeps
+    // no picture alive) and its box.
+    struct Key
+    {
+        size_t hash1 = 0;
+        size_t hash2 = 0;
+        qsizetype length = 0;
+        QSize box;
+        bool operator==(const Key &o) const
+        {
+            return hash1 == o.hash1 && hash2 == o.hash2 && length == o.length && box == o.box;
+        }
+    };
+    struct KeyHash
+    {
+        size_t operator()(const Key &k) const;
+    };
+    std::vector<std::unique_ptr<Job>> m_jobs;
+    std::unordered_map<Key, int, KeyHash> m_index;
+};
 
 // The company logo fitted into the logo boxes of a target row (IMGLogo... columns), into its
 // imgLogo with the flags flLogoPanorama, flLogoSquare, flLogoHorizontal, flLogoVertical.

@@ -5,6 +5,7 @@
 #include "common/files.h"
 #include "common/formats.h"
 #include "common/imageroutines.h"
+#include "common/picturebuttons.h"
 #include "common/sessioninfo.h"
 #include "common/texts.h"
 #include "common/windowregistry.h"
@@ -271,9 +272,7 @@ TDataSet *TGESTIONE_SOCIETA::DST_GRID_Societa() const
 
 QString TGESTIONE_SOCIETA::PictureFilter()
 {
-    // "Tutti (*.png;*.jpeg;*.jpg;*.bmp)|...|Bitmap (*.bmp)|*.bmp" in the file dialog's form.
-    return QStringLiteral("Tutti (*.png *.jpeg *.jpg *.bmp);;Portable Network Graphic (*.png);;"
-                          "JPEG Image File (*.jpg);;JPEG Image File (*.jpeg);;Bitmap (*.bmp)");
+    return PictureFileFilter();
 }
 
 // --- Extraction -------------------------------------------------------------------------------
@@ -506,14 +505,7 @@ void TGESTIONE_SOCIETA::SetLogo(const QImage &image, bool changed)
 
 void TGESTIONE_SOCIETA::ShowLogo()
 {
-    if (m_logo.isNull()) {
-        IMG_Logo->clear();
-        return;
-    }
-    const QSize box = IMG_Logo->contentsRect().size().boundedTo(m_logo.size());
-    IMG_Logo->setPixmap(QPixmap::fromImage(m_logo.scaled(box.isEmpty() ? m_logo.size() : box,
-                                                         Qt::KeepAspectRatio,
-                                                         Qt::SmoothTransformation)));
+    ShowPictureInBox(IMG_Logo, m_logo);
 }
 
 void TGESTIONE_SOCIETA::resizeEvent(QResizeEvent *event)

@@ -4,6 +4,8 @@
 #include "common/texts.h"
 #include "controls/tkrtcalendar.h"
 #include "controls/tkrtlabeledit.h"
+#include "controls/tkrttoggleswitch.h"
+#include "controls/tkrtupdown.h"
 #include "db/commandtext.h"
 #include "masterdata/customerfilters.h"
 #include "masterdata/filtersettings.h"
@@ -19,9 +21,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString kCustomerOn = QStringLiteral("Disattiva ricerca per cliente");
-const QString kCustomerOff = QStringLiteral("Attiva ricerca per cliente");
 
 QCheckBox *MakeBox(QWidget *parent, const QString &name, const QString &caption)
 {
@@ -61,44 +60,6 @@ int OrderFilterYear(const QString &text)
     return year;
 }
 
-// --- TYearArrows ------------------------------------------------------------------------------
-
-TYearArrows::TYearArrows(int minimum, int maximum, QWidget *parent)
-    : QWidget(parent)
-    , m_minimum(minimum)
-    , m_maximum(maximum)
-    , m_position(qBound(minimum, QDate::currentDate().year(), maximum))
-{
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    m_up = new QToolButton(this);
-    m_up->setObjectName(QStringLiteral("UD_Up"));
-    m_up->setArrowType(Qt::UpArrow);
-    m_up->setFixedSize(18, 12);
-    m_down = new QToolButton(this);
-    m_down->setObjectName(QStringLiteral("UD_Down"));
-    m_down->setArrowType(Qt::DownArrow);
-    m_down->setFixedSize(18, 12);
-    layout->addWidget(m_up);
-    layout->addWidget(m_down);
-    connect(m_up, &QToolButton::clicked, this, [this] { Step(1); });
-    connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
-}
-
-void TYearArrows::SetPosition(int value)
-{
-    m_position = qBound(m_minimum, value, m_maximum);
-}
-
-void TYearArrows::Step(int delta)
-{
-    if (!isEnabled())
-        return;
-    SetPosition(m_position + delta);
-    Q_EMIT Changed(m_position);
-}
-
 // --- TOrderFilters ----------------------------------------------------------------------------
 
 TOrderFilters::TOrderFilters(QWidget *parent)
@@ -126,8 +87,9 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     EF_Find_NumAnno->SetNumericFormatted(false);
     EF_Find_NumAnno->SetDecimals(0);
     EF_Find_NumAnno->SetReadOnly(true);
-    UD_Find_NumAnno = new TYearArrows(kFirstYear, kLastYear, this);
-    UD_Find_NumAnno->setObjectName(QStringLiteral("UD_Find_NumAnno"));
+    UD_Find_NumAnno = new TKRTUpDown(QStringLiteral("UD_Find_NumAnno"), this);
+    UD_Find_NumAnno->SetRange(kFirstYear, kLastYear);
+    UD_Find_NumAnno->SetPosition(QDate::currentDate().year());
     CK_Find_AllAnni = MakeBox(this, QStringLiteral("CK_Find_AllAnni"), QStringLiteral("Tutto"));
     auto *year = new QHBoxLayout;
     year->setSpacing(2);
@@ -231,10 +193,11 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     PB_AzzeraFiltri->setObjectName(QStringLiteral("PB_AzzeraFiltri"));
     PB_AzzeraFiltri->setAutoDefault(false);
     PB_AzzeraFiltri->setMinimumSize(120, 26);
-    TS_Find_RicercaPerCliente = new QPushButton(kCustomerOff, this);
-    TS_Find_RicercaPerCliente->setObjectName(QStringLiteral("TS_Find_RicercaPerCliente"));
-    TS_Find_RicercaPerCliente->setCheckable(true);
-    TS_Find_RicercaPerCliente->setAutoDefault(false);
+    TS_Find_RicercaPerCliente = new TKRTToggleSwitch(QStringLiteral("TS_Find_RicercaPerCliente"),
+                                                     QStringLiteral("Attiva ricerca per cliente"),
+                                                     QStringLiteral(
+                                                         "Disattiva ricerca per cliente"),
+                                                     this);
     auto *buttons = new QVBoxLayout;
     buttons->setSpacing(2);
     buttons->addWidget(PB_EstraiElenco);
@@ -255,11 +218,11 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     connect(CK_Find_AllAnni, &QCheckBox::clicked, this, &TOrderFilters::AllAnniChanged);
     connect(CK_Find_AllNumeri, &QCheckBox::clicked, this, &TOrderFilters::AllNumeriChanged);
     connect(CK_Find_AllDate, &QCheckBox::clicked, this, &TOrderFilters::AllDateChanged);
-    connect(UD_Find_NumAnno, &TYearArrows::Changed, this, [this](int value) {
-        EF_Find_NumAnno->SetText(QString::number(value));
+    UD_Find_NumAnno->OnClick = [this](TKRTUpDown *ud) {
+        EF_Find_NumAnno->SetText(QString::number(ud->Position()));
         EF_Find_NumAnno->SetFocus();
-    });
-    connect(TS_Find_RicercaPerCliente, &QPushButton::clicked, this, [this](bool on) {
+    };
+    connect(TS_Find_RicercaPerCliente, &QAbstractButton::clicked, this, [this](bool on) {
         SetCustomerSearch(on);
         if (on && Customer->EF_Find_CodCliente)
             Customer->EF_Find_CodCliente->SetFocus();
@@ -326,7 +289,6 @@ void TOrderFilters::SetCustomerSearch(bool on)
 {
     m_customerSearch = on;
     TS_Find_RicercaPerCliente->setChecked(on);
-    TS_Find_RicercaPerCliente->setText(on ? kCustomerOn : kCustomerOff);
     PAN_Filters_Cliente->setVisible(on);
     if (on)
         Customer->ShowNationalityField();

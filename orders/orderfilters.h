@@ -15,31 +15,9 @@ class TCustomerFilters;
 class TDataSet;
 class TFilterSettings;
 class TKRTLabelEdit;
+class TKRTToggleSwitch;
+class TKRTUpDown;
 class TRadioGroup;
-
-// The year arrows: up and down within a range, each step handing the new value over.
-class TYearArrows : public QWidget
-{
-    Q_OBJECT
-
-public:
-    TYearArrows(int minimum, int maximum, QWidget *parent = nullptr);
-    int Position() const { return m_position; }
-    void SetPosition(int value); // kept within the range
-    void Step(int delta);
-    int Minimum() const { return m_minimum; }
-    int Maximum() const { return m_maximum; }
-
-Q_SIGNALS:
-    void Changed(int value);
-
-private:
-    QToolButton *m_up = nullptr;   // Owned (child).
-    QToolButton *m_down = nullptr; // Owned (child).
-    int m_minimum;
-    int m_maximum;
-    int m_position;
-};
 
 class TOrderFilters : public QWidget
 {
@@ -73,27 +51,27 @@ public:
     void SetCustomerSearch(bool on);
     bool CustomerSearch() const { return m_customerSearch; }
 
-    TKRTLabelEdit *EF_Find_NumAnno = nullptr;         // Owned (child).
-    TYearArrows *UD_Find_NumAnno = nullptr;           // Owned (child).
-    QCheckBox *CK_Find_AllAnni = nullptr;             // Owned (child).
-    TKRTLabelEdit *EF_Find_NumOrdine = nullptr;       // Owned (child).
-    QCheckBox *CK_Find_AllNumeri = nullptr;           // Owned (child).
-    TKRTLabelEdit *EF_Find_DescOrdine = nullptr;      // Owned (child).
-    TRadioGroup *RG_Find_DescOrdine = nullptr;        // Owned (child).
-    TKRTLabelEdit *EF_Find_DataOrdDal = nullptr;      // Owned (child).
-    TKRTLabelEdit *EF_Find_DataOrdAl = nullptr;       // Owned (child).
-    QToolButton *PB_Find_DataPrevDal = nullptr;       // Owned (child).
-    QToolButton *PB_Find_DataPrevAl = nullptr;        // Owned (child).
-    QCheckBox *CK_Find_AllDate = nullptr;             // Owned (child).
-    QCheckBox *CK_Find_OrdinaRecenti = nullptr;       // Owned (child).
-    QCheckBox *CK_Find_IncludiNonAttivi = nullptr;    // Owned (child).
-    QCheckBox *CK_Find_IncludiBloccati = nullptr;     // Owned (child).
-    QCheckBox *CK_Find_SoloFirmati = nullptr;         // Owned (child).
-    QPushButton *TS_Find_RicercaPerCliente = nullptr; // Owned (child).
-    QFrame *PAN_Filters_Cliente = nullptr;            // Owned (child).
-    TCustomerFilters *Customer = nullptr;             // Owned (child).
-    QPushButton *PB_EstraiElenco = nullptr;           // Owned (child).
-    QPushButton *PB_AzzeraFiltri = nullptr;           // Owned (child).
+    TKRTLabelEdit *EF_Find_NumAnno = nullptr;              // Owned (child).
+    TKRTUpDown *UD_Find_NumAnno = nullptr;                 // Owned (child).
+    QCheckBox *CK_Find_AllAnni = nullptr;                  // Owned (child).
+    TKRTLabelEdit *EF_Find_NumOrdine = nullptr;            // Owned (child).
+    QCheckBox *CK_Find_AllNumeri = nullptr;                // Owned (child).
+    TKRTLabelEdit *EF_Find_DescOrdine = nullptr;           // Owned (child).
+    TRadioGroup *RG_Find_DescOrdine = nullptr;             // Owned (child).
+    TKRTLabelEdit *EF_Find_DataOrdDal = nullptr;           // Owned (child).
+    TKRTLabelEdit *EF_Find_DataOrdAl = nullptr;            // Owned (child).
+    QToolButton *PB_Find_DataPrevDal = nullptr;            // Owned (child).
+    QToolButton *PB_Find_DataPrevAl = nullptr;             // Owned (child).
+    QCheckBox *CK_Find_AllDate = nullptr;                  // Owned (child).
+    QCheckBox *CK_Find_OrdinaRecenti = nullptr;            // Owned (child).
+    QCheckBox *CK_Find_IncludiNonAttivi = nullptr;         // Owned (child).
+    QCheckBox *CK_Find_IncludiBloccati = nullptr;          // Owned (child).
+    QCheckBox *CK_Find_SoloFirmati = nullptr;              // Owned (child).
+    TKRTToggleSwitch *TS_Find_RicercaPerCliente = nullptr; // Owned (child).
+    QFrame *PAN_Filters_Cliente = nullptr;                 // Owned (child).
+    TCustomerFilters *Customer = nullptr;                  // Owned (child).
+    QPushButton *PB_EstraiElenco = nullptr;                // Owned (child).
+    QPushButton *PB_AzzeraFiltri = nullptr;                // Owned (child).
 
 private:
     void ApplyAllAnni();

@@ -1244,7 +1244,12 @@ void TDETTAGLI_PREVENTIVO::OpenLineDetails()
     auto *details = new TDETTAGLI_PREVDET(nullptr);
     if (QMdiArea *area = MdiAreaOf(this)) {
         details->setParent(nullptr);
-        area->addSubWindow(details)->setAttribute(Qt::WA_DeleteOnClose);
+        QMdiSubWindow *sub = area->addSubWindow(details);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        // The sub-window would take the widget's size hint: the free area, as it opens alone.
+        const QRect free = area->viewport()->rect();
+        sub->resize(RoundToInt(free.width() * 0.9), RoundToInt(free.height() * 0.95));
+        sub->move((free.width() - sub->width()) / 2, (free.height() - sub->height()) / 2);
     }
     details->show();
     details->Start(line->sIdPreventivoDet,

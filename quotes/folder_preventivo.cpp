@@ -4,7 +4,6 @@
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include "common/sessioninfo.h"
-#include "common/tstd_progress.h"
 #include "common/windowregistry.h"
 #include "masterdata/listdata.h"
 #include "quotes/quotefolderroutines.h"
@@ -22,35 +21,12 @@ const TWindowRegistration registration(QStringLiteral("FOLDER_PREVENTIVO"), [](Q
     return new TFOLDER_PREVENTIVO(parent);
 });
 
-QFrame *NewPanel(const QString &name, QWidget *parent)
-{
-    auto *panel = new QFrame(parent);
-    panel->setObjectName(name);
-    panel->setFrameShape(QFrame::StyledPanel);
-    return panel;
-}
-
-QPushButton *NewButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-void HideWait()
-{
-    if (TSTD_PROGRESS *wait = TSTD_PROGRESS::Instance())
-        wait->Hide();
-}
-
 } // namespace
 
 TFOLDER_PREVENTIVO::TFOLDER_PREVENTIVO(QWidget *parent)
-    : QDialog(parent)
+    : TQuoteFolderWindow(parent)
 {
     setObjectName(QStringLiteral("FOLDER_PREVENTIVO"));
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Gestione cartelle preventivi"));
     setMinimumWidth(560);
 
@@ -106,35 +82,10 @@ TFOLDER_PREVENTIVO::TFOLDER_PREVENTIVO(QWidget *parent)
 
 TFOLDER_PREVENTIVO::~TFOLDER_PREVENTIVO() = default;
 
-void TFOLDER_PREVENTIVO::Start(bool bFromGestione,
-                               const QString &sIdPreventivoLista,
-                               bool bPrevBloccatoLista,
-                               int iNuRevisioneLista,
-                               const QString &sURLPDF,
-                               const QString &sNomePDF,
-                               const QString &sNomeFolderPrev,
-                               const QString &sDescOggettoLista,
-                               const QString &sDescClienteLista,
-                               const QString &sNuAnnoPrevLista,
-                               const QString &sNuPreventivoLista,
-                               const QString &sTxNuPreventivoLista)
+QString TFOLDER_PREVENTIVO::StartCaption() const
 {
-    bFromGestionePrev = bFromGestione;
-    sIdPreventivo = sIdPreventivoLista;
-    bPrevBloccato = bPrevBloccatoLista;
-    iNuRevisione = iNuRevisioneLista;
-    sURLFilePDF = sURLPDF.trimmed();
-    sNomeFilePDF = sNomePDF;
-    sNomeFolder = sNomeFolderPrev;
-    sDescOggetto = sDescOggettoLista;
-    sDescCliente = sDescClienteLista;
-    sNuAnnoPrev = sNuAnnoPrevLista;
-    sNuPreventivo = sNuPreventivoLista;
-    sTxNuPreventivo = sTxNuPreventivoLista;
-    setWindowTitle(QStringLiteral("Gestione cartella del preventivo n° ") + sTxNuPreventivo
-                   + QStringLiteral(" : \"") + sDescOggetto + u'"');
-    ArrangePanels();
-    exec();
+    return QStringLiteral("Gestione cartella del preventivo n° ") + sTxNuPreventivo
+           + QStringLiteral(" : \"") + sDescOggetto + u'"';
 }
 
 void TFOLDER_PREVENTIVO::ArrangePanels()
@@ -184,8 +135,7 @@ void TFOLDER_PREVENTIVO::PB_SalvaUrlFilePDFClick()
                      + LineBreaks(2) + QStringLiteral("Ripetere l'operazione."));
         return;
     }
-    if (TSTD_PROGRESS *wait = TSTD_PROGRESS::Instance())
-        wait->Show(QStringLiteral("Memorizzazione link web al PDF in corso..."), this);
+    ShowWait(QStringLiteral("Memorizzazione link web al PDF in corso..."));
     try {
         StoreQuoteFolderFields(sIdPreventivo, {{QStringLiteral("txUrlFilePDF"), link}});
     } catch (const std::exception &e) {

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "quotes/quoteopeners.h"
-
-#include <QDialog>
+#include "quotes/quotefolderwindow.h"
 
 class QFrame;
 class QLabel;
@@ -13,42 +11,13 @@ class QPushButton;
 // folder with the PDF selected, stores the web link to the PDF taken from the clipboard, and
 // copies that link to the clipboard as a clickable link for an e-mail. Modal; frees itself
 // when closed.
-class TFOLDER_PREVENTIVO : public QDialog, public TQuoteFolderStarter
+class TFOLDER_PREVENTIVO : public TQuoteFolderWindow
 {
     Q_OBJECT
 
 public:
     explicit TFOLDER_PREVENTIVO(QWidget *parent = nullptr);
     ~TFOLDER_PREVENTIVO() override;
-
-    // Stores the values, arranges the panels, sets the caption and shows the window modally.
-    void Start(bool bFromGestione,
-               const QString &sIdPreventivoLista,
-               bool bPrevBloccatoLista,
-               int iNuRevisioneLista,
-               const QString &sURLPDF,
-               const QString &sNomePDF,
-               const QString &sNomeFolderPrev,
-               const QString &sDescOggettoLista,
-               const QString &sDescClienteLista,
-               const QString &sNuAnnoPrevLista,
-               const QString &sNuPreventivoLista,
-               const QString &sTxNuPreventivoLista) override;
-
-    // Window state.
-    QString sNomeFolder;
-    QString sNomeFilePDF;
-    QString sURLFilePDF;
-    int iNuRevisione = 1;
-    QString sIdPreventivo;
-    QString sNuPreventivo;
-    QString sTxNuPreventivo;
-    QString sNuAnnoPrev;
-    QString sDescCliente;
-    QString sDescOggetto;
-    bool bPrevBloccato = false;
-    bool bFromGestionePrev = false;
-    bool bChanges = false;
 
     // Controls.
     QLabel *SF_PathPrev = nullptr;             // Owned (child).
@@ -65,10 +34,11 @@ public:
     QString PdfPath() const;
 
 protected:
+    QString StartCaption() const override;
+    void ArrangePanels() override;
     void done(int result) override;
 
 private:
-    void ArrangePanels();
     void PB_OpenFolderPrevClick();
     void PB_SalvaUrlFilePDFClick();
     void PB_PrepareLinkClick();

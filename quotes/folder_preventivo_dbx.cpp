@@ -9,7 +9,6 @@
 #include "common/formats.h"
 #include "common/inifile.h"
 #include "common/sessioninfo.h"
-#include "common/tstd_progress.h"
 #include "common/windowregistry.h"
 #include "controls/tkrtlabeledit.h"
 #include "controls/tkrtupdown.h"
@@ -36,22 +35,6 @@ const TWindowRegistration registration(kQuoteCloudFolderWindow, [](QWidget *pare
 
 const QString kSettings = QStringLiteral("SETTINGS");
 
-QFrame *NewPanel(const QString &name, QWidget *parent)
-{
-    auto *panel = new QFrame(parent);
-    panel->setObjectName(name);
-    panel->setFrameShape(QFrame::StyledPanel);
-    return panel;
-}
-
-QPushButton *NewButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
 QLabel *NewLabel(const QString &name, QWidget *parent)
 {
     auto *label = new QLabel(parent);
@@ -70,18 +53,6 @@ TKRTLabelEdit *NewEdit(const QString &name, const QString &caption, int maxLengt
     if (maxLength > 0)
         edit->SetMaxLength(maxLength);
     return edit;
-}
-
-void ShowWait(const QString &message, QWidget *window)
-{
-    if (TSTD_PROGRESS *wait = TSTD_PROGRESS::Instance())
-        wait->Show(message, window);
-}
-
-void HideWait()
-{
-    if (TSTD_PROGRESS *wait = TSTD_PROGRESS::Instance())
-        wait->Hide();
 }
 
 QString WithSlash(QString folder)
@@ -109,10 +80,9 @@ private:
 } // namespace
 
 TFOLDER_PREVENTIVO_DBX::TFOLDER_PREVENTIVO_DBX(QWidget *parent)
-    : QDialog(parent)
+    : TQuoteFolderWindow(parent)
 {
     setObjectName(kQuoteCloudFolderWindow);
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Gestione esportazione preventivo"));
     setMinimumWidth(620);
 
@@ -245,35 +215,10 @@ void TFOLDER_PREVENTIVO_DBX::SetExportSource(TQuoteExportSource *source)
     m_source = source;
 }
 
-void TFOLDER_PREVENTIVO_DBX::Start(bool bFromGestione,
-                                   const QString &sIdPreventivoLista,
-                                   bool bPrevBloccatoLista,
-                                   int iNuRevisioneLista,
-                                   const QString &sURLPDF,
-                                   const QString &sNomePDF,
-                                   const QString &sNomeFolderPrev,
-                                   const QString &sDescOggettoLista,
-                                   const QString &sDescClienteLista,
-                                   const QString &sNuAnnoPrevLista,
-                                   const QString &sNuPreventivoLista,
-                                   const QString &sTxNuPreventivoLista)
+QString TFOLDER_PREVENTIVO_DBX::StartCaption() const
 {
-    bFromGestionePrev = bFromGestione;
-    sIdPreventivo = sIdPreventivoLista;
-    bPrevBloccato = bPrevBloccatoLista;
-    iNuRevisione = iNuRevisioneLista;
-    sURLFilePDF = sURLPDF.trimmed();
-    sNomeFilePDF = sNomePDF;
-    sNomeFolder = sNomeFolderPrev;
-    sDescOggetto = sDescOggettoLista;
-    sDescCliente = sDescClienteLista;
-    sNuAnnoPrev = sNuAnnoPrevLista.trimmed();
-    sNuPreventivo = sNuPreventivoLista.trimmed();
-    sTxNuPreventivo = sTxNuPreventivoLista;
-    setWindowTitle(QStringLiteral("Cloud: Preventivo n° ") + sTxNuPreventivo
-                   + QStringLiteral(" : \"") + sDescOggetto + u'"');
-    ArrangePanels();
-    exec();
+    return QStringLiteral("Cloud: Preventivo n° ") + sTxNuPreventivo + QStringLiteral(" : \"")
+           + sDescOggetto + u'"';
 }
 
 QString TFOLDER_PREVENTIVO_DBX::CloudFolderPath() const
@@ -434,7 +379,7 @@ void TFOLDER_PREVENTIVO_DBX::PB_ExportPrevClick()
     SetBusy(true);
     // The stored folder is looked for again (and made again when it was removed meanwhile), so
     // the PDF lands in it with the case it has.
-    ShowWait(QStringLiteral("Preparazione esportazione per preventivo in corso..."), this);
+    ShowWait(QStringLiteral("Preparazione esportazione per preventivo in corso..."));
     bool ready = false;
     try {
         PrepareCloudFolders(sNomeFolder);
@@ -457,7 +402,7 @@ void TFOLDER_PREVENTIVO_DBX::PB_OkNomeFolderClick()
         return;
     const QString folder = SF_NomeFolder->text();
     SetBusy(true);
-    ShowWait(QStringLiteral("Preparazione esportazione per preventivo in corso..."), this);
+    ShowWait(QStringLiteral("Preparazione esportazione per preventivo in corso..."));
     IniWriteText(kSettings,
                  QString::fromLatin1(kQuoteFolderDigitsKey),
                  QString::number(UD_CifreNuPrev->Position()),
@@ -477,7 +422,7 @@ void TFOLDER_PREVENTIVO_DBX::PB_OkNomeFolderClick()
         SetBusy(false);
         return;
     }
-    ShowWait(QStringLiteral("Memorizzazione nome cartella preventivo in corso..."), this);
+    ShowWait(QStringLiteral("Memorizzazione nome cartella preventivo in corso..."));
     try {
         StoreQuoteFolderFields(sIdPreventivo, {{QStringLiteral("txNomeFolder"), folder}});
     } catch (const std::exception &e) {
@@ -501,7 +446,7 @@ void TFOLDER_PREVENTIVO_DBX::ExportPdf()
     TLocalPdfGuard removeLocal(local);
     bChanges = true;
 
-    ShowWait(QStringLiteral("Esportazione in corso..."), this);
+    ShowWait(QStringLiteral("Esportazione in corso..."));
     QString reason;
     try {
         TKRTViewReport *preview = m_source ? m_source->ExportPreview() : nullptr;
@@ -538,7 +483,7 @@ void TFOLDER_PREVENTIVO_DBX::ExportPdf()
         return;
     }
 
-    ShowWait(QStringLiteral("Memorizzazione nome file PDF e link web in corso..."), this);
+    ShowWait(QStringLiteral("Memorizzazione nome file PDF e link web in corso..."));
     try {
         StoreQuoteFolderFields(sIdPreventivo,
                                {{QStringLiteral("txNomeFilePDF"), pdfName},

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "quotes/quoteopeners.h"
-
-#include <QDialog>
+#include "quotes/quotefolderwindow.h"
 
 class QFrame;
 class QLabel;
@@ -20,7 +18,7 @@ class TKRTUpDown;
 // removed whatever happened. A quote without a folder first gets its folder name in the
 // folder-name panel. Management mode (opened by the quote list): the link for an e-mail and
 // the quote folder in the storage's local copy. Modal; frees itself when closed.
-class TFOLDER_PREVENTIVO_DBX : public QDialog, public TQuoteFolderStarter
+class TFOLDER_PREVENTIVO_DBX : public TQuoteFolderWindow
 {
     Q_OBJECT
 
@@ -29,35 +27,6 @@ public:
     ~TFOLDER_PREVENTIVO_DBX() override;
 
     void SetExportSource(TQuoteExportSource *source) override;
-    // Stores the values, arranges the panels, sets the caption and shows the window modally.
-    void Start(bool bFromGestione,
-               const QString &sIdPreventivoLista,
-               bool bPrevBloccatoLista,
-               int iNuRevisioneLista,
-               const QString &sURLPDF,
-               const QString &sNomePDF,
-               const QString &sNomeFolderPrev,
-               const QString &sDescOggettoLista,
-               const QString &sDescClienteLista,
-               const QString &sNuAnnoPrevLista,
-               const QString &sNuPreventivoLista,
-               const QString &sTxNuPreventivoLista) override;
-
-    // Window state.
-    QString sNomeFolder;
-    QString sNomeFilePDF;
-    QString sURLFilePDF;
-    int iNuRevisione = 1;
-    QString sIdPreventivo;
-    QString sNuPreventivo;
-    QString sTxNuPreventivo;
-    QString sNuAnnoPrev;
-    QString sDescCliente;
-    QString sDescOggetto;
-    bool bPrevBloccato = false;
-    bool bFromGestionePrev = false;
-    bool bChanges = false;
-
     // The cloud path of the quote folder: "/" + root (when set) + "/" + company + "/Preventivi "
     // + year + "/" + folder name; and its local copy under General_PrevsPath ("" without it).
     QString CloudFolderPath() const;
@@ -90,10 +59,11 @@ public:
     QPushButton *PB_AnnullaNomeFolder = nullptr; // Owned (child).
 
 protected:
+    QString StartCaption() const override;
+    void ArrangePanels() override;
     void done(int result) override;
 
 private:
-    void ArrangePanels();
     void ShowFolderNamePanel(bool show);
     void RebuildFolderName();
     // Finds or creates every level of the quote folder; raises ECloudError.

@@ -195,10 +195,11 @@ void ReadLayoutDocument(TLayoutDocument &doc,
     }
 
     tell(TLayoutStep::Immagini);
-    doc.unreadableImages << FitLayoutImages(doc.DST_RPT_Main.get(),
-                                            doc.DST_RPT_Cover.get(),
-                                            doc.DST_RPT_Images.get());
-    doc.unreadableImages << FitLayoutImages(nullptr, nullptr, doc.DST_RPT_Sottoparagrafi.get());
+    TLayoutImageFitter fitter;
+    doc.unreadableImages << fitter.Fit(doc.DST_RPT_Main.get(),
+                                       doc.DST_RPT_Cover.get(),
+                                       doc.DST_RPT_Images.get());
+    doc.unreadableImages << fitter.Fit(nullptr, nullptr, doc.DST_RPT_Sottoparagrafi.get());
     // The second cover copy shows the same fitted picture.
     if (!doc.DST_RPT_Cover->IsEmpty() && !doc.DST_RPT_Cover_Multi->IsEmpty()) {
         doc.DST_RPT_Cover_Multi->EmptyDataSet();

@@ -61,6 +61,10 @@ END $$;
 -- three of them) and their contents (50 text, 60 image, 70 web link, 80 table, 90 table
 -- item); disabled nodes and everything below them are left out. A closing row (9990) ends
 -- the main section. Columns the program fills in memory are there, empty.
+-- Every step works on the quote's own nodes at once: the nodes are read once, the switched-off
+-- subtrees found by one descent, and the pictures carried as ids until the final rows, which
+-- read each picture once (a picture carried through the sorts and joins, or aggregated, is
+-- copied at every step). work_mem keeps the pictures of a large quote out of temporary files.
 CREATE FUNCTION estrailayoutprevmain(p_idpreventivo text, p_codlayout text)
 RETURNS TABLE (idpreventivodet varchar, idnodo varchar, idparent varchar, idsezione varchar,
                nutipologia integer, nuorderlayout integer, txdescnodo text, txdescnodob text,
@@ -84,7 +88,8 @@ RETURNS TABLE (idpreventivodet varchar, idnodo varchar, idparent varchar, idsezi
                imglogowidthv numeric, imglogoheightv numeric, imglogowidthvp numeric,
                imglogoheightvp numeric, fllogopanorama smallint, fllogosquare smallint,
                fllogohorizontal smallint, fllogovertical smallint)
-LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off AS $$
+LANGUAGE plpgsql STABLE SECURITY DEFINER SET search_path = public, pg_temp SET jit = off
+    SET work_mem = '64MB' AS $$
 DECLARE
     m jsonb := vt_layout(p_codlayout);
     ok smallint;
@@ -100,35 +105,52 @@ BEGIN
      WHERE d.idpreventivo = p_idpreventivo AND d.flprodottoattivo = 1 AND d.flservizio = 0
        AND p.fldocumentazione = 0;
     RETURN QUERY
-    WITH righe AS (
+    WITH righe AS MATERIALIZED (
         SELECT d.*, p.txcodprodotto, p.txdescprodotto, p.fldocumentazione,
                row_number() OVER (ORDER BY CASE WHEN p.fldocumentazione = 1 AND d.fldocinfondo = 1
                                                 THEN 1 ELSE 0 END, d.nuordinamento) AS ordine
           FROM preventivo_dettaglio d JOIN prodotti p ON p.idprodotto = d.idprodotto
          WHERE d.idpreventivo = p_idpreventivo AND d.flprodottoattivo = 1),
-    nodi AS (
-        SELECT n.*, r.ordine,
-               CASE WHEN n.nutipologia = 40 AND EXISTS (
-                         SELECT 1 FROM prevdet_nodi i
-                          WHERE i.idpreventivodet = n.idpreventivodet AND i.idparent = n.idnodo
-                            AND i.nutipologia = 60 AND i.flattivo = 1)
-                    THEN 61 ELSE n.nutipologia::integer END AS tipo
-          FROM righe r
-          JOIN prevdet_nodi n ON n.idpreventivodet = r.idpreventivodet
-          LEFT JOIN prevdet_nodi p1 ON p1.idpreventivodet = n.idpreventivodet AND p1.idnodo = n.idparent
-          LEFT JOIN prevdet_nodi p2 ON p2.idpreventivodet = n.idpreventivodet AND p2.idnodo = p1.idparent
-          LEFT JOIN prevdet_nodi p3 ON p3.idpreventivodet = n.idpreventivodet AND p3.idnodo = p2.idparent
-         WHERE n.flattivo = 1 AND coalesce(p1.flattivo, 1) = 1 AND coalesce(p2.flattivo, 1) = 1
-           AND coalesce(p3.flattivo, 1) = 1),
-    immagini AS (
+    -- Every node of those lines, read once through the lines' key.
+    albero AS MATERIALIZED (
+        SELECT n.idpreventivodet, n.idnodo, n.idparent, n.idsezione, n.nutipologia, n.nuordera,
+               n.nuorderb, n.nuorderc, n.nuorderd, n.txdescnodo, n.txdescnodob, n.txdescnodoc,
+               n.txtestortf, n.txurl, n.nuquantita, n.flattivo, n.flunita, n.flnewpagebefore,
+               n.idimage, r.ordine
+          FROM righe r JOIN prevdet_nodi n ON n.idpreventivodet = r.idpreventivodet),
+    -- Nodes switched off and what lies up to three levels below them: left out.
+    spenti AS MATERIALIZED (
+        WITH RECURSIVE sotto (idpreventivodet, idnodo, livello) AS (
+            SELECT a.idpreventivodet, a.idnodo, 0 FROM albero a WHERE a.flattivo <> 1
+            UNION ALL
+            SELECT c.idpreventivodet, c.idnodo, s.livello + 1
+              FROM sotto s JOIN albero c ON c.idpreventivodet = s.idpreventivodet AND c.idparent = s.idnodo
+             WHERE s.livello < 3)
+        SELECT DISTINCT s.idpreventivodet, s.idnodo FROM sotto s),
+    -- Sub-paragraphs that hold an active picture are printed as text with image (61).
+    conimmagine AS MATERIALIZED (
+        SELECT DISTINCT i.idpreventivodet, i.idparent FROM albero i
+         WHERE i.nutipologia = 60 AND i.flattivo = 1),
+    nodi AS MATERIALIZED (
+        SELECT n.*,
+               CASE WHEN n.nutipologia = 40 AND ci.idparent IS NOT NULL THEN 61
+                    ELSE n.nutipologia::integer END AS tipo
+          FROM albero n
+          LEFT JOIN conimmagine ci ON ci.idpreventivodet = n.idpreventivodet AND ci.idparent = n.idnodo
+          LEFT JOIN spenti s ON s.idpreventivodet = n.idpreventivodet AND s.idnodo = n.idnodo
+         WHERE n.flattivo = 1 AND s.idnodo IS NULL),
+    -- The first three pictures of a sub-paragraph, by id: the pictures themselves are read
+    -- once, by the final rows.
+    immagini AS MATERIALIZED (
         SELECT i.idpreventivodet, i.idparent,
-               (array_agg(im.imgimage ORDER BY i.nuorderc))[1] AS img0,
-               (array_agg(im.imgimage ORDER BY i.nuorderc))[2] AS img1,
-               (array_agg(im.imgimage ORDER BY i.nuorderc))[3] AS img2
-          FROM nodi i JOIN images_dettagli im ON im.idimage = i.idimage
+               (array_agg(i.idimage ORDER BY i.nuorderc))[1] AS id0,
+               (array_agg(i.idimage ORDER BY i.nuorderc))[2] AS id1,
+               (array_agg(i.idimage ORDER BY i.nuorderc))[3] AS id2
+          FROM nodi i
          WHERE i.nutipologia = 60
+           AND EXISTS (SELECT 1 FROM images_dettagli im WHERE im.idimage = i.idimage)
          GROUP BY i.idpreventivodet, i.idparent),
-    testi AS (
+    testi AS MATERIALIZED (
         SELECT t.idpreventivodet, t.idparent, string_agg(t.txdescnodo, E'\n' ORDER BY t.nuorderc) AS testo
           FROM nodi t WHERE t.nutipologia = 50
          GROUP BY t.idpreventivodet, t.idparent),
@@ -139,9 +161,12 @@ BEGIN
                r.txcodprodotto::text AS txdescnodoc, NULL::text AS txtestortf, NULL::varchar AS txurl,
                NULL::integer AS nuquantitaparte, r.flpartecompunita AS unita,
                r.flnewpagebefore AS salto,
-               CASE WHEN r.fldocumentazione = 0 AND ip.imgimage IS NOT NULL THEN 1 ELSE 0 END AS copertina,
-               ip.imgimage AS img0, NULL::bytea AS img1, NULL::bytea AS img2
-          FROM righe r LEFT JOIN images_prodotti ip ON ip.idimage = r.idprodotto
+               CASE WHEN r.fldocumentazione = 0 AND EXISTS (
+                         SELECT 1 FROM images_prodotti ip
+                          WHERE ip.idimage = r.idprodotto AND ip.imgimage IS NOT NULL)
+                    THEN 1 ELSE 0 END AS copertina,
+               r.idprodotto AS id0, NULL::varchar AS id1, NULL::varchar AS id2
+          FROM righe r
         UNION ALL
         SELECT n.idpreventivodet, n.idnodo, n.idparent, n.idsezione, n.tipo, n.ordine, n.nuordera,
                n.nuorderb, n.nuorderc, n.nuorderd, n.txdescnodo, n.txdescnodob,
@@ -149,13 +174,12 @@ BEGIN
                     ELSE n.txdescnodoc END,
                n.txtestortf, n.txurl, n.nuquantita,
                CASE WHEN n.tipo IN (10, 40, 61) THEN n.flunita ELSE 0 END, n.flnewpagebefore, 0,
-               CASE WHEN n.tipo = 61 THEN im.img0 WHEN n.tipo = 60 THEN i0.imgimage END,
-               CASE WHEN n.tipo = 61 THEN im.img1 END, CASE WHEN n.tipo = 61 THEN im.img2 END
+               CASE WHEN n.tipo = 61 THEN im.id0 WHEN n.tipo = 60 THEN n.idimage END,
+               CASE WHEN n.tipo = 61 THEN im.id1 END, CASE WHEN n.tipo = 61 THEN im.id2 END
           FROM nodi n
-          LEFT JOIN immagini im ON n.tipo = 61 AND im.idpreventivodet = n.idpreventivodet AND im.idparent = n.idnodo
-          LEFT JOIN testi te ON n.tipo = 61 AND te.idpreventivodet = n.idpreventivodet AND te.idparent = n.idnodo
-          LEFT JOIN images_dettagli i0 ON n.tipo = 60 AND i0.idimage = n.idimage),
-    ordinate AS (
+          LEFT JOIN immagini im ON im.idpreventivodet = n.idpreventivodet AND im.idparent = n.idnodo
+          LEFT JOIN testi te ON te.idpreventivodet = n.idpreventivodet AND te.idparent = n.idnodo),
+    ordinate AS MATERIALIZED (
         SELECT t.*, row_number() OVER (ORDER BY t.ordine, t.a, t.b, t.c, t.d)::integer AS nuorder
           FROM tutte t)
     SELECT o.idpreventivodet, o.idnodo, o.idparent, o.idsezione, o.tipo, o.nuorder, o.txdescnodo,
@@ -163,7 +187,8 @@ BEGIN
            o.unita::smallint, o.salto::smallint, 1::smallint, o.copertina::smallint, ok,
            r.nuordinamento, r.txcodprodotto, r.txdescprodotto, r.txdesclistino, r.nuquantita,
            r.vlimporto, r.vllistino, r.flaccessorio, r.flservizio, r.fldocumentazione,
-           r.fldocinfondo, o.img0, o.img1, o.img2,
+           r.fldocinfondo, CASE WHEN o.tipo = 5 THEN ip.imgimage ELSE i0.imgimage END, i1.imgimage,
+           i2.imgimage,
            vt_misura(m, g.grp, 'WidthS'), vt_misura(m, g.grp, 'HeightS'),
            vt_misura(m, g.grp, 'WidthH'), vt_misura(m, g.grp, 'HeightH'),
            vt_misura(m, g.grp, 'WidthHP'), vt_misura(m, g.grp, 'HeightHP'),
@@ -180,6 +205,10 @@ BEGIN
            0::smallint, 0::smallint, 0::smallint, 0::smallint
       FROM ordinate o
       JOIN righe r ON r.idpreventivodet = o.idpreventivodet
+      LEFT JOIN images_prodotti ip ON o.tipo = 5 AND ip.idimage = o.id0
+      LEFT JOIN images_dettagli i0 ON o.tipo <> 5 AND i0.idimage = o.id0
+      LEFT JOIN images_dettagli i1 ON i1.idimage = o.id1
+      LEFT JOIN images_dettagli i2 ON i2.idimage = o.id2
       CROSS JOIN LATERAL (SELECT CASE WHEN o.tipo = 5 THEN 'copertina' ELSE 'immagini' END AS grp) g
     UNION ALL
     SELECT p_idpreventivo::varchar, 'FINE'::varchar, p_idpreventivo::varchar, p_idpreventivo::varchar,

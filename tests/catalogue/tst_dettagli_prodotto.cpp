@@ -15,6 +15,7 @@
 #include "db/dataset.h"
 #include "reports/krtviewreport.h"
 #include "tests/support/dialogrecorder.h"
+#include "tests/support/programfolder.h"
 #include "tests/support/testdatabase.h"
 
 #include <QAction>
@@ -211,11 +212,8 @@ void TestDettagliProdotto::initTestCase()
 void TestDettagliProdotto::init()
 {
     // The program folder with the live preview's report, fresh for every case.
-    const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
     QDir(m_home.filePath(QStringLiteral("Reports"))).removeRecursively();
-    QVERIFY(QDir().mkpath(m_home.filePath(QStringLiteral("Reports"))));
-    QVERIFY(QFile::copy(source + QStringLiteral("/Reports/pdprwdet00.RPT"),
-                        m_home.filePath(QStringLiteral("Reports/pdprwdet00.RPT"))));
+    QVERIFY(CopyProgramReports(m_home.path(), {QStringLiteral("pdprwdet00.RPT")}));
     m_db = std::make_unique<TTestDatabase>();
     m_db->LogOn(kUser);
     m_dialogs = std::make_unique<TDialogRecorder>();

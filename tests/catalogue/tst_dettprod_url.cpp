@@ -14,6 +14,7 @@
 #include "controls/tkrtlabeledit.h"
 #include "controls/tkrtpopupmenu.h"
 #include "tests/support/dialogrecorder.h"
+#include "tests/support/programfolder.h"
 #include "tests/support/testdatabase.h"
 
 #include <QAction>
@@ -118,10 +119,7 @@ void TestDettProdUrl::initTestCase()
 {
     QVERIFY(m_home.isValid());
     qputenv("VENTOREL_HOME", m_home.path().toUtf8());
-    const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
-    QVERIFY(QDir().mkpath(m_home.filePath(QStringLiteral("Reports"))));
-    QVERIFY(QFile::copy(source + QStringLiteral("/Reports/pdprwdet00.RPT"),
-                        m_home.filePath(QStringLiteral("Reports/pdprwdet00.RPT"))));
+    QVERIFY(CopyProgramReports(m_home.path(), {QStringLiteral("pdprwdet00.RPT")}));
 }
 
 void TestDettProdUrl::init()

@@ -7,34 +7,19 @@
 #include "catalogue/dettproditemgrid.h"
 #include "catalogue/dettprodpanels.h"
 #include "catalogue/dettprodtree.h"
-#include "common/files.h"
-#include "common/sessioninfo.h"
-#include "common/windowregistry.h"
 #include "controls/tkrtlabeledit.h"
 #include "controls/tkrtpopupmenu.h"
-#include "tests/support/dialogrecorder.h"
-#include "tests/support/testdatabase.h"
+#include "tests/support/dettprodfixture.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-const QString kUser = QStringLiteral("MROSSI");
-
-} // namespace
-
-class TestDettProdItemGrid : public QObject
+class TestDettProdItemGrid : public QObject, protected TDettProdFixture
 {
     Q_OBJECT
 
@@ -54,10 +39,6 @@ private slots:
     void failedSaveKeepsTheGrid();
 
 private:
-    QString ProductId() const;
-    QString NodeId(const QString &description) const;
-    TDETTAGLI_PRODOTTO *Open();
-    void Menu(const QString &description, const char *action);
     TDettProdItemGridPanel *Grid(bool table) const
     {
         return dynamic_cast<TDettProdItemGridPanel *>(
@@ -73,8 +54,6 @@ private:
     // Drags the row by its number (0-based rows) and drops it on another one.
     void Drag(TDettProdItemGridPanel *grid, int from, int to);
     QStringList Column(int row, TDettProdItemGridPanel *grid, int column) const;
-    void Ok() { QTest::mouseClick(m_window->PAN_DatiNodo->PB_Ok_Input, Qt::LeftButton); }
-    QString Super(const QString &sql) const { return m_db->SuperQuery(sql); }
     // "position:text" of the items of a data sheet, in stored order.
     QString SheetItems(const QString &sheet) const
     {
@@ -91,81 +70,21 @@ private:
                                     "idtabparte = '%1'")
                          .arg(table));
     }
-
-    QTemporaryDir m_home;
-    std::unique_ptr<TTestDatabase> m_db;
-    std::unique_ptr<TDialogRecorder> m_dialogs;
-    QPointer<TDETTAGLI_PRODOTTO> m_window;
 };
 
 void TestDettProdItemGrid::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    qputenv("VENTOREL_HOME", m_home.path().toUtf8());
-    const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
-    QVERIFY(QDir().mkpath(m_home.filePath(QStringLiteral("Reports"))));
-    QVERIFY(QFile::copy(source + QStringLiteral("/Reports/pdprwdet00.RPT"),
-                        m_home.filePath(QStringLiteral("Reports/pdprwdet00.RPT"))));
+    PrepareHome();
 }
 
 void TestDettProdItemGrid::init()
 {
-    m_db = std::make_unique<TTestDatabase>();
-    m_db->LogOn(kUser);
-    m_dialogs = std::make_unique<TDialogRecorder>();
-    SessionInfo() = TSessionInfo();
-    SessionInfo().sUserName = kUser;
-    SessionInfo().sUserSettingsFile = ExeFolderPath(QStringLiteral("VentorelWin_MROSSI.ini"));
+    LogOn();
 }
 
 void TestDettProdItemGrid::cleanup()
 {
-    if (m_window) {
-        if (m_window->PAN_DatiNodo->isVisible())
-            QTest::mouseClick(m_window->PAN_DatiNodo->PB_Annulla_Input, Qt::LeftButton);
-        m_window->close();
-    }
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_dialogs.reset();
-    m_db.reset();
-}
-
-QString TestDettProdItemGrid::ProductId() const
-{
-    return Super(QStringLiteral("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'QDG-100'"));
-}
-
-QString TestDettProdItemGrid::NodeId(const QString &description) const
-{
-    return Super(QStringLiteral("SELECT n.idnodo FROM prodotti_nodi n JOIN prodotti p USING "
-                                "(idprodotto) WHERE p.txcodprodotto = 'QDG-100' AND "
-                                "n.txdescnodo = '%1' ORDER BY n.nuordera, n.nuorderb, n.nuorderc, "
-                                "n.nuorderd LIMIT 1")
-                     .arg(description));
-}
-
-TDETTAGLI_PRODOTTO *TestDettProdItemGrid::Open()
-{
-    auto *w = qobject_cast<TDETTAGLI_PRODOTTO *>(
-        CreateRegisteredWindow(QStringLiteral("DETTAGLI_PRODOTTO"), nullptr));
-    if (!w)
-        return nullptr;
-    m_window = w;
-    w->Start(false, ProductId(), QStringLiteral("QDG-100"), QStringLiteral("Quadro"), true);
-    w->show();
-    w->resize(1500, 900);
-    return w;
-}
-
-void TestDettProdItemGrid::Menu(const QString &description, const char *action)
-{
-    TDettProdTreeItem *item = m_window->TV_Dettagli->FindTreeNode(NodeId(description));
-    QVERIFY2(item, qPrintable(description));
-    QVERIFY(m_window->PrepareTreeMenu(item->Node()));
-    QAction *a = m_window->MenuAction(QLatin1String(action));
-    QVERIFY2(m_window->PMNU_Funzioni_Tree->actions().contains(a), action);
-    a->trigger();
-    QApplication::processEvents();
+    CloseAll();
 }
 
 void TestDettProdItemGrid::Drag(TDettProdItemGridPanel *grid, int from, int to)

@@ -17,8 +17,7 @@
 #include "controls/tkrtlabeledit.h"
 #include "controls/tkrtpopupmenu.h"
 #include "db/dataset.h"
-#include "tests/support/dialogrecorder.h"
-#include "tests/support/testdatabase.h"
+#include "tests/support/dettprodfixture.h"
 #include "tests/support/testimages.h"
 
 #include <QAction>
@@ -38,7 +37,6 @@
 
 namespace {
 
-const QString kUser = QStringLiteral("MROSSI");
 // Apostrophes, backslashes and characters outside Latin-1 in every field.
 const QString kOdd = QStringLiteral("L'ingresso \\ uscita «€» ÀÈ 漢字 \"x\"");
 
@@ -46,7 +44,7 @@ enum TKind { kScheda, kComponente, kParte, kTabella };
 
 } // namespace
 
-class TestDettProdNodes : public QObject
+class TestDettProdNodes : public QObject, protected TDettProdFixture
 {
     Q_OBJECT
 
@@ -82,108 +80,32 @@ private slots:
     void lookAtThePanels();
 
 private:
-    QString ProductId() const;
-    QString NodeId(const QString &description) const;
-    TDETTAGLI_PRODOTTO *Open();
-    TVRLDettProd *Node(const QString &description) const;
-    // Runs a menu entry on the node.
-    void Menu(const QString &description, const char *action);
     void MenuOnRoot(const char *action);
     template<class T>
     T *Panel(TCurrentNodeTipologia kind) const
     {
         return dynamic_cast<T *>(m_window->PAN_DatiNodo->PanelFor(kind));
     }
-    void Ok() { QTest::mouseClick(m_window->PAN_DatiNodo->PB_Ok_Input, Qt::LeftButton); }
-    void Annulla() { QTest::mouseClick(m_window->PAN_DatiNodo->PB_Annulla_Input, Qt::LeftButton); }
-    QString Super(const QString &sql) const { return m_db->SuperQuery(sql); }
     QString Selected() const
     {
         TVRLDettProd *node = m_window->TV_Dettagli->CurrentNode();
         return node ? node->sIdNodo : QString();
     }
-
-    QTemporaryDir m_home;
-    std::unique_ptr<TTestDatabase> m_db;
-    std::unique_ptr<TDialogRecorder> m_dialogs;
-    QPointer<TDETTAGLI_PRODOTTO> m_window;
 };
 
 void TestDettProdNodes::initTestCase()
 {
-    QVERIFY(m_home.isValid());
-    qputenv("VENTOREL_HOME", m_home.path().toUtf8());
-    const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
-    QVERIFY(QDir().mkpath(m_home.filePath(QStringLiteral("Reports"))));
-    QVERIFY(QFile::copy(source + QStringLiteral("/Reports/pdprwdet00.RPT"),
-                        m_home.filePath(QStringLiteral("Reports/pdprwdet00.RPT"))));
+    PrepareHome();
 }
 
 void TestDettProdNodes::init()
 {
-    m_db = std::make_unique<TTestDatabase>();
-    m_db->LogOn(kUser);
-    m_dialogs = std::make_unique<TDialogRecorder>();
-    SessionInfo() = TSessionInfo();
-    SessionInfo().sUserName = kUser;
-    SessionInfo().sUserSettingsFile = ExeFolderPath(QStringLiteral("VentorelWin_MROSSI.ini"));
-    QFile::remove(SessionInfo().sUserSettingsFile);
+    LogOn();
 }
 
 void TestDettProdNodes::cleanup()
 {
-    if (m_window) {
-        if (m_window->PAN_DatiNodo->isVisible())
-            QTest::mouseClick(m_window->PAN_DatiNodo->PB_Annulla_Input, Qt::LeftButton);
-        m_window->close();
-    }
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_dialogs.reset();
-    m_db.reset();
-}
-
-QString TestDettProdNodes::ProductId() const
-{
-    return Super(QStringLiteral("SELECT idprodotto FROM prodotti WHERE txcodprodotto = 'QDG-100'"));
-}
-
-QString TestDettProdNodes::NodeId(const QString &description) const
-{
-    return Super(QStringLiteral("SELECT n.idnodo FROM prodotti_nodi n JOIN prodotti p USING "
-                                "(idprodotto) WHERE p.txcodprodotto = 'QDG-100' AND "
-                                "n.txdescnodo = '%1' ORDER BY n.nuordera, n.nuorderb, n.nuorderc, "
-                                "n.nuorderd LIMIT 1")
-                     .arg(QString(description).replace(QLatin1Char('\''), QStringLiteral("''"))));
-}
-
-TDETTAGLI_PRODOTTO *TestDettProdNodes::Open()
-{
-    auto *w = qobject_cast<TDETTAGLI_PRODOTTO *>(
-        CreateRegisteredWindow(QStringLiteral("DETTAGLI_PRODOTTO"), nullptr));
-    if (!w)
-        return nullptr;
-    m_window = w;
-    w->Start(false, ProductId(), QStringLiteral("QDG-100"), QStringLiteral("Quadro"), true);
-    w->show();
-    w->resize(1500, 900);
-    return w;
-}
-
-TVRLDettProd *TestDettProdNodes::Node(const QString &description) const
-{
-    TDettProdTreeItem *item = m_window->TV_Dettagli->FindTreeNode(NodeId(description));
-    return item ? item->Node() : nullptr;
-}
-
-void TestDettProdNodes::Menu(const QString &description, const char *action)
-{
-    TVRLDettProd *node = Node(description);
-    QVERIFY2(node, qPrintable(description));
-    QVERIFY(m_window->PrepareTreeMenu(node));
-    QAction *a = m_window->MenuAction(QLatin1String(action));
-    QVERIFY(a);
-    QVERIFY2(m_window->PMNU_Funzioni_Tree->actions().contains(a), action);
-    a->trigger();
+    CloseAll();
 }
 
 void TestDettProdNodes::MenuOnRoot(const char *action)

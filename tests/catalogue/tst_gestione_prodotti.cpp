@@ -6,6 +6,7 @@
 // quote, the repairs of the administrators and bad input.
 
 #include "tests/support/masterdataenv.h"
+#include "tests/support/programfolder.h"
 #include "tests/support/testimages.h"
 #include "tests/support/windowtest.h"
 
@@ -1555,10 +1556,7 @@ void tst_gestione_prodotti::infoAndDeveloperQueries()
 
 void tst_gestione_prodotti::printPreviewOfTheSelectedProduct()
 {
-    const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
-    QVERIFY(QDir().mkpath(QDir(env->Home()).filePath(QStringLiteral("Reports"))));
-    QVERIFY(QFile::copy(source + QStringLiteral("/Reports/pdprw00.RPT"),
-                        QDir(env->Home()).filePath(QStringLiteral("Reports/pdprw00.RPT"))));
+    QVERIFY(CopyProgramReports(env->Home(), {QStringLiteral("pdprw00.RPT")}));
     Open();
     ExtractEverything();
     QVERIFY(GoTo(QStringLiteral("QDG-100")));

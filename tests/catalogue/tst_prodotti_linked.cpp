@@ -4,6 +4,7 @@
 // product, and what the product list is told at the close.
 
 #include "tests/support/masterdataenv.h"
+#include "tests/support/programfolder.h"
 #include "tests/support/windowtest.h"
 
 #include "catalogue/cataloguecombo.h"
@@ -530,10 +531,7 @@ private Q_SLOTS:
     // "Prodotto selezionato" shows the current link's print, its price lists included.
     void previewsTheSelectedLink()
     {
-        QVERIFY(QDir().mkpath(env->Home() + QStringLiteral("/Reports")));
-        QVERIFY(QFile::copy(qEnvironmentVariable("VENTOREL_SOURCE_DIR")
-                                + QStringLiteral("/Reports/pdprw00.RPT"),
-                            env->Home() + QStringLiteral("/Reports/pdprw00.RPT")));
+        QVERIFY(CopyProgramReports(env->Home(), {QStringLiteral("pdprw00.RPT")}));
         auto w = Open(QStringLiteral("QDG-100"));
         w->SG_Linked->SetCurrentPosition(2);
         w->PB_Stampa->click();
@@ -556,10 +554,7 @@ private Q_SLOTS:
     // linked and reordered; the product's print shows the lists and the links in their order.
     void newUsersRound()
     {
-        QVERIFY(QDir().mkpath(env->Home() + QStringLiteral("/Reports")));
-        QVERIFY(QFile::copy(qEnvironmentVariable("VENTOREL_SOURCE_DIR")
-                                + QStringLiteral("/Reports/pdprw00.RPT"),
-                            env->Home() + QStringLiteral("/Reports/pdprw00.RPT")));
+        QVERIFY(CopyProgramReports(env->Home(), {QStringLiteral("pdprw00.RPT")}));
         const QString product = ProductId(QStringLiteral("QDG-100"));
         {
             auto lists = std::make_unique<TPRODOTTO_LISTINO>();

@@ -14,6 +14,7 @@
 #include "reports/richtext.h"
 #include "reports/view_report.h"
 #include "tests/support/dialogrecorder.h"
+#include "tests/support/programfolder.h"
 #include "tests/support/testdatabase.h"
 
 #include <QApplication>
@@ -94,11 +95,8 @@ void TestProductPreview::initTestCase()
 {
     QVERIFY(m_home.isValid());
     // The program folder of the tests holds the product reports.
-    const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
-    QVERIFY(QDir().mkpath(m_home.filePath(QStringLiteral("Reports"))));
-    for (const QString name : {QStringLiteral("pdprw00.RPT"), QStringLiteral("pdprwdet00.RPT")})
-        QVERIFY(QFile::copy(source + QStringLiteral("/Reports/") + name,
-                            m_home.filePath(QStringLiteral("Reports/") + name)));
+    QVERIFY(CopyProgramReports(m_home.path(),
+                               {QStringLiteral("pdprw00.RPT"), QStringLiteral("pdprwdet00.RPT")}));
     qputenv("VENTOREL_HOME", m_home.path().toUtf8());
 }
 

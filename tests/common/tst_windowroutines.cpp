@@ -2,6 +2,7 @@
 #include "common/windowroutines.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,8 @@ private slots:
     void bringMdiChildToFront();
     void openChildWindow_data();
     void openChildWindow();
+    void frameFollowsItsWindow_data();
+    void frameFollowsItsWindow();
     void centerPanels();
     void centerInMainArea();
     void centerOnWorkArea();
@@ -170,6 +173,69 @@ void TestWindowRoutines::openChildWindow()
     QVERIFY(thrown);
     QCOMPARE(area->subWindowList().size(), 0);
     QVERIFY(!FindOpenForm(QStringLiteral("GESTIONE_OPERATORI")));
+}
+
+// A child window that refuses or accepts being closed, from its own button or from the frame.
+class TClosingChild : public QWidget
+{
+public:
+    bool refuse = false;
+    int asked = 0;
+
+protected:
+    void closeEvent(QCloseEvent *event) override
+    {
+        ++asked;
+        if (refuse)
+            event->ignore();
+        else
+            event->accept();
+    }
+};
+
+void TestWindowRoutines::frameFollowsItsWindow_data()
+{
+    QTest::addColumn<bool>("fromFrame");
+    QTest::addColumn<bool>("refuse");
+    QTest::addColumn<bool>("deleteOnClose");
+    QTest::newRow("own button") << false << false << true;
+    QTest::newRow("own button, window kept") << false << false << false;
+    QTest::newRow("own button, refused") << false << true << true;
+    QTest::newRow("frame") << true << false << true;
+    QTest::newRow("frame, refused") << true << true << true;
+}
+
+void TestWindowRoutines::frameFollowsItsWindow()
+{
+    QFETCH(bool, fromFrame);
+    QFETCH(bool, refuse);
+    QFETCH(bool, deleteOnClose);
+    QMainWindow main;
+    auto *area = new QMdiArea;
+    main.setCentralWidget(area);
+    main.show();
+    auto *child = new TClosingChild;
+    child->refuse = refuse;
+    child->setAttribute(Qt::WA_DeleteOnClose, deleteOnClose);
+    QPointer<QMdiSubWindow> sub = AddMdiChild(area, child);
+    sub->show();
+    QVERIFY(sub->testAttribute(Qt::WA_DeleteOnClose));
+
+    if (fromFrame)
+        sub->close();
+    else
+        child->close();
+    QTest::qWait(20);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (refuse) {
+        QVERIFY(sub && sub->isVisible());
+        QCOMPARE(child->asked, 1);
+        QCOMPARE(sub->widget(), child);
+    } else {
+        // No empty frame stays behind, and the window is asked only once.
+        QVERIFY(!sub);
+        QCOMPARE(area->subWindowList().size(), 0);
+    }
 }
 
 void TestWindowRoutines::centerPanels()

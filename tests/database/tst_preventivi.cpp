@@ -38,6 +38,7 @@ private Q_SLOTS:
     void lineDetail();
     void catalogueSearch();
     void layoutRows();
+    void layoutRowsLeaveOutSwitchedOffSubtreesAndCarryPictures();
     void layoutPrintOptions();
     void catalogueImageChangeLeavesQuotesAlone();
     void ordersFromQuotes();
@@ -944,6 +945,119 @@ void TstPreventivi::layoutRows()
     auto totals = Q(db, Exec("EstraiLayoutPrevTotali", {T(q), T("STD")}));
     // The accessory and the documentation (amount 0) still have an amount; the main line not.
     QCOMPARE(totals->RecordCount(), 2);
+}
+
+void TstPreventivi::layoutRowsLeaveOutSwitchedOffSubtreesAndCarryPictures()
+{
+    // A line with a small tree of its own under two new paragraphs:
+    //   A (30)  S1 (40): texts T1, T2, four pictures ordered 4, 1, 3, 2
+    //           S2 (40, off): text            S3 (40): table TB (80, off): item
+    //   B (30, off): S4 (40): table (80): item            (three levels below B)
+    TSTD_DBMODULE &db = m_db->Module();
+    const QString q = newQuote({"QDG-100"});
+    const QString line = sql(
+        "SELECT idpreventivodet FROM preventivo_dettaglio WHERE idpreventivo = '" + q + "'");
+    QHash<QString, QString> id;
+    auto node = [&](const QString &name,
+                    int kind,
+                    const QString &parent,
+                    const QString &section,
+                    int a,
+                    int b,
+                    int c,
+                    const QString &text,
+                    bool on = true,
+                    const QString &image = QString()) {
+        id[name] = NewId();
+        sql(QStringLiteral("INSERT INTO prevdet_nodi (idpreventivodet, idnodo, nutipologia, "
+                           "idparent, idsezione, nuordera, nuorderb, nuorderc, txdescnodo, "
+                           "flattivo, idimage) VALUES ('%1', '%2', %3, '%4', '%5', %6, %7, %8, "
+                           "%9, %10, %11)")
+                .arg(line, id[name])
+                .arg(kind)
+                .arg(parent == QLatin1String("line") ? line : id[parent], id[section])
+                .arg(a)
+                .arg(b)
+                .arg(c)
+                .arg(text.isNull() ? QStringLiteral("NULL") : T(text))
+                .arg(on ? 1 : 0)
+                .arg(image.isEmpty() ? QStringLiteral("NULL") : T(image)));
+    };
+    auto picture = [&](const QString &name) {
+        const QString image = NewId();
+        sql("INSERT INTO images_dettagli VALUES ('" + image + "', convert_to('" + name
+            + "', 'UTF8'))");
+        return image;
+    };
+    id["A"] = NewId();
+    id["B"] = NewId();
+    node("A", 30, "line", "A", 50, 0, 0, "Paragrafo A");
+    node("S1", 40, "A", "A", 50, 1, 0, "");
+    node("T1", 50, "S1", "A", 50, 1, 1, "Prima riga");
+    node("T2", 50, "S1", "A", 50, 1, 2, "Seconda riga");
+    node("P4", 60, "S1", "A", 50, 1, 6, "Quarta", true, picture("foto 4"));
+    node("P1", 60, "S1", "A", 50, 1, 3, "Prima", true, picture("foto 1"));
+    node("P3", 60, "S1", "A", 50, 1, 5, "Terza", true, picture("foto 3"));
+    node("P2", 60, "S1", "A", 50, 1, 4, "Seconda", true, picture("foto 2"));
+    node("S2", 40, "A", "A", 50, 2, 0, "Spento", false);
+    node("S2T", 50, "S2", "A", 50, 2, 1, "Testo di un sottoparagrafo spento");
+    node("S3", 40, "A", "A", 50, 3, 0, "Con tabella");
+    node("TB", 80, "S3", "A", 50, 3, 1, "Tabella spenta", false);
+    node("TBI", 90, "TB", "A", 50, 3, 1, "Voce");
+    node("B", 30, "line", "B", 51, 0, 0, "Paragrafo spento", false);
+    node("S4", 40, "B", "B", 51, 1, 0, "Sotto il paragrafo spento");
+    node("S4T", 80, "S4", "B", 51, 1, 1, "Tabella");
+    node("S4I", 90, "S4T", "B", 51, 1, 1, "Voce");
+
+    auto rows = Q(db, Exec("EstraiLayoutPrevMain", {T(q), T("STD")}));
+    auto find = [&](const QString &name) {
+        return rows->Locate(QStringList{"idPreventivoDet", "idNodo"}, {line, id[name]});
+    };
+    for (const char *out : {"S2", "S2T", "TB", "TBI", "B", "S4", "S4T", "S4I"})
+        QVERIFY2(!find(QLatin1String(out)), out);
+    for (const char *in : {"A", "S1", "T1", "T2", "P1", "P2", "P3", "P4", "S3"})
+        QVERIFY2(find(QLatin1String(in)), in);
+
+    // The sub-paragraph with pictures: printed as text with image, its first three pictures
+    // in their order, its caption made of its texts when it has no description.
+    QVERIFY(find("S1"));
+    QCOMPARE(rows->FieldByName("nuTipologia").AsInteger(), 61);
+    QCOMPARE(rows->FieldByName("txDescNodoC").AsString(),
+             QStringLiteral("Prima riga\nSeconda riga"));
+    QCOMPARE(rows->FieldByName("imgNodo").AsBytes(), QByteArray("foto 1"));
+    QCOMPARE(rows->FieldByName("imgNodo1").AsBytes(), QByteArray("foto 2"));
+    QCOMPARE(rows->FieldByName("imgNodo2").AsBytes(), QByteArray("foto 3"));
+    QVERIFY(find("S3"));
+    QCOMPARE(rows->FieldByName("nuTipologia").AsInteger(), 40);
+    QVERIFY(rows->FieldByName("imgNodo").IsNull());
+    // Each picture row carries its own picture; the line its product's cover.
+    QVERIFY(find("P4"));
+    QCOMPARE(rows->FieldByName("imgNodo").AsBytes(), QByteArray("foto 4"));
+    QVERIFY(rows->FieldByName("imgNodo1").IsNull());
+    QVERIFY(rows->Locate(QStringList{"idPreventivoDet", "idNodo"}, {line, line}));
+    QCOMPARE(rows->FieldByName("nuTipologia").AsInteger(), 5);
+    const QByteArray cover = QByteArray::fromHex(
+        sql("SELECT encode(ip.imgimage, 'hex') FROM images_prodotti ip JOIN prodotti p ON "
+            "p.idprodotto = ip.idimage WHERE p.txcodprodotto = 'QDG-100'")
+            .toLatin1());
+    QVERIFY(!cover.isEmpty());
+    QCOMPARE(rows->FieldByName("imgNodo").AsBytes(), cover);
+    QCOMPARE(rows->FieldByName("flCopertinaVisible").AsInteger(), 1);
+    QCOMPARE(rows->FieldByName("IMGWidthS").AsFloat(), 100.0);
+
+    // Print order: 1..n without gaps, the contents of S1 after it and in their order, the
+    // closing row last.
+    rows->SetSort("nuOrderLayout");
+    QStringList order;
+    int expected = 0;
+    for (rows->First(); !rows->Eof(); rows->Next()) {
+        QCOMPARE(int(rows->FieldByName("nuOrderLayout").AsInteger()), ++expected);
+        order << id.key(rows->FieldByName("idNodo").AsString());
+    }
+    rows->Last();
+    QCOMPARE(rows->FieldByName("nuTipologia").AsInteger(), 9990);
+    order.removeAll(QString());
+    QCOMPARE(order, QStringList({"A", "S1", "T1", "T2", "P1", "P2", "P3", "P4", "S3"}));
 }
 
 void TstPreventivi::layoutPrintOptions()

@@ -7,6 +7,8 @@
 #include "tests/support/windowtest.h"
 
 #include "common/windowregistry.h"
+#include "controls/tkrttoggleswitch.h"
+#include "controls/tkrtupdown.h"
 #include "masterdata/customerfilters.h"
 #include "masterdata/radiogroup.h"
 #include "orders/gestione_ordini.h"
@@ -24,6 +26,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <atomic>
 #include <thread>
@@ -305,8 +308,8 @@ void tst_gestione_ordini::firstOpeningAndSavedFilters()
 
     // The arrows move the year within 2010-2030.
     f->UD_Find_NumAnno->SetPosition(2029);
-    f->UD_Find_NumAnno->Step(1);
-    f->UD_Find_NumAnno->Step(1);
+    f->UD_Find_NumAnno->UpButton()->click();
+    f->UD_Find_NumAnno->UpButton()->click();
     QCOMPARE(f->EF_Find_NumAnno->Text(), QStringLiteral("2030"));
     f->TS_Find_RicercaPerCliente->click();
     QCOMPARE(f->TS_Find_RicercaPerCliente->text(), QStringLiteral("Disattiva ricerca per cliente"));

@@ -8,6 +8,7 @@
 #include "quotes/quotefolderroutines.h"
 #include "quotes/quoteopeners.h"
 #include "tests/support/masterdataenv.h"
+#include "tests/support/quotefolderstart.h"
 #include "tests/support/windowtest.h"
 
 #include <QApplication>
@@ -74,43 +75,24 @@ TQuoteFolderStart tst_folder_preventivo::StartOf(const QString &table, const QSt
         QStringLiteral("SELECT concat_ws('|', d.flbloccato, coalesce(d.nurevisione, 1), "
                        "coalesce(d.txurlfilepdf, ''), coalesce(d.txnomefilepdf, ''), "
                        "coalesce(d.txnomefolder, ''), coalesce(%1, ''), c.txdenominazione, "
-                       "%5) FROM %2 d JOIN clienti c USING (idcliente) WHERE d.%3 = '%4'")
+                       "2026, %5) FROM %2 d JOIN clienti c USING (idcliente) WHERE d.%3 = '%4'")
             .arg(order ? QStringLiteral("d.txdescordine") : QStringLiteral("d.txdescoggetto"),
                  table,
                  key,
                  id,
                  order ? QStringLiteral("d.nuordine") : QStringLiteral("d.nupreventivo")));
-    const QStringList v = row.split(u'|');
-    TQuoteFolderStart s;
-    s.bFromGestione = true;
-    s.sIdPreventivoLista = id;
-    s.bPrevBloccatoLista = v.value(0) == QLatin1String("1");
-    s.iNuRevisioneLista = v.value(1).toInt();
-    s.sURLPDF = v.value(2);
-    s.sNomePDF = v.value(3);
-    s.sNomeFolderPrev = v.value(4);
-    s.sDescOggettoLista = v.value(5);
-    s.sDescClienteLista = v.value(6);
-    s.sNuAnnoPrevLista = QStringLiteral("2026");
-    s.sNuPreventivoLista = v.value(7);
-    s.sTxNuPreventivoLista = QStringLiteral("%1/2026").arg(v.value(7).toInt(), 4, 10, QChar('0'));
-    return s;
+    return QuoteFolderStartOfRow(row, id, true);
 }
 
 void tst_folder_preventivo::Run(const TQuoteFolderStart &start,
                                 const std::function<void(TFOLDER_PREVENTIVO *)> &act)
 {
-    bool ran = false;
-    QTimer::singleShot(0, this, [&] {
-        auto *w = qobject_cast<TFOLDER_PREVENTIVO *>(QApplication::activeModalWidget());
-        if (!w)
-            return;
-        ran = true;
-        act(w);
-        w->close();
-    });
-    OpenQuoteFolder(nullptr, QStringLiteral("FOLDER_PREVENTIVO"), start);
-    QVERIFY(ran);
+    QVERIFY(RunWhileModal<TFOLDER_PREVENTIVO>(
+        [&] { OpenQuoteFolder(nullptr, QStringLiteral("FOLDER_PREVENTIVO"), start); },
+        [&](TFOLDER_PREVENTIVO *w) {
+            act(w);
+            w->close();
+        }));
 }
 
 QString tst_folder_preventivo::Stored(const QString &table,

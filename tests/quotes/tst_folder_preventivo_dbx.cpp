@@ -19,6 +19,8 @@
 #include "reports/view_report.h"
 #include "tests/cloud/cloudtestenv.h"
 #include "tests/support/masterdataenv.h"
+#include "tests/support/programfolder.h"
+#include "tests/support/quotefolderstart.h"
 #include "tests/support/windowtest.h"
 
 #include "common/windowregistry.h"
@@ -113,13 +115,10 @@ void tst_folder_preventivo_dbx::init()
     env = std::make_unique<TMasterDataEnvironment>(TDemoOperator::Operator);
     // The program folder holds the product reports the stand-in previews and the layouts.
     const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
-    QVERIFY(QDir().mkpath(env->Home() + QStringLiteral("/Reports")));
     QStringList reports = QDir(source + QStringLiteral("/Reports"))
                               .entryList({QStringLiteral("Layout*.RPT")});
     reports << QStringLiteral("pdprw00.RPT") << QStringLiteral("pdprwdet00.RPT");
-    for (const QString &name : reports)
-        QVERIFY(QFile::copy(source + QStringLiteral("/Reports/") + name,
-                            env->Home() + QStringLiteral("/Reports/") + name));
+    QVERIFY(CopyProgramReports(env->Home(), reports));
     // The cloud hosts of the global settings point at the fake, trusted through its authority.
     TSessionInfo &s = SessionInfo();
     const QString section = QStringLiteral("SETTINGS");
@@ -177,31 +176,16 @@ QString tst_folder_preventivo_dbx::OpenQuote()
 
 TQuoteFolderStart tst_folder_preventivo_dbx::StartOf(const QString &id, bool fromList) const
 {
-    const QStringList v = env->Super(
-                                 QStringLiteral(
-                                     "SELECT concat_ws('|', q.flbloccato, q.nurevisione, "
-                                     "coalesce(q.txurlfilepdf, ''), coalesce(q.txnomefilepdf, ''), "
-                                     "coalesce(q.txnomefolder, ''), q.txdescoggetto, "
-                                     "c.txdenominazione, q.nuannopreventivo, q.nupreventivo) FROM "
-                                     "preventivi q JOIN clienti c USING (idcliente) WHERE "
-                                     "q.idpreventivo = '%1'")
-                                     .arg(id))
-                              .split(u'|');
-    TQuoteFolderStart s;
-    s.bFromGestione = fromList;
-    s.sIdPreventivoLista = id;
-    s.bPrevBloccatoLista = v.value(0) == QLatin1String("1");
-    s.iNuRevisioneLista = v.value(1).toInt();
-    s.sURLPDF = v.value(2);
-    s.sNomePDF = v.value(3);
-    s.sNomeFolderPrev = v.value(4);
-    s.sDescOggettoLista = v.value(5);
-    s.sDescClienteLista = v.value(6);
-    s.sNuAnnoPrevLista = v.value(7);
-    s.sNuPreventivoLista = v.value(8);
-    s.sTxNuPreventivoLista
-        = QStringLiteral("%1/%2").arg(v.value(8).toInt(), 4, 10, QChar('0')).arg(v.value(7));
-    return s;
+    return QuoteFolderStartOfRow(
+        env->Super(QStringLiteral("SELECT concat_ws('|', q.flbloccato, q.nurevisione, "
+                                  "coalesce(q.txurlfilepdf, ''), coalesce(q.txnomefilepdf, ''), "
+                                  "coalesce(q.txnomefolder, ''), q.txdescoggetto, "
+                                  "c.txdenominazione, q.nuannopreventivo, q.nupreventivo) FROM "
+                                  "preventivi q JOIN clienti c USING (idcliente) WHERE "
+                                  "q.idpreventivo = '%1'")
+                       .arg(id)),
+        id,
+        fromList);
 }
 
 QString tst_folder_preventivo_dbx::Stored(const QString &id, const QString &column) const
@@ -215,21 +199,16 @@ QString tst_folder_preventivo_dbx::Stored(const QString &id, const QString &colu
 void tst_folder_preventivo_dbx::Run(const TQuoteFolderStart &start,
                                     const std::function<void(TFOLDER_PREVENTIVO_DBX *)> &act)
 {
-    bool ran = false;
-    QTimer::singleShot(0, this, [&] {
-        auto *w = qobject_cast<TFOLDER_PREVENTIVO_DBX *>(QApplication::activeModalWidget());
-        if (!w)
-            return;
-        ran = true;
-        act(w);
-        // Whatever happened, the wait is over and the window answers again.
-        QVERIFY(!m_wait->isVisible());
-        QVERIFY(w->isEnabled());
-        QVERIFY(w->PAN_Pages->isEnabled());
-        w->close();
-    });
-    OpenQuoteFolder(layout.get(), kQuoteCloudFolderWindow, start);
-    QVERIFY(ran);
+    QVERIFY(RunWhileModal<TFOLDER_PREVENTIVO_DBX>(
+        [&] { OpenQuoteFolder(layout.get(), kQuoteCloudFolderWindow, start); },
+        [&](TFOLDER_PREVENTIVO_DBX *w) {
+            act(w);
+            // Whatever happened, the wait is over and the window answers again.
+            QVERIFY(!m_wait->isVisible());
+            QVERIFY(w->isEnabled());
+            QVERIFY(w->PAN_Pages->isEnabled());
+            w->close();
+        }));
 }
 
 void tst_folder_preventivo_dbx::Export(TFOLDER_PREVENTIVO_DBX *w)
@@ -686,18 +665,15 @@ void tst_folder_preventivo_dbx::quoteListShowsTheExport()
     QCOMPARE(CurrentValue(list->DG_Preventivi, QStringLiteral("txURLFilePDF")), link);
 
     env->Recorder().Clear();
-    bool ran = false;
-    QTimer::singleShot(0, this, [&] {
-        auto *w = qobject_cast<TFOLDER_PREVENTIVO_DBX *>(QApplication::activeModalWidget());
-        if (!w)
-            return;
-        ran = true;
-        QVERIFY(!w->PAN_Export->isVisibleTo(w));
-        QTest::mouseClick(w->PB_PrepareLink, Qt::LeftButton);
-        QTest::mouseClick(w->PB_Chiudi, Qt::LeftButton);
-    });
-    QVERIFY(ChooseMenu(list->DG_Preventivi, QStringLiteral("Preventivo nel Cloud")));
-    QVERIFY(ran);
+    bool chosen = false;
+    QVERIFY(RunWhileModal<TFOLDER_PREVENTIVO_DBX>(
+        [&] { chosen = ChooseMenu(list->DG_Preventivi, QStringLiteral("Preventivo nel Cloud")); },
+        [](TFOLDER_PREVENTIVO_DBX *w) {
+            QVERIFY(!w->PAN_Export->isVisibleTo(w));
+            QTest::mouseClick(w->PB_PrepareLink, Qt::LeftButton);
+            QTest::mouseClick(w->PB_Chiudi, Qt::LeftButton);
+        }));
+    QVERIFY(chosen);
     QCOMPARE(env->Recorder().LastText(TDialogKind::Info),
              QStringLiteral("Puoi incollare il link al preventivo nella mail al cliente."));
     QCOMPARE(QApplication::clipboard()->mimeData()->text(), link);
@@ -729,16 +705,12 @@ void tst_folder_preventivo_dbx::layoutExportsItsFinalPrint()
     QVERIFY(w->IsFinalMode());
 
     env->Recorder().Clear();
-    bool ran = false;
-    QTimer::singleShot(0, this, [&] {
-        auto *d = qobject_cast<TFOLDER_PREVENTIVO_DBX *>(QApplication::activeModalWidget());
-        if (!d)
-            return;
-        ran = true;
-        Export(d);
-        d->close();
-    });
-    QTest::mouseClick(w->PB_Gestione_FolderPrev, Qt::LeftButton);
+    const bool ran = RunWhileModal<TFOLDER_PREVENTIVO_DBX>(
+        [&] { QTest::mouseClick(w->PB_Gestione_FolderPrev, Qt::LeftButton); },
+        [&](TFOLDER_PREVENTIVO_DBX *d) {
+            Export(d);
+            d->close();
+        });
     QVERIFY2(ran, qPrintable(env->Recorder().LastText(TDialogKind::Error)));
     const QString folder = Stored(id, QStringLiteral("txnomefolder"));
     const QString pdf = YearFolder() + u'/' + folder + u'/' + folder + QStringLiteral(".pdf");

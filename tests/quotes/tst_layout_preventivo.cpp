@@ -32,6 +32,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -74,6 +75,8 @@ private slots:
     void cleanup();
     void startListsTheCompanyLayoutsAndRemembersTheChoice();
     void finalPrintShowsTheWholeQuote();
+    void waitPanelTellsEveryStep_data();
+    void waitPanelTellsEveryStep();
     void customisingShowsTheTreeWithItsCaptionsAndPages();
     void printOptionChangesCaptionAtOnceAndWaitsForAggiornaLayout();
     void pageBreakAndKeepTogetherAreHonoured();
@@ -243,6 +246,49 @@ void TestLayoutPreventivo::finalPrintShowsTheWholeQuote()
     QCOMPARE(w->PAN_Preview->CurrentPage(), pages);
     // The final print has no tree menu.
     QVERIFY(!w->OpenTreeMenu(nullptr, QPoint()));
+}
+
+void TestLayoutPreventivo::waitPanelTellsEveryStep_data()
+{
+    QTest::addColumn<bool>("customising");
+    QTest::newRow("Seleziona Layout") << false;
+    QTest::newRow("Modifica Layout ") << true;
+}
+
+void TestLayoutPreventivo::waitPanelTellsEveryStep()
+{
+    QFETCH(bool, customising);
+    TLAYOUT_PREVENTIVO *w = Open(m_quote);
+    ChooseLayout(w, QStringLiteral("STD"));
+    // What the panel says each time the window lets the interface repaint, and whether it
+    // covers the window with the layout list disabled meanwhile.
+    QStringList texts;
+    bool covered = true;
+    QTimer watch;
+    watch.setInterval(0);
+    QObject::connect(&watch, &QTimer::timeout, w, [&] {
+        if (w->PAN_Wait->isHidden())
+            return;
+        covered = covered && w->PAN_Wait->geometry() == w->rect() && !w->PAN_Layouts->isEnabled();
+        if (texts.isEmpty() || texts.last() != w->PAN_Wait->text())
+            texts << w->PAN_Wait->text();
+    });
+    watch.start();
+    QTest::mouseClick(customising ? w->PB_Modify_Layout : w->PB_Select_Layout, Qt::LeftButton);
+    watch.stop();
+    QCOMPARE(texts,
+             QStringList({"Estrazione elenco dei prodotti del preventivo in corso...",
+                          "Composizione di tutti i paragrafi dei prodotti...",
+                          "Preparazione della cover con i dati principali...",
+                          "Calcolo della pagina dei riepiloghi di tutti gli importi...",
+                          "Elaborazione delle immagini del preventivo al layout selezionato...",
+                          "Preparazione del modulo di stampa in anteprima...",
+                          "Preparazione terminata, inizia la creazione della stampa finale...",
+                          "Layout del preventivo terminato !"}));
+    QVERIFY(covered);
+    QVERIFY(w->PAN_Wait->isHidden());
+    QVERIFY(w->PAN_Layouts->isEnabled());
+    QCOMPARE(m_dialogs->Requests().size(), 0);
 }
 
 void TestLayoutPreventivo::customisingShowsTheTreeWithItsCaptionsAndPages()

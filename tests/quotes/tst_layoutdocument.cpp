@@ -118,6 +118,8 @@ private slots:
     void picturesFitTheBoxOfTheirShape_data();
     void picturesFitTheBoxOfTheirShape();
     void everyPictureOfAContentRowIsFittedWithItsOwnFlags();
+    void manyPicturesEachGoToTheirOwnRow();
+    void aPictureShownByTwoRowsIsFittedOnce();
     void documentSetsAreFilledByKind();
     void quoteWithoutCompanyLogoHasNoLogo();
     void bothLayoutsPrintTheWholeQuote_data();
@@ -254,6 +256,96 @@ void TestLayoutDocument::everyPictureOfAContentRowIsFittedWithItsOwnFlags()
     // The unreadable picture is left out, not printed as garbage.
     QVERIFY(rows->FieldByName(QStringLiteral("imgNodo2")).IsNull());
     QCOMPARE(Flag(*rows, QStringLiteral("flHorizontal2")), 0);
+}
+
+void TestLayoutDocument::manyPicturesEachGoToTheirOwnRow()
+{
+    // Pictures of every shape in one set, fitted together: each row gets the fit of its own
+    // picture, in its own box, with its own flags.
+    struct Shape
+    {
+        int w, h;
+        const char *flag;
+        bool panorama;
+        QSize box;
+    };
+    const Shape shapes[] = {{1000, 600, "flHorizontal", false, {60, 40}},
+                            {1000, 400, "flHorizontal", true, {80, 30}},
+                            {600, 1000, "flVertical", false, {40, 60}},
+                            {400, 1000, "flVertical", true, {30, 80}},
+                            {900, 800, "flSquare", false, {50, 50}}};
+    auto rows = BoxRow(Picture(10, 10));
+    rows->First();
+    const int count = 15;
+    for (int i = 1; i < count; ++i) {
+        rows->First();
+        QList<QVariant> boxes;
+        for (int f = rows->FieldIndex(QStringLiteral("IMGWidthS"));
+             f <= rows->FieldIndex(QStringLiteral("IMGHeightVP"));
+             ++f)
+            boxes << rows->Fields(f).AsFloat();
+        rows->Append();
+        int f = rows->FieldIndex(QStringLiteral("IMGWidthS"));
+        for (const QVariant &mm : boxes)
+            rows->Fields(f++).SetValue(mm.toDouble());
+        rows->Post();
+    }
+    int i = 0;
+    for (rows->First(); !rows->Eof(); rows->Next(), ++i) {
+        const Shape &s = shapes[i % 5];
+        rows->Edit();
+        rows->FieldByName(QStringLiteral("txDescNodo")).SetValue(QString::number(i));
+        rows->FieldByName(QStringLiteral("imgNodo"))
+            .SetValue(Picture(s.w, s.h, QColor::fromHsv(i * 23, 200, 200)));
+        rows->Post();
+    }
+    TLayoutImageFitter fitter;
+    QVERIFY(fitter.Fit(nullptr, nullptr, rows.get()).isEmpty());
+    i = 0;
+    for (rows->First(); !rows->Eof(); rows->Next(), ++i) {
+        const Shape &s = shapes[i % 5];
+        QCOMPARE(rows->FieldByName(QStringLiteral("txDescNodo")).AsString(), QString::number(i));
+        QCOMPARE(Flag(*rows, QLatin1String(s.flag)), 1);
+        QCOMPARE(Flag(*rows, QStringLiteral("flPanorama")), s.panorama ? 1 : 0);
+        const QImage fitted = ImageLoadFromBytes(
+            rows->FieldByName(QStringLiteral("imgNodo")).AsBytes());
+        QCOMPARE(fitted.size(), QSize(MmToPixels(s.box.width()), MmToPixels(s.box.height())));
+        // The picture's own colour at the centre of its box (hues go round at 360).
+        const int hue = fitted.pixelColor(fitted.width() / 2, fitted.height() / 2).hsvHue();
+        const int off = qAbs(hue - QColor::fromHsv(i * 23, 200, 200).hsvHue());
+        QVERIFY2(qMin(off, 360 - off) <= 4, qPrintable(QString::number(i)));
+    }
+}
+
+void TestLayoutDocument::aPictureShownByTwoRowsIsFittedOnce()
+{
+    // The same picture (equal bytes, read separately) in the rows of two calls, and in a
+    // third row whose box differs.
+    const QByteArray picture = Picture(1000, 600);
+    auto first = BoxRow(picture);
+    auto second = BoxRow(QByteArray(picture.constData(), picture.size()));
+    auto other = BoxRow(picture);
+    other->First();
+    other->Edit();
+    other->FieldByName(QStringLiteral("IMGWidthH")).SetValue(90.0);
+    other->FieldByName(QStringLiteral("imgNodo1")).SetValue(Picture(1000, 600, Qt::red));
+    other->Post();
+    TLayoutImageFitter fitter;
+    QVERIFY(fitter.Fit(first.get(), nullptr, nullptr).isEmpty());
+    QVERIFY(fitter.Fit(nullptr, nullptr, second.get()).isEmpty());
+    QVERIFY(fitter.Fit(nullptr, nullptr, other.get()).isEmpty());
+    first->First();
+    second->First();
+    other->First();
+    const QByteArray a = first->FieldByName(QStringLiteral("imgNodo")).AsBytes();
+    const QByteArray b = second->FieldByName(QStringLiteral("imgNodo")).AsBytes();
+    QVERIFY(!a.isEmpty());
+    QVERIFY2(a.constData() == b.constData(), "the second row got a fit of its own");
+    QCOMPARE(Flag(*second, QStringLiteral("flHorizontal")), 1);
+    const QByteArray wider = other->FieldByName(QStringLiteral("imgNodo")).AsBytes();
+    QCOMPARE(ImageLoadFromBytes(wider).size(), QSize(MmToPixels(90), MmToPixels(40)));
+    const QImage red = ImageLoadFromBytes(other->FieldByName(QStringLiteral("imgNodo1")).AsBytes());
+    QVERIFY(red.pixelColor(red.width() / 2, red.height() / 2).red() > 200);
 }
 
 void TestLayoutDocument::documentSetsAreFilledByKind()

@@ -14,6 +14,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 // The actions of a popup and its submenus, depth first.
 inline QList<QAction *> PopupActions(QMenu *menu)
@@ -106,4 +109,23 @@ inline int CountRows(TKRTGrid *grid, const QString &field, const QString &value)
             ++n;
     }
     return n;
+}
+
+// Calls open, which shows a modal window, and runs act on that window (of class W) from the
+// modal window's own event loop; act ends with the window closed. True when the window came
+// and act ran. Nothing is left pending when open showed no such window.
+template<class W>
+bool RunWhileModal(const std::function<void()> &open, const std::function<void(W *)> &act)
+{
+    bool ran = false;
+    QObject pending;
+    QTimer::singleShot(0, &pending, [&ran, &act] {
+        auto *w = qobject_cast<W *>(QApplication::activeModalWidget());
+        if (!w)
+            return;
+        ran = true;
+        act(w);
+    });
+    open();
+    return ran;
 }
