@@ -1,7 +1,8 @@
 // The quote lines editor on a generated quote of 1,000 lines (each a product with a cover and a
 // tree of 50 nodes): opening the editor to the grid painted, against the line function alone
 // with libpq; "Conferma" of a line's amount to the grid updated, against UpdateChangeOfListino
-// alone; adding a product with two linked products, against the three calls alone. The peak
+// alone; adding a product with two linked products to the grid updated, against the three
+// calls in one transaction and the reload of the lines alone. The peak
 // memory of the process with the quote open is printed at the end.
 //
 // Uses the test cluster named by VENTOREL_TEST_PGSOCKET, or starts one of its own with
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include "bench/generatedproduct.h"
 
@@ -149,6 +151,129 @@ void BM_LibpqUpdateChangeOfListino(benchmark::State &state)
     PQfinish(c);
 }
 
+// The lines a benchmark added after the 1,000 generated ones go again, out of the timing.
+void RemoveAddedLines(PGconn *c)
+{
+    PGresult *r = PQexec(c,
+                         ("DELETE FROM preventivo_dettaglio WHERE idpreventivo = '" + kQuote
+                          + "' AND nuordinamento > 1000")
+                             .toUtf8()
+                             .constData());
+    PQclear(r);
+}
+
+QString SuperValue(PGconn *c, const QString &sql)
+{
+    PGresult *r = PQexec(c, sql.toUtf8().constData());
+    const QString v = PQntuples(r) > 0 ? QString::fromUtf8(PQgetvalue(r, 0, 0)) : QString();
+    PQclear(r);
+    return v;
+}
+
+// The demo product with linked products that the operator adds.
+const QString kMainCode = QStringLiteral("QDG-100");
+
+void BM_AddWithTwoLinked(benchmark::State &state)
+{
+    TDialogRecorder dialogs;
+    PGconn *c = Connect();
+    const QString main = SuperValue(c,
+                                    "SELECT idprodotto FROM prodotti WHERE txcodprodotto = '"
+                                        + kMainCode + "'");
+    auto w = std::make_unique<TDETTAGLI_PREVENTIVO>();
+    w->resize(1500, 900);
+    w->show();
+    w->Start(kQuote, QStringLiteral("0001/2026"), QStringLiteral("Mille righe"));
+    w->StartCatalogue();
+    w->EF_Find_DescProdotto->SetText(kMainCode);
+    w->PB_EstraiElencoClick();
+    if (!w->DST_GRID_Prodotti
+        || !w->DST_GRID_Prodotti->Locate(QStringLiteral("idProdotto"), main, loCaseInsensitive)
+        || w->DST_GRID_ProdLinked->RecordCount() < 2) {
+        state.SkipWithError("prodotto con collegati non trovato");
+        PQfinish(c);
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        TDataSet &linked = *w->DST_GRID_ProdLinked;
+        linked.First();
+        w->ToggleLinked();
+        linked.Next();
+        w->ToggleLinked();
+        dialogs.QueueYes(); // the product may be a line already (the window's last reload)
+        state.ResumeTiming();
+        w->AddCatalogueProduct(false);
+        w->SG_Dettagli->viewport()->repaint();
+        state.PauseTiming();
+        if (w->LineCount() != 1003)
+            state.SkipWithError("le tre righe non sono state aggiunte");
+        RemoveAddedLines(c);
+        state.ResumeTiming();
+    }
+    dialogs.QueueYes();
+    w->close();
+    PQfinish(c);
+}
+
+// The same three calls in one transaction and the reload of the lines, alone with libpq.
+void BM_LibpqAddWithTwoLinked(benchmark::State &state)
+{
+    PGconn *c = Connect();
+    const QString main = SuperValue(c,
+                                    "SELECT idprodotto FROM prodotti WHERE txcodprodotto = '"
+                                        + kMainCode + "'");
+    const QString mainList = SuperValue(c,
+                                        "SELECT min(idprodlistino) FROM prod_listini WHERE "
+                                        "dtcanc IS NULL AND idprodotto = '"
+                                            + main + "'");
+    QStringList linked, lists;
+    PGresult *r = PQexec(c,
+                         ("SELECT c.idprodcollegato, coalesce(l.idprodlistino, '') FROM "
+                          "prod_collegati c LEFT JOIN prod_listini l ON l.idprodlistino = "
+                          "c.idprodlistino AND l.dtcanc IS NULL WHERE c.idprodotto = '"
+                          + main + "' ORDER BY c.nuordinecollegamento LIMIT 2")
+                             .toUtf8()
+                             .constData());
+    for (int i = 0; i < PQntuples(r); ++i) {
+        linked << QString::fromUtf8(PQgetvalue(r, i, 0));
+        lists << QString::fromUtf8(PQgetvalue(r, i, 1));
+    }
+    PQclear(r);
+    if (linked.size() < 2) {
+        state.SkipWithError("prodotto con collegati non trovato");
+        PQfinish(c);
+        return;
+    }
+    auto add = [&](const QString &product, const QString &list, int accessory) {
+        const QString sql = QStringLiteral("SELECT * FROM AddProdottoToPreventivo('%1', '%2', "
+                                           "'%3', %4, 1, %5, 'MROSSI')")
+                                .arg(kQuote,
+                                     QUuid::createUuid().toString(QUuid::WithBraces).toUpper(),
+                                     product,
+                                     list.isEmpty() ? QStringLiteral("NULL")
+                                                    : QLatin1Char('\'') + list + QLatin1Char('\''))
+                                .arg(accessory);
+        PQclear(PQexec(c, sql.toUtf8().constData()));
+    };
+    const QByteArray reload = ("SELECT * FROM EstraiProdottiInPreventivo('" + kQuote + "')").toUtf8();
+    for (auto _ : state) {
+        PQclear(PQexec(c, "BEGIN"));
+        add(main, mainList, 0);
+        add(linked.at(0), lists.at(0), 1);
+        add(linked.at(1), lists.at(1), 1);
+        PQclear(PQexec(c, "COMMIT"));
+        PGresult *rows = PQexec(c, reload.constData());
+        if (PQntuples(rows) != 1003)
+            state.SkipWithError("le tre righe non sono state aggiunte");
+        PQclear(rows);
+        state.PauseTiming();
+        RemoveAddedLines(c);
+        state.ResumeTiming();
+    }
+    PQfinish(c);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -189,6 +314,13 @@ int main(int argc, char **argv)
         benchmark::RegisterBenchmark("BM_ConfirmAmount", BM_ConfirmAmount)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
+        benchmark::RegisterBenchmark("BM_LibpqAddWithTwoLinked", BM_LibpqAddWithTwoLinked)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(20);
+        benchmark::RegisterBenchmark("BM_AddWithTwoLinked", BM_AddWithTwoLinked)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(20);
         benchmark::RunSpecifiedBenchmarks();
         std::fprintf(stderr, "Memoria di picco con il preventivo aperto: %.1f MB\n", g_peakMb);
         benchmark::Shutdown();

@@ -4,6 +4,7 @@
 #include "catalogue/dettprodtree.h"
 #include "catalogue/productpreview.h"
 #include "catalogue/sheetvaluegrid.h"
+#include "common/childplacement.h"
 #include "common/dialogs.h"
 #include "common/files.h"
 #include "common/formats.h"
@@ -115,6 +116,7 @@ TDETTAGLI_PREVDET::TDETTAGLI_PREVDET(QWidget *parent)
     setWindowTitle(QStringLiteral("Dettagli del prodotto"));
     auto *outer = new QVBoxLayout(this);
     auto *split = new QSplitter(Qt::Horizontal, this);
+    SPT_Preview = split;
     PAN_Preview = new TDettProdPreviewPane(split);
     PAN_Preview->setObjectName(QStringLiteral("PAN_Preview"));
     PAN_Preview->SetZoomItems({QStringLiteral("Larghezza pagina"), QStringLiteral("Pagina intera")});
@@ -250,6 +252,20 @@ TDETTAGLI_PREVDET::TDETTAGLI_PREVDET(QWidget *parent)
 TDETTAGLI_PREVDET::~TDETTAGLI_PREVDET()
 {
     TV_Dettagli->DetachRows();
+}
+
+void TDETTAGLI_PREVDET::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_firstShown)
+        return;
+    m_firstShown = true;
+    // Inside the main window the window takes most of its free area; a window of its own keeps
+    // the size it was given. The preview takes half of the width either way.
+    if (MdiAreaOf(this))
+        PlaceChildFirstTime(this, 0.9, 0.95, 0.7);
+    const int total = SPT_Preview->width() > 0 ? SPT_Preview->width() : width();
+    SPT_Preview->setSizes({total / 2, total - total / 2});
 }
 
 QAction *TDETTAGLI_PREVDET::AddMenuAction(const char *name, const QString &caption)
@@ -714,8 +730,10 @@ void TDETTAGLI_PREVDET::CopyId()
     default:
         return;
     }
+    // The empty last clause gives the second line break at the end.
     CopyDeveloperQueries({{QStringLiteral("SELECT a.*"),
                            table,
                            QStringLiteral(" WHERE a.idPreventivoDet = ") + SqlText(sIdPreventivoDet),
-                           key + SqlText(oCurrentDettProd->sIdNodo)}});
+                           key + SqlText(oCurrentDettProd->sIdNodo),
+                           QString()}});
 }

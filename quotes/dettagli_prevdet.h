@@ -18,6 +18,7 @@ class QCheckBox;
 class QFrame;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class TDataSet;
 class TDettProdPreviewPane;
 class TDettProdTree;
@@ -93,6 +94,9 @@ public:
     // Builds of the preview so far (tests follow when it is rebuilt).
     int iPreviewBuilds = 0;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     QAction *AddMenuAction(const char *name, const QString &caption);
     void TreeContextMenu(const QPoint &pos);
@@ -105,4 +109,6 @@ private:
 
     QHash<QString, QAction *> m_actions; // Not owned: children of the window.
     bool m_loadingSettings = false;
+    bool m_firstShown = false;
+    QSplitter *SPT_Preview = nullptr; // preview | tree
 };

@@ -3,6 +3,7 @@
 #include "catalogue/cataloguecombo.h"
 #include "catalogue/gestione_prodotti.h"
 #include "catalogue/productpreview.h"
+#include "common/childplacement.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include "common/imageroutines.h"
@@ -30,14 +31,20 @@
 #include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -228,28 +235,77 @@ TLineGrid::TLineGrid(QWidget *parent)
     setWordWrap(true);
 }
 
+// The description's font: bold for a main product, the wider of the two.
+static QFont DescriptionFont()
+{
+    QFont font(QStringLiteral("Trebuchet MS"), 11);
+    font.setBold(true);
+    return font;
+}
+
+void TLineGrid::LinesChanged()
+{
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    const QFontMetrics fm(DescriptionFont());
+    int widest = 0;
+    // A quote repeats its products: each description is measured once.
+    QSet<QString> seen;
+    for (const TVRLDettPrev *line : Lines) {
+        if (seen.contains(line->sDescProdotto))
+            continue;
+        seen.insert(line->sDescProdotto);
+        for (const QString &word : line->sDescProdotto.split(blanks, Qt::SkipEmptyParts))
+            widest = qMax(widest, fm.horizontalAdvance(word));
+    }
+    m_widestWord = widest + 8 + 2;
+    m_fittedWidth = -1;
+    FitColumns();
+}
+
 void TLineGrid::FitColumns()
 {
-    setColumnWidth(0, 30);
-    setColumnWidth(1, 100);
-    setColumnWidth(3, 200);
-    const int rest = viewport()->width() - 30 - 100 - 200 - 4;
-    setColumnWidth(2, qMax(100, rest));
+    constexpr int kPosition = 30, kImage = 100, kPrice = 200;
+    constexpr int kImageFloor = 60, kPriceFloor = 160;
+    const int avail = viewport()->width() - 4;
+    int image = kImage, price = kPrice;
+    int desc = avail - kPosition - image - price;
+    if (desc < m_widestWord) {
+        const int fromPrice = qMin(m_widestWord - desc, price - kPriceFloor);
+        price -= fromPrice;
+        desc += fromPrice;
+    }
+    if (desc < m_widestWord) {
+        const int fromImage = qMin(m_widestWord - desc, image - kImageFloor);
+        image -= fromImage;
+        desc += fromImage;
+    }
+    // Still too narrow: the grid scrolls sideways rather than cut a word.
+    desc = qMax(desc, qMax(100, m_widestWord));
+    setColumnWidth(0, kPosition);
+    setColumnWidth(1, image);
+    setColumnWidth(3, price);
+    setColumnWidth(2, desc);
+    if (desc != m_fittedWidth)
+        FitRows();
 }
 
 void TLineGrid::FitRows()
 {
-    QFont font(QStringLiteral("Trebuchet MS"), 11);
-    font.setBold(true);
-    const QFontMetrics fm(font);
+    const QFontMetrics fm(DescriptionFont());
     const int w = qMax(20, columnWidth(2) - 8);
+    m_fittedWidth = columnWidth(2);
+    QHash<QString, int> heights; // by description: a quote repeats its products
     for (int r = 0; r < rowCount() && r < int(Lines.size()); ++r) {
-        const int h = fm.boundingRect(QRect(0, 0, w, 10000),
-                                      Qt::TextWordWrap,
-                                      Lines.at(r)->sDescProdotto)
-                          .height()
-                      + 4 + 2;
-        setRowHeight(r, qMax(kMinRowHeight, h));
+        const QString &text = Lines.at(r)->sDescProdotto;
+        auto known = heights.constFind(text);
+        if (known == heights.constEnd())
+            known = heights.insert(
+                text,
+                qMax(kMinRowHeight,
+                     fm.boundingRect(QRect(0, 0, w, 10000), Qt::TextWordWrap, text).height() + 4
+                         + 2));
+        if (rowHeight(r) != *known)
+            setRowHeight(r, *known);
     }
 }
 
@@ -269,6 +325,7 @@ TDETTAGLI_PREVENTIVO::TDETTAGLI_PREVENTIVO(QWidget *parent)
     setWindowTitle(QStringLiteral("Caricamento prodotti"));
     auto *outer = new QHBoxLayout(this);
     auto *split = new QSplitter(Qt::Horizontal, this);
+    SPT_Main = split;
     outer->addWidget(split);
     BuildLeft();
     split->addWidget(PAN_Main_Preventivo);
@@ -293,6 +350,39 @@ TDETTAGLI_PREVENTIVO::TDETTAGLI_PREVENTIVO(QWidget *parent)
     connect(PB_ShowProdotti, &QPushButton::clicked, this, [this] { ShowProdotti(); });
     connect(PB_ShowListini, &QPushButton::clicked, this, [this] { ShowListini(); });
     resize(1400, 850);
+}
+
+bool TDETTAGLI_PREVENTIVO::eventFilter(QObject *watched, QEvent *event)
+{
+    if (DG_ProdLinked && watched == DG_ProdLinked->viewport()
+        && event->type() == QEvent::MouseButtonDblClick) {
+        const auto *me = static_cast<QMouseEvent *>(event);
+        const QModelIndex index = DG_ProdLinked->indexAt(me->position().toPoint());
+        if (me->button() == Qt::LeftButton && index.isValid()) {
+            // The row double-clicked, even when its first click has not made it current yet.
+            DG_ProdLinked->selectionModel()->setCurrentIndex(index,
+                                                             QItemSelectionModel::ClearAndSelect
+                                                                 | QItemSelectionModel::Rows);
+            ToggleLinked();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TDETTAGLI_PREVENTIVO::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_firstShown)
+        return;
+    m_firstShown = true;
+    // Inside the main window the window takes most of its free area; a window of its own keeps
+    // the size it was given. The quote panel takes 40 % of the width either way.
+    if (MdiAreaOf(this))
+        PlaceChildFirstTime(this, 0.9, 0.95, 0.7);
+    const int total = SPT_Main->width() > 0 ? SPT_Main->width() : width();
+    const int quote = RoundToInt(total * 0.4);
+    SPT_Main->setSizes({quote, total - quote});
 }
 
 TDETTAGLI_PREVENTIVO::~TDETTAGLI_PREVENTIVO()
@@ -363,7 +453,8 @@ void TDETTAGLI_PREVENTIVO::BuildLeft()
     EF_Qta_Prod->SetReadOnly(true);
     PB_Mod_Qta_Prod = Button(PAN_Quantita, "PB_Mod_Qta_Prod", QStringLiteral("..."));
     ql->addWidget(EF_Qta_Prod);
-    ql->addWidget(PB_Mod_Qta_Prod);
+    ql->addWidget(PB_Mod_Qta_Prod, 0, Qt::AlignBottom);
+    ql->addStretch(1);
     pl->addWidget(PAN_Quantita);
     auto *buttons = new QHBoxLayout;
     PB_Change_Aspetto_Prodotto
@@ -464,9 +555,13 @@ void TDETTAGLI_PREVENTIVO::BuildPricePanel()
                               "EF_Filter_Listini",
                               QStringLiteral("Cerca listino..."),
                               100);
+    PB_Azzera_Filter_Listini = Button(PAN_Main_Listini_Prodotto,
+                                      "PB_Azzera_Filter_Listini",
+                                      QStringLiteral("Azzera"));
     lists->addWidget(PB_Listino_Sel_Elenco);
     lists->addWidget(PB_Nessun_Listino);
-    lists->addWidget(EF_Filter_Listini);
+    lists->addWidget(EF_Filter_Listini, 1);
+    lists->addWidget(PB_Azzera_Filter_Listini, 0, Qt::AlignBottom);
     l->addLayout(lists);
     PAN_SelListino = Panel(PAN_Main_Listini_Prodotto, "PAN_SelListino");
     auto *sel = new QHBoxLayout(PAN_SelListino);
@@ -482,6 +577,20 @@ void TDETTAGLI_PREVENTIVO::BuildPricePanel()
     DG_ProdottoListini->setObjectName(QStringLiteral("DG_ProdottoListini"));
     DG_ProdottoListini->ShowStandardMenu = false;
     DG_ProdottoListini->SetRowSelect(true);
+    // The grid is locked except while another list is chosen, but stays as readable as the
+    // other grids: its disabled colours are its normal ones.
+    QPalette readable = DG_ProdottoListini->palette();
+    for (QPalette::ColorRole role : {QPalette::WindowText,
+                                     QPalette::Text,
+                                     QPalette::ButtonText,
+                                     QPalette::Base,
+                                     QPalette::AlternateBase,
+                                     QPalette::Window,
+                                     QPalette::Button,
+                                     QPalette::Highlight,
+                                     QPalette::HighlightedText})
+        readable.setColor(QPalette::Disabled, role, readable.color(QPalette::Active, role));
+    DG_ProdottoListini->setPalette(readable);
     l->addWidget(DG_ProdottoListini, 1);
 
     connect(EF_Listino_Importo->Edit(), &QLineEdit::textEdited, this, [this] { AmountTyped(); });
@@ -493,6 +602,10 @@ void TDETTAGLI_PREVENTIVO::BuildPricePanel()
     connect(PB_Annulla_SelListino, &QPushButton::clicked, this, [this] { CancelOtherList(); });
     connect(PB_Nessun_Listino, &QPushButton::clicked, this, [this] { NoList(); });
     connect(EF_Filter_Listini->Edit(), &QLineEdit::textChanged, this, [this] { ApplyListFilter(); });
+    connect(PB_Azzera_Filter_Listini, &QPushButton::clicked, this, [this] {
+        EF_Filter_Listini->SetText(QString());
+        FocusField(EF_Filter_Listini->Edit());
+    });
 }
 
 void TDETTAGLI_PREVENTIVO::BuildCatalogue()
@@ -590,7 +703,12 @@ void TDETTAGLI_PREVENTIVO::BuildCatalogue()
     DG_ProdLinked->OnDrawColumnCell = [this](TKRTGrid *, TKRTDrawCellArgs &a) {
         DrawCatalogueCell(DST_GRID_ProdLinked.get(), true, a);
     };
-    connect(DG_ProdLinked, &QAbstractItemView::doubleClicked, this, [this] { ToggleLinked(); });
+    // A double click on a row chooses it or lets it go. Watched on the viewport: the grid's
+    // own signal is lost when the click before it moves the current row, and the row toggled
+    // must be the one under the mouse.
+    DG_ProdLinked->viewport()->installEventFilter(this);
+    DG_ProdLinked->OnBeforePopUpMenu = [this](TKRTGrid *) { BuildLinkedMenu(); };
+    DG_ProdLinked->OnUserMenuSelect = [this](TKRTGrid *) { LinkedMenuChosen(); };
     ll->addWidget(DG_ProdLinked, 1);
     auto *lb = new QHBoxLayout;
     PB_Add_ProdLinked = Button(PAN_Linked, "PB_Add_ProdLinked", QStringLiteral("Aggiungi al prev."));
@@ -629,8 +747,12 @@ void TDETTAGLI_PREVENTIVO::BuildCatalogue()
                               "EF_Filter_Listino",
                               QStringLiteral("Cerca listino..."),
                               100);
+    PB_Azzera_Filter_Listino = Button(PAN_Listini_Prodotti,
+                                      "PB_Azzera_Filter_Listino",
+                                      QStringLiteral("Azzera"));
     lpTop->addWidget(CK_Aggiungi_Anche_Listino);
-    lpTop->addWidget(EF_Filter_Listino);
+    lpTop->addWidget(EF_Filter_Listino, 1);
+    lpTop->addWidget(PB_Azzera_Filter_Listino, 0, Qt::AlignBottom);
     lp->addLayout(lpTop);
     DG_ProdList = new TKRTGrid(PAN_Listini_Prodotti);
     DG_ProdList->setObjectName(QStringLiteral("DG_ProdList"));
@@ -639,18 +761,11 @@ void TDETTAGLI_PREVENTIVO::BuildCatalogue()
     lp->addWidget(DG_ProdList, 1);
     l->addWidget(PAN_Listini_Prodotti, 1);
     connect(EF_Filter_Listino->Edit(), &QLineEdit::textChanged, this, [this] {
-        TVRLDettPrev *line = nullptr;
-        (void) line;
-        if (!DST_GRID_ProdList || !DST_GRID_Prodotti || DST_GRID_Prodotti->RecordCount() == 0)
-            return;
-        const QString id = DST_GRID_Prodotti->FieldByName(QStringLiteral("idProdotto")).AsString();
-        QString f = QStringLiteral("idProdotto = ") + SqlText(id);
-        const QString text = EF_Filter_Listino->Text().trimmed();
-        if (!text.isEmpty())
-            f += QStringLiteral(" AND txDescListino LIKE ")
-                 + SqlText(QLatin1Char('*') + text + QLatin1Char('*'));
-        DST_GRID_ProdList->SetFilter(f);
-        DST_GRID_ProdList->SetFiltered(true);
+        ApplyCatalogueListFilter();
+    });
+    connect(PB_Azzera_Filter_Listino, &QPushButton::clicked, this, [this] {
+        EF_Filter_Listino->SetText(QString());
+        FocusField(EF_Filter_Listino->Edit());
     });
 
     PAN_Input_QtaLinked = Panel(this, "PAN_Input_QtaLinked");
@@ -768,8 +883,7 @@ void TDETTAGLI_PREVENTIVO::FillGrid(TDataSet &rows, const QString &sIdToPos)
         SG_Dettagli->setItem(r, 3, new QTableWidgetItem(CellText(line)));
         SG_Dettagli->setVerticalHeaderItem(r, new QTableWidgetItem(QString()));
     }
-    SG_Dettagli->FitColumns();
-    SG_Dettagli->FitRows();
+    SG_Dettagli->LinesChanged();
     UpdateCounts();
     int select = 0;
     for (int r = 0; r < n; ++r)

@@ -26,6 +26,7 @@ class QFrame;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QSplitter;
 class QStackedWidget;
 class TCatalogueCombo;
 class TDataSet;
@@ -46,13 +47,23 @@ public:
     // The lines shown, row by row (Not owned: the window's).
     std::vector<TVRLDettPrev *> Lines;
     QImage Placeholder; // IMG_NoFoto
-    // Column 2 takes what the other columns leave.
+    // The lines were replaced: words measured again, columns and rows fitted.
+    void LinesChanged();
+    // Column 2 takes what the other columns leave; in a narrow grid the cover and price
+    // columns give up width first, so that the widest word of a description is never cut.
+    // The rows follow when column 2 changes width.
     void FitColumns();
     // Row heights: 100 at least, or the wrapped description plus 2.
     void FitRows();
+    // The widest single word of the descriptions, with the cell's insets.
+    int WidestWord() const { return m_widestWord; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+
+private:
+    int m_widestWord = 0;
+    int m_fittedWidth = -1; // column 2's width the rows were fitted to
 };
 
 class TDETTAGLI_PREVENTIVO : public QWidget, public TQuoteLinesStarter
@@ -121,6 +132,11 @@ public:
     void ToggleLinked();
     void SelectAllLinked(bool selected);
     void ShowLinkedQuantityInput();
+    // The linked grid's menu for the row under the cursor, and the entry chosen in it.
+    void BuildLinkedMenu();
+    void LinkedMenuChosen();
+    // "Copia Id in clipboard" of the linked grid (developer mode).
+    void CopyLinkedId();
     void ConfirmLinkedQuantity();
     void CancelLinkedQuantity();
     void ReadProductSearchFilters();
@@ -177,6 +193,7 @@ public:
     TKRTLabelEdit *EF_Listino_ScontoVal = nullptr;
     TKRTGrid *DG_ProdottoListini = nullptr;
     TKRTLabelEdit *EF_Filter_Listini = nullptr;
+    QPushButton *PB_Azzera_Filter_Listini = nullptr;
     QPushButton *PB_Listino_Sel_Elenco = nullptr;
     QPushButton *PB_Nessun_Listino = nullptr;
     QFrame *PAN_SelListino = nullptr;
@@ -211,6 +228,7 @@ public:
     QFrame *PAN_Listini_Prodotti = nullptr;
     TKRTGrid *DG_ProdList = nullptr;
     TKRTLabelEdit *EF_Filter_Listino = nullptr;
+    QPushButton *PB_Azzera_Filter_Listino = nullptr;
     QCheckBox *CK_Aggiungi_Anche_Listino = nullptr;
     QFrame *PAN_Input_QtaLinked = nullptr;
     TKRTLabelEdit *EF_NuQtaLinked = nullptr;
@@ -219,6 +237,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void ApplyPriceRule(void (*rule)(double, TPriceTexts &), TKRTLabelEdit *typed);
@@ -255,6 +275,7 @@ private:
     void ShowCeiling(double maxSconto, double maxPerc);
     bool LocateChosenList();
     void ApplyListFilter();
+    void ApplyCatalogueListFilter();
     // Catalogue helpers.
     void DrawCatalogueCell(TDataSet *ds, bool linked, TKRTDrawCellArgs &args);
     void UpdateLinkedCount();
@@ -271,6 +292,8 @@ private:
     std::unique_ptr<TObserver> m_productObserver;
     bool m_listini = false;
     bool m_catalogueStarted = false;
+    bool m_firstShown = false;
+    QSplitter *SPT_Main = nullptr; // quote panel | right half
     bool m_productHasLists = false;
     int m_productListCount = 0;
 };

@@ -11,7 +11,9 @@
 #include "common/texts.h"
 #include "common/windowregistry.h"
 #include "common/windowroutines.h"
+#include "controls/krtcolor.h"
 #include "controls/tkrtgrid.h"
+#include "controls/tkrtgridmenu.h"
 #include "controls/tkrtlabeledit.h"
 #include "controls/tkrttoggleswitch.h"
 #include "db/commandtext.h"
@@ -26,6 +28,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 namespace {
 
@@ -330,7 +333,11 @@ void TDETTAGLI_PREVENTIVO::SyncCatalogueProduct()
         CK_Aggiungi_Anche_Listino->hide();
         return;
     }
-    EF_Filter_Listino->SetText(QString());
+    {
+        // Emptying the search field must not filter again while the product is being set.
+        const QSignalBlocker quiet(EF_Filter_Listino->Edit());
+        EF_Filter_Listino->SetText(QString());
+    }
     TDataSet &lists = *DST_GRID_ProdList;
     lists.SetFilter(QStringLiteral("idProdotto = ") + SqlText(id));
     lists.SetFiltered(true);
@@ -568,4 +575,70 @@ void TDETTAGLI_PREVENTIVO::CancelLinkedQuantity()
 {
     PAN_Input_QtaLinked->hide();
     SetRightEnabled(true);
+}
+
+void TDETTAGLI_PREVENTIVO::ApplyCatalogueListFilter()
+{
+    if (!DST_GRID_ProdList || !DST_GRID_Prodotti || DST_GRID_Prodotti->RecordCount() == 0)
+        return;
+    const QString id = DST_GRID_Prodotti->FieldByName(QStringLiteral("idProdotto")).AsString();
+    QString filter = QStringLiteral("idProdotto = ") + SqlText(id);
+    const QString text = EF_Filter_Listino->Text().trimmed();
+    if (!text.isEmpty())
+        filter += QStringLiteral(" AND txDescListino LIKE ")
+                  + SqlText(QLatin1Char('*') + text + QLatin1Char('*'));
+    DST_GRID_ProdList->SetFilter(filter);
+    DST_GRID_ProdList->SetFiltered(true);
+}
+
+void TDETTAGLI_PREVENTIVO::BuildLinkedMenu()
+{
+    TKRTGrid *grid = DG_ProdLinked;
+    grid->ShowStandardMenu = false;
+    grid->ShowUserMenu = true;
+    grid->UserMenu.clear();
+    grid->GridMenu()->Clear();
+    TDataSet *ds = DST_GRID_ProdLinked.get();
+    if (ds && ds->RecordCount() > 0) {
+        if (ds->FieldByName(QStringLiteral("flImportaInPrev")).AsInteger() != 0) {
+            AddGridMenuItem(grid->GridMenu(), QStringLiteral("Deseleziona prodotto"), clKRTBlack);
+        } else {
+            AddGridMenuItem(grid->GridMenu(), QStringLiteral("Seleziona prodotto"), clKRTBlack);
+            AddGridMenuItem(grid->GridMenu(), QStringLiteral("Modifica quantità"), clKRTBlack);
+        }
+        if (SessionInfo().bDeveloperMode) {
+            grid->GridMenu()->AppendSeparator();
+            AddGridMenuItem(grid->GridMenu(), QStringLiteral("Copia Id in clipboard"), clKRTRed);
+        }
+    }
+    grid->SetPopUpMenu();
+}
+
+void TDETTAGLI_PREVENTIVO::LinkedMenuChosen()
+{
+    const TKRTGridMenu *chosen = DG_ProdLinked->GridMenuSelected();
+    if (!chosen)
+        return;
+    // The caption is read before acting: the action may rebuild the menu.
+    const QString caption = chosen->Caption;
+    if (caption == QStringLiteral("Seleziona prodotto")
+        || caption == QStringLiteral("Deseleziona prodotto"))
+        ToggleLinked();
+    else if (caption == QStringLiteral("Modifica quantità"))
+        ShowLinkedQuantityInput();
+    else if (caption == QStringLiteral("Copia Id in clipboard"))
+        CopyLinkedId();
+}
+
+void TDETTAGLI_PREVENTIVO::CopyLinkedId()
+{
+    TDataSet *ds = DST_GRID_ProdLinked.get();
+    if (!ds || ds->RecordCount() == 0 || !SessionInfo().bDeveloperMode)
+        return;
+    // The empty last clause gives the second line break at the end.
+    CopyDeveloperQueries({{QStringLiteral("SELECT a.*"),
+                           QStringLiteral(" FROM Prodotti a"),
+                           QStringLiteral(" WHERE a.idProdotto = ")
+                               + SqlText(ds->FieldByName(QStringLiteral("idProdotto")).AsString()),
+                           QString()}});
 }

@@ -10,12 +10,16 @@
 #include "catalogue/dettprodpreview.h"
 #include "catalogue/dettprodtree.h"
 #include "catalogue/sheetvaluegrid.h"
+#include "common/clipboard.h"
 #include "common/windowregistry.h"
+#include "common/windowroutines.h"
 #include "controls/tkrttoggleswitch.h"
 #include "domain/vrldettprev.h"
 #include "quotes/dettagli_prevdet.h"
 #include "quotes/dettagli_preventivo.h"
+#include "quotes/gestione_preventivi.h"
 #include "quotes/lineprices.h"
+#include "quotes/quotefilters.h"
 #include "quotes/quoteopeners.h"
 #include "reports/krtviewreport.h"
 #include "reports/view_report.h"
@@ -27,6 +31,10 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -52,6 +60,8 @@ private slots:
     void discountCeilings();
     void linesAreLoadedIntoTheGrid();
     void storedPositionsWithGapsKeepEveryLine();
+    void descriptionsWrapAtWords_data();
+    void descriptionsWrapAtWords();
     void openedByTheQuoteListEntry();
     void pricePanelKeepsAmountAndDiscountTogether();
     void badNumbersAreRefusedBeforeWriting();
@@ -65,10 +75,26 @@ private slots:
     void addingIsAllOrNothing();
     void catalogueSearchAndLinkedProductsAlone();
     void documentationNeverSendsAPriceList();
+    void searchFiltersRestored_data();
+    void searchFiltersRestored();
+    void previousCataloguesSwitchAndAzzera();
+    void listFiltersAndTheirAzzera_data();
+    void listFiltersAndTheirAzzera();
+    void otherPriceList_data();
+    void otherPriceList();
+    void linkedGridMenu_data();
+    void linkedGridMenu();
+    void linkedSelectionFailureIsReported();
     void lineDetailsSwitchNodesOffAndOn();
     void lineDetailsSheetValuesAndQuantity();
+    void sheetValueKeys_data();
+    void sheetValueKeys();
+    void sheetSaveFailureWritesNothing();
+    void lineDetailsCopyId_data();
+    void lineDetailsCopyId();
     void linePreviewShowsTheLine();
     void lookAtTheWindow();
+    void walkThroughAsANewUser();
 
 private:
     // A numbered quote of company 1 with lines of the given product codes (with their first
@@ -87,6 +113,12 @@ private:
     }
     TDETTAGLI_PREVENTIVO *Open(const QString &quote);
     void Search(const QString &text);
+    // The line details of a line, a window of its own.
+    TDETTAGLI_PREVDET *OpenDetails(const QString &line);
+    // The first node of that kind in the details' tree (nullptr when none).
+    static TDettProdTreeItem *FirstOfKind(TDETTAGLI_PREVDET *d, TCurrentNodeTipologia kind);
+    // The sheet editor of the line's first data sheet.
+    static bool OpenFirstSheet(TDETTAGLI_PREVDET *d);
 
     std::unique_ptr<TMasterDataEnvironment> env;
     QPointer<TDETTAGLI_PREVENTIVO> w;
@@ -162,6 +194,33 @@ void tst_dettagli_preventivo::Search(const QString &text)
     w->CK_Find_Accessori->setChecked(true);
     w->CK_Find_Documentazioni->setChecked(true);
     QTest::mouseClick(w->PB_EstraiElenco, Qt::LeftButton);
+}
+
+TDETTAGLI_PREVDET *tst_dettagli_preventivo::OpenDetails(const QString &line)
+{
+    auto *d = new TDETTAGLI_PREVDET;
+    d->resize(1300, 850);
+    d->show();
+    d->Start(line, QString(), true, QStringLiteral("Quadro"), QStringLiteral("QDG-100"));
+    return d;
+}
+
+TDettProdTreeItem *tst_dettagli_preventivo::FirstOfKind(TDETTAGLI_PREVDET *d,
+                                                        TCurrentNodeTipologia kind)
+{
+    for (TDettProdTreeItem *item : d->TV_Dettagli->Items())
+        if (item->Node()->xTipoNode == kind)
+            return item;
+    return nullptr;
+}
+
+bool tst_dettagli_preventivo::OpenFirstSheet(TDETTAGLI_PREVDET *d)
+{
+    TDettProdTreeItem *sheet = FirstOfKind(d, cnScheda);
+    if (!sheet || !d->PrepareTreeMenu(sheet->Node()))
+        return false;
+    d->MenuAction("MNU_ModificaScheda")->trigger();
+    return d->PAN_DatiScheda->isVisible();
 }
 
 // --- The price rules ------------------------------------------------------------------------
@@ -345,6 +404,51 @@ void tst_dettagli_preventivo::linesAreLoadedIntoTheGrid()
     QVERIFY(!w->PAN_Prodotto_Selezionato->isVisible());
     QTest::mouseClick(w->PB_ShowListini, Qt::LeftButton);
     QVERIFY(!w->ListiniMode());
+}
+
+void tst_dettagli_preventivo::descriptionsWrapAtWords_data()
+{
+    QTest::addColumn<int>("width"); // of the window
+    QTest::addColumn<bool>("statedWidths");
+    QTest::newRow("wide window: 30, 100, the rest, 200") << 1500 << true;
+    QTest::newRow("narrow window: cover and price give way") << 760 << false;
+}
+
+void tst_dettagli_preventivo::descriptionsWrapAtWords()
+{
+    QFETCH(int, width);
+    QFETCH(bool, statedWidths);
+    Open(MakeQuote({"QDG-100", "ACC-VEN", "DOC-MAN"}));
+    w->resize(width, 850);
+    QApplication::processEvents();
+    TLineGrid *g = w->SG_Dettagli;
+    QFont bold(QStringLiteral("Trebuchet MS"), 11);
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    // "DISTRIBUZIONE" and the other words of every description fit whole in the column.
+    int widest = 0;
+    for (int r = 0; r < w->LineCount(); ++r)
+        for (const QString &word : w->Line(r)->sDescProdotto.split(' ', Qt::SkipEmptyParts))
+            widest = qMax(widest, fm.horizontalAdvance(word));
+    QVERIFY2(g->columnWidth(2) - 8 >= widest,
+             qPrintable(QStringLiteral("%1 < %2").arg(g->columnWidth(2) - 8).arg(widest)));
+    QCOMPARE(g->columnWidth(0), 30);
+    if (statedWidths) {
+        QCOMPARE(g->columnWidth(1), 100);
+        QCOMPARE(g->columnWidth(3), 200);
+        QCOMPARE(g->columnWidth(2), g->viewport()->width() - 30 - 100 - 200 - 4);
+    } else {
+        QVERIFY(g->columnWidth(3) < 200 && g->columnWidth(3) >= 160);
+        QVERIFY(g->columnWidth(1) <= 100 && g->columnWidth(1) >= 60);
+    }
+    // Every row is tall enough for its description wrapped at the column's width.
+    for (int r = 0; r < w->LineCount(); ++r) {
+        const int text = fm.boundingRect(QRect(0, 0, g->columnWidth(2) - 8, 10000),
+                                         Qt::TextWordWrap,
+                                         w->Line(r)->sDescProdotto)
+                             .height();
+        QVERIFY(g->rowHeight(r) >= qMax(100, text + 4));
+    }
 }
 
 void tst_dettagli_preventivo::storedPositionsWithGapsKeepEveryLine()
@@ -765,6 +869,347 @@ void tst_dettagli_preventivo::documentationNeverSendsAPriceList()
     QCOMPARE(w->SG_Dettagli->item(1, 3)->text(), QStringLiteral("(Documentazione)"));
 }
 
+void tst_dettagli_preventivo::searchFiltersRestored_data()
+{
+    QTest::addColumn<QString>("stored"); // what the settings file holds
+    QTest::addColumn<bool>("previous");
+    QTest::addColumn<bool>("switchShown");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("boxes");        // recenti, prodotti, accessori, documentazioni
+    QTest::addColumn<bool>("storedCatalogue"); // else the first row, every catalogue
+    QTest::newRow("nothing stored: the filters are reset") << "none" << false << true << ""
+                                                           << "1110" << false;
+    QTest::newRow("a previous catalogue") << "previous" << true << true << "quadro"
+                                          << "0011" << true;
+    QTest::newRow("a current catalogue, missing boxes count as checked")
+        << "no boxes" << false << true << ""
+        << "1111" << true;
+    QTest::newRow("a year that is not a number: the first catalogue")
+        << "bad year" << false << true << ""
+        << "1111" << false;
+    QTest::newRow("only current catalogues: the switch off and hidden")
+        << "only current" << false << false << "quadro"
+        << "0011" << true;
+}
+
+void tst_dettagli_preventivo::searchFiltersRestored()
+{
+    QFETCH(QString, stored);
+    QFETCH(bool, previous);
+    QFETCH(bool, switchShown);
+    QFETCH(QString, text);
+    QFETCH(QString, boxes);
+    QFETCH(bool, storedCatalogue);
+    // The catalogue the operator chose last time: of a past year, or a current one.
+    const QString past = env->Super(
+        QStringLiteral("SELECT idfornitore || '|' || nuanno FROM fornitori_cataloghi WHERE "
+                       "flattuale = %1 ORDER BY nuanno DESC, idfornitore LIMIT 1")
+            .arg(stored == "no boxes" ? 1 : 0));
+    QVERIFY(past.contains('|'));
+    const QString supplier = past.section('|', 0, 0);
+    const QString year = past.section('|', 1, 1);
+    if (stored == "previous" || stored == "only current") {
+        env->SetSetting("FrmDettPrev_TipoCataloghi", "SI");
+        env->SetSetting("FrmDettPrev_KeyFornitore", supplier);
+        env->SetSetting("FrmDettPrev_NuAnnoFornitore", year);
+        env->SetSetting("FrmDettPrev_DescProdotto", "quadro");
+        env->SetSetting("FrmDettPrev_OrdinaRecenti", "NO");
+        env->SetSetting("FrmDettPrev_EstraiProdotti", "NO");
+        env->SetSetting("FrmDettPrev_EstraiAccessori", "SI");
+        env->SetSetting("FrmDettPrev_EstraiDocumentazioni", "SI");
+    } else if (stored == "no boxes" || stored == "bad year") {
+        env->SetSetting("FrmDettPrev_TipoCataloghi", "NO");
+        env->SetSetting("FrmDettPrev_KeyFornitore", supplier);
+        env->SetSetting("FrmDettPrev_NuAnnoFornitore", stored == "bad year" ? "20x6" : year);
+    }
+    if (stored == "only current")
+        env->Super("UPDATE fornitori_cataloghi SET flattuale = 1; SELECT 1");
+    QStringList debug;
+    SetDebugLineSink([&debug](const QString &line) { debug << line; });
+    SessionInfo().iDebugPaneHeight = 120;
+    Open(MakeQuote({}));
+    SessionInfo().iDebugPaneHeight = 0;
+
+    QCOMPARE(w->TS_Cataloghi->isChecked(), previous);
+    QCOMPARE(!w->TS_Cataloghi->isHidden(), switchShown);
+    QCOMPARE(w->EF_Find_DescProdotto->Text(), text);
+    const QString shown = QString::number(w->CK_Find_OrdinaRecenti->isChecked())
+                          + QString::number(w->CK_Find_Prodotti->isChecked())
+                          + QString::number(w->CK_Find_Accessori->isChecked())
+                          + QString::number(w->CK_Find_Documentazioni->isChecked());
+    QCOMPARE(shown, boxes);
+    // The catalogue: the stored one when it is offered, else the first row kept.
+    if (storedCatalogue) {
+        QCOMPARE(w->DCB_Find_Fornitore->IdFornitore(), supplier);
+        QCOMPARE(QString::number(w->DCB_Find_Fornitore->NuAnno()), year);
+    } else {
+        QCOMPARE(w->DCB_Find_Fornitore->currentIndex(), 0);
+        QCOMPARE(w->DCB_Find_Fornitore->currentText(), QStringLiteral(" Tutti i cataloghi "));
+    }
+    // The first extraction with filters uses what is shown.
+    const QStringList extractions = debug.filter("EstraiElencoProdotti: sSql:");
+    QVERIFY(!extractions.isEmpty());
+    const QString sent = extractions.last();
+    QVERIFY2(sent.endsWith(
+                 QStringLiteral("EstraiProdottiForPreventivo 1, %1, %2, %3, %4, %5, %6")
+                     .arg(SqlText(w->DCB_Find_Fornitore->IdFornitore().isEmpty()
+                                      ? QStringLiteral("{00000000-0000-0000-0000-000000000000}")
+                                      : w->DCB_Find_Fornitore->IdFornitore()))
+                     .arg(w->DCB_Find_Fornitore->NuAnno())
+                     .arg(text.isEmpty() ? QStringLiteral("null") : SqlText(text))
+                     .arg(boxes.mid(1, 1), boxes.mid(2, 1), boxes.mid(3, 1))),
+             qPrintable(sent));
+    // With nothing stored the reset filters are written at once.
+    if (stored == "none") {
+        QCOMPARE(env->Setting("FrmDettPrev_TipoCataloghi"), QStringLiteral("NO"));
+        QCOMPARE(env->Setting("FrmDettPrev_EstraiDocumentazioni"), QStringLiteral("NO"));
+    }
+}
+
+void tst_dettagli_preventivo::previousCataloguesSwitchAndAzzera()
+{
+    Open(MakeQuote({}));
+    QVERIFY(w->TS_Cataloghi->isVisible());
+    QCOMPARE(w->TS_Cataloghi->Caption(), QStringLiteral("Cataloghi attuali"));
+    const QString current = w->DCB_Find_Fornitore->currentText();
+    // On: only previous catalogues are offered, the first of them chosen.
+    QTest::mouseClick(w->TS_Cataloghi, Qt::LeftButton);
+    QVERIFY(w->TS_Cataloghi->isChecked());
+    QCOMPARE(w->TS_Cataloghi->Caption(), QStringLiteral("Cataloghi precedenti"));
+    QVERIFY(w->DCB_Find_Fornitore->count() > 0);
+    QCOMPARE(w->DCB_Find_Fornitore->currentIndex(), 0);
+    const QString previousCount = env->Super(
+        "SELECT count(*) FROM fornitori_cataloghi c JOIN fornitori f USING (idfornitore) "
+        "WHERE c.flattuale = 0 AND f.dtcanc IS NULL");
+    QCOMPARE(QString::number(w->DCB_Find_Fornitore->count()), previousCount);
+    for (int i = 0; i < w->DCB_Find_Fornitore->count(); ++i)
+        QVERIFY(w->DCB_Find_Fornitore->itemText(i) != QStringLiteral(" Tutti i cataloghi "));
+    const QString chosenYear = QString::number(w->DCB_Find_Fornitore->NuAnno());
+    w->EF_Find_DescProdotto->SetText(QStringLiteral("quadro"));
+    w->CK_Find_Documentazioni->setChecked(true);
+    QTest::mouseClick(w->PB_EstraiElenco, Qt::LeftButton);
+    QCOMPARE(env->Setting("FrmDettPrev_TipoCataloghi"), QStringLiteral("SI"));
+    QCOMPARE(env->Setting("FrmDettPrev_NuAnnoFornitore"), chosenYear);
+    // Off again: the current catalogues, every catalogue first.
+    QTest::mouseClick(w->TS_Cataloghi, Qt::LeftButton);
+    QCOMPARE(w->DCB_Find_Fornitore->currentText(), current);
+    QCOMPARE(w->DCB_Find_Fornitore->itemText(0), QStringLiteral(" Tutti i cataloghi "));
+    // "Azzera": every filter back to its start, and written at once.
+    QTest::mouseClick(w->TS_Cataloghi, Qt::LeftButton);
+    QTest::mouseClick(w->PB_AzzeraFiltri, Qt::LeftButton);
+    QVERIFY(!w->TS_Cataloghi->isChecked());
+    QCOMPARE(w->DCB_Find_Fornitore->currentText(), QStringLiteral(" Tutti i cataloghi "));
+    QVERIFY(w->EF_Find_DescProdotto->Text().isEmpty());
+    QVERIFY(w->CK_Find_OrdinaRecenti->isChecked());
+    QVERIFY(w->CK_Find_Prodotti->isChecked());
+    QVERIFY(w->CK_Find_Accessori->isChecked());
+    QVERIFY(!w->CK_Find_Documentazioni->isChecked());
+    QCOMPARE(env->Setting("FrmDettPrev_TipoCataloghi"), QStringLiteral("NO"));
+    QCOMPARE(env->Setting("FrmDettPrev_DescProdotto"), QString());
+    QCOMPARE(env->Setting("FrmDettPrev_EstraiDocumentazioni"), QStringLiteral("NO"));
+}
+
+void tst_dettagli_preventivo::listFiltersAndTheirAzzera_data()
+{
+    QTest::addColumn<bool>("pricePanel");
+    QTest::newRow("the catalogue product's lists") << false;
+    QTest::newRow("the line's lists in the price panel") << true;
+}
+
+void tst_dettagli_preventivo::listFiltersAndTheirAzzera()
+{
+    QFETCH(bool, pricePanel);
+    Open(MakeQuote({"QDG-100"}));
+    TDataSet *lists = nullptr;
+    TKRTLabelEdit *filter = nullptr;
+    QPushButton *azzera = nullptr;
+    if (pricePanel) {
+        QTest::mouseClick(w->PB_ShowListini, Qt::LeftButton);
+        QTest::mouseClick(w->PB_Listino_Sel_Elenco, Qt::LeftButton);
+        lists = w->DST_GRID_ProdottoListini.get();
+        filter = w->EF_Filter_Listini;
+        azzera = w->PB_Azzera_Filter_Listini;
+    } else {
+        Search(QStringLiteral("QDG-100"));
+        QVERIFY(w->DST_GRID_Prodotti->Locate("idProdotto", ProductId("QDG-100")));
+        lists = w->DST_GRID_ProdList.get();
+        filter = w->EF_Filter_Listino;
+        azzera = w->PB_Azzera_Filter_Listino;
+    }
+    QVERIFY(lists);
+    QVERIFY(azzera->isVisible());
+    QCOMPARE(lists->RecordCount(), 3);
+    TypeInto(filter, QStringLiteral("rinforz"));
+    QCOMPARE(lists->RecordCount(), 1);
+    QCOMPARE(lists->FieldByName("txDescListino").AsString(),
+             QStringLiteral("Esecuzione rinforzata"));
+    TypeInto(filter, QStringLiteral("nessuna"));
+    QCOMPARE(lists->RecordCount(), 0);
+    QTest::mouseClick(azzera, Qt::LeftButton);
+    QVERIFY(filter->Text().isEmpty());
+    QCOMPARE(lists->RecordCount(), 3);
+    // The catalogue filter never shows another product's lists.
+    if (!pricePanel)
+        QCOMPARE(lists->CountMatching("idProdotto = " + SqlText(ProductId("QDG-100"))), 3);
+}
+
+void tst_dettagli_preventivo::otherPriceList_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("code");    // the line's list after the choice
+    QTest::addColumn<QString>("desc");    // "Descrizione listino"
+    QTest::addColumn<QString>("listino"); // "Listino prodotto"
+    QTest::addColumn<QString>("importo"); // "Importo prodotto"
+    QTest::addColumn<QString>("ceiling"); // caption and value of the ceiling
+    QTest::addColumn<QString>("stored");  // list code and amount after "Conferma"
+    QTest::newRow("Ok takes the list under the cursor") << true << "L3-QDG"
+                                                        << "Esecuzione con accessori"
+                                                        << "7.752,00"
+                                                        << "7.752,00"
+                                                        << "Max s.c. (valore) 620,16"
+                                                        << "L3-QDG|7752.00";
+    QTest::newRow("Annulla keeps the chosen list") << false << "L2-QDG"
+                                                   << "Esecuzione rinforzata"
+                                                   << "6.726,00"
+                                                   << "6500"
+                                                   << "Max s.c. (valore) 538,08"
+                                                   << "L2-QDG|6500.00";
+}
+
+void tst_dettagli_preventivo::otherPriceList()
+{
+    QFETCH(bool, ok);
+    QFETCH(QString, code);
+    QFETCH(QString, desc);
+    QFETCH(QString, listino);
+    QFETCH(QString, importo);
+    QFETCH(QString, ceiling);
+    QFETCH(QString, stored);
+    const QString q = MakeQuote({"QDG-100"}); // the line carries L2-QDG
+    const QString line = LineId(q, 1);
+    Open(q);
+    QTest::mouseClick(w->PB_ShowListini, Qt::LeftButton);
+    QCOMPARE(w->EF_Listino_DescListino->Text(), QStringLiteral("Esecuzione rinforzata"));
+    TypeInto(w->EF_Listino_Importo, QStringLiteral("6500"));
+    QVERIFY(!w->PAN_SelListino->isVisible());
+    QVERIFY(!w->DG_ProdottoListini->isEnabled());
+    QTest::mouseClick(w->PB_Listino_Sel_Elenco, Qt::LeftButton);
+    // Choosing: the selection bar over the enabled grid, the rest locked.
+    QVERIFY(w->PAN_SelListino->isVisible());
+    QVERIFY(w->DG_ProdottoListini->isEnabled());
+    QVERIFY(!w->PAN_Main_Preventivo->isEnabled());
+    QVERIFY(!w->EF_Listino_Importo->isEnabled());
+    QVERIFY(!w->PAN_Sconto->isEnabled());
+    TDataSet *lists = w->DST_GRID_ProdottoListini.get();
+    QCOMPARE(lists->FieldByName("txCodListino").AsString(), QStringLiteral("L2-QDG"));
+    QVERIFY(lists->Locate("txCodListino", QStringLiteral("L3-QDG")));
+    QTest::mouseClick(ok ? w->PB_Ok_SelListino : w->PB_Annulla_SelListino, Qt::LeftButton);
+    QVERIFY(!w->PAN_SelListino->isVisible());
+    QVERIFY(w->PAN_Main_Preventivo->isEnabled());
+    QVERIFY(w->EF_Listino_Importo->isEnabled());
+    QVERIFY(!w->DG_ProdottoListini->isEnabled());
+    QCOMPARE(lists->FieldByName("txCodListino").AsString(), code);
+    QCOMPARE(w->EF_Listino_DescListino->Text(), desc);
+    QCOMPARE(w->EF_Listino_Listino->Text(), listino);
+    QCOMPARE(w->EF_Listino_Importo->Text(), importo);
+    QCOMPARE(w->EF_Listino_MaxSC->CaptionString() + " " + w->EF_Listino_MaxSC->Text(), ceiling);
+    QVERIFY(w->PAN_Sconto->isVisible());
+    // "Conferma" writes the list now chosen with its amount.
+    QTest::mouseClick(w->PB_Listino_Ok_Input, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    QCOMPARE(env->Super("SELECT l.txcodlistino || '|' || d.vlimporto FROM preventivo_dettaglio d "
+                        "JOIN prod_listini l USING (idprodlistino) WHERE d.idpreventivodet = '"
+                        + line + "'"),
+             stored);
+}
+
+void tst_dettagli_preventivo::linkedGridMenu_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("developer");
+    QTest::addColumn<QStringList>("captions");
+    QTest::newRow("a row not chosen")
+        << false << false << QStringList{"Seleziona prodotto", "Modifica quantità"};
+    QTest::newRow("a chosen row") << true << false << QStringList{"Deseleziona prodotto"};
+    QTest::newRow("a row not chosen, developer mode")
+        << false << true
+        << QStringList{"Seleziona prodotto", "Modifica quantità", "-", "Copia Id in clipboard"};
+    QTest::newRow("a chosen row, developer mode")
+        << true << true << QStringList{"Deseleziona prodotto", "-", "Copia Id in clipboard"};
+}
+
+void tst_dettagli_preventivo::linkedGridMenu()
+{
+    QFETCH(bool, selected);
+    QFETCH(bool, developer);
+    QFETCH(QStringList, captions);
+    SessionInfo().bDeveloperMode = developer;
+    Open(MakeQuote({}));
+    Search(QStringLiteral("QDG-100"));
+    QVERIFY(w->DST_GRID_Prodotti->Locate("idProdotto", ProductId("QDG-100")));
+    TDataSet *linked = w->DST_GRID_ProdLinked.get();
+    const int total = linked->RecordCount();
+    QVERIFY(total >= 2);
+    linked->First();
+    if (selected) {
+        QVERIFY(ChooseMenu(w->DG_ProdLinked, QStringLiteral("Seleziona prodotto")));
+        QVERIFY(ChooseMenu(w->DG_ProdLinked, QStringLiteral("Modifica quantità")) == false);
+        QTest::mouseClick(w->PB_Mod_Quantity, Qt::LeftButton);
+        TypeInto(w->EF_NuQtaLinked, QStringLiteral("3"));
+        QTest::mouseClick(w->PB_InputQtaLinked_Ok, Qt::LeftButton);
+        QCOMPARE(linked->FieldByName("nuQuantita").AsFloat(), 3.0);
+    }
+    QCOMPARE(MenuCaptions(w->DG_ProdLinked), captions);
+    if (selected) {
+        // Deselecting brings the quantity back to 1.
+        QVERIFY(ChooseMenu(w->DG_ProdLinked, QStringLiteral("Deseleziona prodotto")));
+        QCOMPARE(linked->FieldByName("flImportaInPrev").AsInteger(), 0);
+        QCOMPARE(linked->FieldByName("nuQuantita").AsFloat(), 1.0);
+        QCOMPARE(w->PAN_NuLinked->text(), QStringLiteral("0/%1 prodotti collegati.").arg(total));
+    } else {
+        // "Modifica quantità" asks for the row's quantity; "Seleziona prodotto" chooses it.
+        QVERIFY(ChooseMenu(w->DG_ProdLinked, QStringLiteral("Modifica quantità")));
+        QVERIFY(w->PAN_Input_QtaLinked->isVisible());
+        QCOMPARE(w->EF_NuQtaLinked->Text(), QStringLiteral("1,00"));
+        QVERIFY(!w->PAN_Main_Preventivo->isEnabled());
+        QTest::mouseClick(w->PB_InputQtaLinked_Annulla, Qt::LeftButton);
+        QVERIFY(!w->PAN_Input_QtaLinked->isVisible());
+        QVERIFY(w->PAN_Main_Preventivo->isEnabled());
+        QVERIFY(ChooseMenu(w->DG_ProdLinked, QStringLiteral("Seleziona prodotto")));
+        QCOMPARE(linked->FieldByName("flImportaInPrev").AsInteger(), 1);
+        QCOMPARE(w->PAN_NuLinked->text(), QStringLiteral("1/%1 prodotti collegati.").arg(total));
+    }
+    if (developer) {
+        QVERIFY(ChooseMenu(w->DG_ProdLinked, QStringLiteral("Copia Id in clipboard")));
+        QCOMPARE(ClipboardText(),
+                 QStringLiteral("SELECT a.*\r\n FROM Prodotti a\r\n WHERE a.idProdotto = '%1'"
+                                "\r\n\r\n")
+                     .arg(ProductId("QDG-100")));
+        QCOMPARE(env->Recorder().LastText(TDialogKind::Info), QStringLiteral("Ok ! Query Copiata."));
+    }
+}
+
+void tst_dettagli_preventivo::linkedSelectionFailureIsReported()
+{
+    Open(MakeQuote({}));
+    Search(QStringLiteral("QDG-100"));
+    QVERIFY(w->DST_GRID_Prodotti->Locate("idProdotto", ProductId("QDG-100")));
+    TDataSet *linked = w->DST_GRID_ProdLinked.get();
+    linked->First();
+    // The selection column cannot be written: the change is refused and the row unchanged.
+    linked->FieldByName("flImportaInPrev").Def().readOnly = true;
+    QVERIFY(ChooseMenu(w->DG_ProdLinked, QStringLiteral("Seleziona prodotto")));
+    QVERIFY2(env->Recorder()
+                 .LastText(TDialogKind::Error)
+                 .startsWith("Errore cambio stato selezione prodotto (ERR.P05).\r\n\r\n("),
+             qPrintable(env->Recorder().LastText(TDialogKind::Error)));
+    QCOMPARE(linked->FieldByName("flImportaInPrev").AsInteger(), 0);
+    QVERIFY(w->PAN_NuLinked->text().startsWith("0/"));
+    linked->FieldByName("flImportaInPrev").Def().readOnly = false;
+    QVERIFY(ChooseMenu(w->DG_ProdLinked, QStringLiteral("Seleziona prodotto")));
+    QVERIFY(w->PAN_NuLinked->text().startsWith("1/"));
+}
+
 // --- Line details ---------------------------------------------------------------------------
 
 void tst_dettagli_preventivo::lineDetailsSwitchNodesOffAndOn()
@@ -905,6 +1350,156 @@ void tst_dettagli_preventivo::lineDetailsSheetValuesAndQuantity()
     d->close();
 }
 
+void tst_dettagli_preventivo::sheetValueKeys_data()
+{
+    QTest::addColumn<QString>("at");     // first or last value
+    QTest::addColumn<QString>("action"); // Enter, Esc, Pulisci
+    QTest::addColumn<int>("moveBy");     // rows the cursor moves
+    QTest::addColumn<bool>("cleared");   // the value the cursor was on is emptied
+    QTest::newRow("Enter moves one row down") << "first"
+                                              << "Enter" << 1 << false;
+    QTest::newRow("Enter on the last value stays there") << "last"
+                                                         << "Enter" << 0 << false;
+    QTest::newRow("Esc leaves the editor in place") << "first"
+                                                    << "Esc" << 0 << false;
+    QTest::newRow("Pulisci Valore empties and moves down") << "first"
+                                                           << "Pulisci" << 1 << true;
+    QTest::newRow("Pulisci Valore on the last value stays") << "last"
+                                                            << "Pulisci" << 0 << true;
+}
+
+void tst_dettagli_preventivo::sheetValueKeys()
+{
+    QFETCH(QString, at);
+    QFETCH(QString, action);
+    QFETCH(int, moveBy);
+    QFETCH(bool, cleared);
+    const QString line = LineId(MakeQuote({"QDG-100"}), 1);
+    TDETTAGLI_PREVDET *d = OpenDetails(line);
+    QVERIFY(OpenFirstSheet(d));
+    TSheetValueGrid *g = d->SG_Scheda;
+    QVERIFY(g->ItemCount() >= 2);
+    // The cursor starts on the first value.
+    QCOMPARE(g->currentRow(), 0);
+    QCOMPARE(g->currentColumn(), 1);
+    for (int r = 0; r < g->ItemCount(); ++r)
+        g->SetValue(r, QStringLiteral("valore %1").arg(r));
+    const int row = at == "first" ? 0 : g->ItemCount() - 1;
+    // The open editor (a closed one lingers hidden until it is freed).
+    const auto openEditor = [g]() -> QLineEdit * {
+        for (QLineEdit *e : g->findChildren<QLineEdit *>())
+            if (e->isVisible())
+                return e;
+        return nullptr;
+    };
+    g->StartAt(row);
+    QLineEdit *editor = openEditor();
+    QVERIFY(editor);
+    if (action == "Enter") {
+        QTest::keyClick(editor, Qt::Key_Return);
+        QApplication::processEvents(); // the editor closes through the event loop
+    } else if (action == "Esc") {
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QVERIFY(!openEditor());
+    } else {
+        QTest::mouseClick(d->PB_PulisciRiga, Qt::LeftButton);
+    }
+    QCOMPARE(g->currentRow(), row + moveBy);
+    QCOMPARE(g->currentColumn(), 1);
+    QCOMPARE(g->Value(row).isEmpty(), cleared);
+    // A value typed after Enter goes to the row the cursor moved to.
+    if (action == "Enter" && moveBy == 1) {
+        QLineEdit *next = openEditor();
+        QVERIFY(next && next != editor);
+        next->selectAll();
+        QTest::keyClicks(next, QStringLiteral("nuovo"));
+        g->CommitEditor();
+        QCOMPARE(g->Value(row + 1), QStringLiteral("nuovo"));
+        QCOMPARE(g->Value(row), QStringLiteral("valore 0"));
+    }
+    d->close();
+}
+
+void tst_dettagli_preventivo::sheetSaveFailureWritesNothing()
+{
+    const QString line = LineId(MakeQuote({"QDG-100"}), 1);
+    TDETTAGLI_PREVDET *d = OpenDetails(line);
+    QVERIFY(OpenFirstSheet(d));
+    TSheetValueGrid *g = d->SG_Scheda;
+    QVERIFY(g->ItemCount() >= 2);
+    const QString values = "SELECT string_agg(coalesce(txdescnodob, '-'), '|' ORDER BY nuorderd) "
+                           "FROM prevdet_nodi WHERE idpreventivodet = '"
+                           + line + "' AND idparent = '" + d->sIdCurrentScheda + "'";
+    const QString before = env->Super(values);
+    // The server refuses the second value: the first, written in the same save, goes too.
+    env->Super("ALTER TABLE prevdet_nodi ADD CONSTRAINT tst_rifiuta CHECK (txdescnodob IS NULL "
+               "OR txdescnodob <> 'RIFIUTATO'); SELECT 1");
+    g->SetValue(0, QStringLiteral("Accettato"));
+    g->SetValue(1, QStringLiteral("RIFIUTATO"));
+    QTest::mouseClick(d->PB_Ok_Input_Schede, Qt::LeftButton);
+    QVERIFY2(env->Recorder()
+                 .LastText(TDialogKind::Error)
+                 .startsWith("Errore aggiornamento voce scheda (ERR.B02).\r\n\r\n("),
+             qPrintable(env->Recorder().LastText(TDialogKind::Error)));
+    QCOMPARE(env->Super(values), before);
+    // The panel stays open with what was typed, to be corrected.
+    QVERIFY(d->PAN_DatiScheda->isVisible());
+    QCOMPARE(g->Value(0), QStringLiteral("Accettato"));
+    g->SetValue(1, QStringLiteral("Corretto"));
+    QTest::mouseClick(d->PB_Ok_Input_Schede, Qt::LeftButton);
+    QVERIFY(!d->PAN_DatiScheda->isVisible());
+    QVERIFY(env->Super(values).startsWith("Accettato|Corretto"));
+    d->close();
+}
+
+void tst_dettagli_preventivo::lineDetailsCopyId_data()
+{
+    QTest::addColumn<bool>("administrator");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("clauses"); // table and key clauses, empty: no entry
+    QTest::newRow("paragraph") << true << int(cnComponente)
+                               << " FROM PrevDet_Componenti a|| AND a.idCompProdotto = ";
+    QTest::newRow("sub-paragraph")
+        << true << int(cnParte) << " FROM PrevDet_Comp_Parti a|| AND a.idParteComp = ";
+    QTest::newRow("image") << true << int(cnParteImmagine)
+                           << " FROM PrevDet_Comp_Parte_Img a|| AND a.idImgParte = ";
+    QTest::newRow("data sheet: no entry") << true << int(cnScheda) << "";
+    QTest::newRow("paragraph, operator: no entry") << false << int(cnComponente) << "";
+    QTest::newRow("image, operator: no entry") << false << int(cnParteImmagine) << "";
+}
+
+void tst_dettagli_preventivo::lineDetailsCopyId()
+{
+    QFETCH(bool, administrator);
+    QFETCH(int, kind);
+    QFETCH(QString, clauses);
+    const QString line = LineId(MakeQuote({"QDG-100"}), 1);
+    if (!administrator)
+        env->LogOn(TDemoOperator::Operator);
+    TDETTAGLI_PREVDET *d = OpenDetails(line);
+    TDettProdTreeItem *item = FirstOfKind(d, TCurrentNodeTipologia(kind));
+    QVERIFY2(item, "the demo product has a node of that kind");
+    QVERIFY(d->PrepareTreeMenu(item->Node()));
+    QAction *copy = d->MenuAction("MNU_CopiaId");
+    PutClipboardText(QStringLiteral("prima"));
+    QCOMPARE(copy->isVisible(), !clauses.isEmpty());
+    d->CopyId(); // what the entry runs: nothing at all where it is not offered
+    if (clauses.isEmpty()) {
+        QCOMPARE(ClipboardText(), QStringLiteral("prima"));
+        QCOMPARE(env->Recorder().Count(TDialogKind::Info), 0);
+        d->close();
+        return;
+    }
+    QCOMPARE(copy->text(), QStringLiteral("Copia Id in Clipboard"));
+    QCOMPARE(ClipboardText(),
+             QStringLiteral("SELECT a.*\r\n") + clauses.section("||", 0, 0)
+                 + QStringLiteral("\r\n WHERE a.idPreventivoDet = ") + SqlText(line)
+                 + QStringLiteral("\r\n") + clauses.section("||", 1, 1)
+                 + SqlText(item->Node()->sIdNodo) + QStringLiteral("\r\n\r\n"));
+    QCOMPARE(env->Recorder().LastText(TDialogKind::Info), QStringLiteral("Ok ! Query Copiata."));
+    d->close();
+}
+
 void tst_dettagli_preventivo::linePreviewShowsTheLine()
 {
     const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
@@ -966,6 +1561,207 @@ void tst_dettagli_preventivo::lookAtTheWindow()
         details.save(dir + QStringLiteral("/dettagli_prevdet.png"));
     }
     d->close();
+}
+
+namespace {
+
+// Saves a picture of the window when VENTOREL_GRAB_DIR names a folder.
+void Grab(QWidget *window, const QString &name)
+{
+    QApplication::processEvents();
+    const QImage picture = window->grab().toImage();
+    QVERIFY(!picture.isNull());
+    if (const QString dir = qEnvironmentVariable("VENTOREL_GRAB_DIR"); !dir.isEmpty())
+        picture.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+// The middle of a grid cell, in its viewport's coordinates.
+QPoint CellCentre(QAbstractItemView *view, int row, int column)
+{
+    return view->visualRect(view->model()->index(row, column)).center();
+}
+
+int RowWithText(QAbstractItemView *view, int column, const QString &text)
+{
+    for (int r = 0; r < view->model()->rowCount(); ++r)
+        if (view->model()->index(r, column).data().toString() == text)
+            return r;
+    return -1;
+}
+
+} // namespace
+
+// A new operator's road through the lines editor, with the mouse and keyboard where a test can
+// use them, and a picture of each step (VENTOREL_GRAB_DIR).
+void tst_dettagli_preventivo::walkThroughAsANewUser()
+{
+    const QString source = qEnvironmentVariable("VENTOREL_SOURCE_DIR");
+    QDir().mkpath(env->Home() + "/Reports");
+    QVERIFY(
+        QFile::copy(source + "/Reports/pdprwdet00.RPT", env->Home() + "/Reports/pdprwdet00.RPT"));
+    env->SetSetting(QStringLiteral("FrmDettPrevDet_PreviewProd"), QStringLiteral("SI"));
+    const QString q = MakeQuote({});
+    QMainWindow main;
+    auto *area = new QMdiArea;
+    main.setCentralWidget(area);
+    main.resize(1600, 1000);
+    main.show();
+    // The quote list: the quote, then its "Dettaglio prodotti del preventivo".
+    auto *list = qobject_cast<TGESTIONE_PREVENTIVI *>(
+        OpenChildWindow(QStringLiteral("GESTIONE_PREVENTIVI"), area, [](QWidget *parent) {
+            return CreateRegisteredWindow(QStringLiteral("GESTIONE_PREVENTIVI"), parent);
+        }));
+    QVERIFY(list);
+    QTest::mouseClick(list->Filters->PB_EstraiElenco, Qt::LeftButton);
+    QVERIFY(
+        list->DST_GRID_Preventivi()->Locate(QStringLiteral("idPreventivo"), q, loCaseInsensitive));
+    QVERIFY(ChooseMenu(list->DG_Preventivi, QStringLiteral("Dettaglio prodotti del preventivo")));
+    QApplication::processEvents();
+    w = qobject_cast<TDETTAGLI_PREVENTIVO *>(
+        FindOpenForm(QString::fromLatin1(TDETTAGLI_PREVENTIVO::kFormName)));
+    QVERIFY(w);
+    // At first show: 90 % x 95 % of the free area, the quote panel 40 % of the window.
+    QMdiSubWindow *sub = qobject_cast<QMdiSubWindow *>(w->parentWidget());
+    QVERIFY(sub);
+    QVERIFY(qAbs(sub->width() - qRound(area->width() * 0.9)) <= 2);
+    QVERIFY(qAbs(sub->height() - qRound(area->height() * 0.95)) <= 2);
+    QVERIFY(qAbs(w->PAN_Main_Preventivo->width() - w->width() * 0.4) <= w->width() * 0.03);
+    Grab(&main, "walk_01_aperto");
+
+    // Search the catalogue and choose the product, a price list and two accessories.
+    TypeInto(w->EF_Find_DescProdotto, QStringLiteral("quadro"));
+    QTest::mouseClick(w->PB_EstraiElenco, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    const int productRow
+        = RowWithText(w->DG_Prodotti,
+                      0,
+                      w->DST_GRID_Prodotti->Locate("idProdotto", ProductId("QDG-100"))
+                          ? w->DST_GRID_Prodotti->FieldByName("txProdotto").AsString()
+                          : QString());
+    QVERIFY(productRow >= 0);
+    QTest::mouseClick(w->DG_Prodotti->viewport(),
+                      Qt::LeftButton,
+                      {},
+                      CellCentre(w->DG_Prodotti, productRow, 0));
+    QCOMPARE(w->DST_GRID_Prodotti->FieldByName("idProdotto").AsString(), ProductId("QDG-100"));
+    QVERIFY(w->PAN_Linked->isVisible());
+    QVERIFY(w->CK_Aggiungi_Anche_Listino->isVisible());
+    const int listRow = RowWithText(w->DG_ProdList, 0, QStringLiteral("L1-QDG"));
+    QVERIFY(listRow >= 0);
+    QTest::mouseClick(w->DG_ProdList->viewport(),
+                      Qt::LeftButton,
+                      {},
+                      CellCentre(w->DG_ProdList, listRow, 1));
+    QCOMPARE(w->DST_GRID_ProdList->FieldByName("txCodListino").AsString(), QStringLiteral("L1-QDG"));
+    for (int r : {0, 1})
+        QTest::mouseDClick(w->DG_ProdLinked->viewport(),
+                           Qt::LeftButton,
+                           {},
+                           CellCentre(w->DG_ProdLinked, r, 1));
+    QVERIFY2(w->PAN_NuLinked->text().startsWith("2/"), qPrintable(w->PAN_NuLinked->text()));
+    Grab(&main, "walk_02_ricerca");
+
+    QTest::mouseClick(w->PB_Add_Prodotto, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    QCOMPARE(w->LineCount(), 3);
+    QCOMPARE(w->CurrentRow(), 0);
+    QCOMPARE(w->Line(0)->sDescListino, QStringLiteral("Esecuzione base"));
+    QVERIFY(w->Line(1)->bAccessorio && w->Line(2)->bAccessorio);
+    Grab(&main, "walk_03_aggiunti");
+
+    // A discount of 12,5 % on the main product.
+    QTest::mouseClick(w->PB_ShowListini, Qt::LeftButton);
+    QVERIFY(w->ListiniMode());
+    TypeInto(w->EF_Listino_ScontoPerc, QStringLiteral("12,5"));
+    QCOMPARE(w->EF_Listino_ScontoVal->Text(), QStringLiteral("712,50"));
+    QCOMPARE(w->EF_Listino_Importo->Text(), QStringLiteral("4.987,50"));
+    Grab(&main, "walk_04_sconto");
+    QTest::mouseClick(w->PB_Listino_Ok_Input, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    QCOMPARE(env->Super("SELECT vlimporto FROM preventivo_dettaglio WHERE idpreventivodet = '"
+                        + w->Line(0)->sIdPreventivoDet + "'"),
+             QStringLiteral("4987.50"));
+
+    // Back to the products; the third line dragged by its handle onto the second.
+    QTest::mouseClick(w->PB_ShowProdotti, Qt::LeftButton);
+    QHeaderView *handles = w->SG_Dettagli->verticalHeader();
+    QVERIFY(handles->sectionsMovable());
+    const QString third = w->Line(2)->sIdPreventivoDet;
+    const int x = handles->width() / 2;
+    const QPoint from(x, handles->sectionViewportPosition(2) + handles->sectionSize(2) / 2);
+    const QPoint to(x, handles->sectionViewportPosition(1) + 10);
+    QTest::mousePress(handles->viewport(), Qt::LeftButton, {}, from);
+    for (int step = 1; step <= 10; ++step)
+        QTest::mouseMove(handles->viewport(), from + (to - from) * step / 10);
+    QTest::mouseRelease(handles->viewport(), Qt::LeftButton, {}, to);
+    QCOMPARE(env->LastCommand().left(31), QStringLiteral("EXEC MovePreventivoDettaglio '{"));
+    QCOMPARE(w->Line(1)->sIdPreventivoDet, third);
+    QCOMPARE(w->CurrentLine()->sIdPreventivoDet, third);
+    Grab(&main, "walk_05_spostata");
+
+    // The main product's details: a paragraph switched off, a data-sheet value changed.
+    QTest::mouseClick(w->SG_Dettagli->viewport(),
+                      Qt::LeftButton,
+                      {},
+                      CellCentre(w->SG_Dettagli, 0, 2));
+    QCOMPARE(w->CurrentRow(), 0);
+    QTest::mouseClick(w->PB_Change_Aspetto_Prodotto, Qt::LeftButton);
+    QApplication::processEvents();
+    TDETTAGLI_PREVDET *d = nullptr;
+    for (QMdiSubWindow *s : area->subWindowList())
+        if (auto *found = qobject_cast<TDETTAGLI_PREVDET *>(s->widget()))
+            d = found;
+    QVERIFY(d);
+    QVERIFY(d->PAN_Preview->HasPreview());
+    QVERIFY(qAbs(d->PAN_Preview->width() - d->width() / 2) <= d->width() * 0.05);
+    const int builds = d->iPreviewBuilds;
+    Grab(&main, "walk_06_dettagli");
+    TDettProdTreeItem *para = nullptr;
+    for (TDettProdTreeItem *item : d->TV_Dettagli->Items())
+        if (!para && item->Node()->xTipoNode == cnComponente && item->childCount() > 0)
+            para = item;
+    QVERIFY(para);
+    QVERIFY(d->PrepareTreeMenu(para->Node()));
+    d->MenuAction("MNU_AbilitaDisabilitaNodo")->trigger();
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    QCOMPARE(d->iPreviewBuilds, builds + 1);
+    Grab(&main, "walk_07_paragrafo_spento");
+    QVERIFY(OpenFirstSheet(d));
+    Grab(&main, "walk_08_scheda");
+    // The cursor is on the first value: the operator types over it (an empty value opens its
+    // editor with the first key).
+    const QString typed = QStringLiteral("IP 55 (verificato)");
+    const auto openEditor = [d]() -> QLineEdit * {
+        for (QLineEdit *e : d->SG_Scheda->findChildren<QLineEdit *>())
+            if (e->isVisible())
+                return e;
+        return nullptr;
+    };
+    QCOMPARE(d->SG_Scheda->currentRow(), 0);
+    QLineEdit *editor = openEditor();
+    if (editor) {
+        editor->selectAll();
+        QTest::keyClicks(editor, typed);
+    } else {
+        QTest::keyClicks(d->SG_Scheda, typed.left(1));
+        editor = openEditor();
+        QVERIFY(editor);
+        QTest::keyClicks(editor, typed.mid(1));
+    }
+    QTest::mouseClick(d->PB_Ok_Input_Schede, Qt::LeftButton);
+    QCOMPARE(env->Recorder().Count(TDialogKind::Error), 0);
+    QVERIFY(!d->PAN_DatiScheda->isVisible());
+    QCOMPARE(env->Super("SELECT txdescnodob FROM prevdet_nodi WHERE idpreventivodet = '"
+                        + d->sIdPreventivoDet + "' AND idparent = '" + d->sIdCurrentScheda
+                        + "' ORDER BY nuorderd LIMIT 1"),
+             typed);
+    // The preview follows when it is built again (its options).
+    QTest::mouseClick(d->CK_PreviewShowIcons, Qt::LeftButton);
+    QCOMPARE(d->iPreviewBuilds, builds + 2);
+    Grab(&main, "walk_09_valore_e_anteprima");
+    d->close();
+    env->Recorder().QueueYes();
+    area->closeAllSubWindows();
 }
 
 QTEST_MAIN(tst_dettagli_preventivo)
