@@ -1,5 +1,6 @@
 #include "orders/ordine_sommario.h"
 
+#include "common/childplacement.h"
 #include "common/dialogs.h"
 #include "common/sessioninfo.h"
 #include "common/windowregistry.h"
@@ -442,11 +443,8 @@ void TORDINE_SOMMARIO::showEvent(QShowEvent *event)
     if (m_firstShown)
         return;
     m_firstShown = true;
-    setMinimumSize(size().boundedTo(QSize(760, 460)));
-    if (QWidget *main = MainWindowOf(this)) {
-        const QSize free = main->size();
-        resize(qRound(free.width() * 0.6), qRound(free.height() * 0.8));
-    }
+    // The frame, not only the widget inside it, takes the share of the main window's area.
+    PlaceChildFirstTime(this, 0.6, 0.8, 0.4);
     FitColumns();
     FitRowHeights();
     SG_Sommario->setFocus();

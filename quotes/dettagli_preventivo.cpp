@@ -1242,15 +1242,9 @@ void TDETTAGLI_PREVENTIVO::OpenLineDetails()
     if (!line)
         return;
     auto *details = new TDETTAGLI_PREVDET(nullptr);
-    if (QMdiArea *area = MdiAreaOf(this)) {
-        details->setParent(nullptr);
-        QMdiSubWindow *sub = area->addSubWindow(details);
-        sub->setAttribute(Qt::WA_DeleteOnClose);
-        // The sub-window would take the widget's size hint: the free area, as it opens alone.
-        const QRect free = area->viewport()->rect();
-        sub->resize(RoundToInt(free.width() * 0.9), RoundToInt(free.height() * 0.95));
-        sub->move((free.width() - sub->width()) / 2, (free.height() - sub->height()) / 2);
-    }
+    // Sized and placed when first shown.
+    if (QMdiArea *area = MdiAreaOf(this))
+        AddMdiChild(area, details);
     details->show();
     details->Start(line->sIdPreventivoDet,
                    line->sIdProdListino,
@@ -1266,7 +1260,7 @@ void TDETTAGLI_PREVENTIVO::OpenProductList()
         return;
     auto *list = new TGESTIONE_PRODOTTI(nullptr);
     if (QMdiArea *area = MdiAreaOf(this))
-        area->addSubWindow(list)->setAttribute(Qt::WA_DeleteOnClose);
+        AddMdiChild(area, list);
     const QString keep = line->sIdPreventivoDet;
     QPointer<TDETTAGLI_PREVENTIVO> self(this);
     list->OnClosedFromQuote = [self, keep] {
