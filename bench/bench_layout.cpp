@@ -1,5 +1,5 @@
-// "Seleziona Layout" on a generated quote of 50 products, each with its cover, a data sheet of
-// 20 items and three sub-paragraphs with a text and a photo of 1200 x 900 of its own: from the
+// "Seleziona Layout" on a generated quote of 50 products (see ProductCount), each with its
+// cover, a data sheet of 20 items and three sub-paragraphs with a text and a photo of 1200 x 900 of its own: from the
 // three layout procedures to the PDF written, split by phase (procedures, picture fitting,
 // pagination, painting into the PDF), with pages per second and the peak memory of the run.
 //
@@ -70,7 +70,15 @@ QString Guid(int kind, int line, int n)
         .arg(line * 1000 + n, 12, 10, QLatin1Char('0'));
 }
 
-// The demo quote with most lines, emptied and filled with 50 generated products.
+// The demo quote with most lines, emptied and filled with generated products: 50, or the number
+// in VENTOREL_BENCH_LAYOUT_PRODUCTS (to see how peak memory follows the number of pictures).
+int ProductCount()
+{
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue("VENTOREL_BENCH_LAYOUT_PRODUCTS", &ok);
+    return ok && n > 0 ? n : 50;
+}
+
 void MakeQuote(TTestDatabase &db)
 {
     g_quote = db.SuperQuery(QStringLiteral(
@@ -82,7 +90,8 @@ void MakeQuote(TTestDatabase &db)
     db.SuperQuery(
         QStringLiteral("DELETE FROM preventivo_dettaglio WHERE idpreventivo = '%1'").arg(g_quote));
     int photo = 0;
-    for (int line = 1; line <= 50; ++line) {
+    const int products = ProductCount();
+    for (int line = 1; line <= products; ++line) {
         const QString product = Guid(1, line, 0);
         const QString det = Guid(2, line, 0);
         db.SuperQuery(
