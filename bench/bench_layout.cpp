@@ -1,7 +1,8 @@
 // "Seleziona Layout" on a generated quote of 50 products (see ProductCount), each with its
-// cover, a data sheet of 20 items and three sub-paragraphs with a text and a photo of 1200 x 900 of its own: from the
-// three layout procedures to the PDF written, split by phase (procedures, picture fitting,
-// pagination, painting into the PDF), with pages per second and the peak memory of the run.
+// cover, a data sheet of 20 items and three sub-paragraphs with a text and a photo of 1200 x 900
+// of its own: from the three layout procedures to the PDF written, split by phase (procedures,
+// picture fitting, pagination, painting into the PDF), with pages per second and the peak
+// memory of the run.
 //
 // Uses the test cluster named by VENTOREL_TEST_PGSOCKET, or starts one of its own with
 // scripts/testdb.sh in /tmp/vt-bench-layout and stops it at the end.
