@@ -94,35 +94,13 @@ TListDefinition ProductListDefinition()
     d.menuSideBarColor = kMenuBlue;
     d.statusText = ProductCounts;
     d.rowColours = [](const TDataSet &ds, int row, TKRTDrawCellArgs &args) {
-        // Later rules win: documentation, accessory, then inactive.
-        if (ProductFlagAt(ds, row, QStringLiteral("flDocumentazione")) == 1) {
-            args.FontColor = KRTColor(kPurple);
-            args.Font.setBold(true);
-        }
-        if (ProductFlagAt(ds, row, QStringLiteral("flAccessorio")) == 1) {
-            args.FontColor = KRTColor(kBlue);
-            args.Font.setBold(true);
-        }
+        ColourProductKind(ds, row, args); // then an inactive product wins
         if (ProductFlagAt(ds, row, QStringLiteral("flProdottoAttivo")) == 0) {
             args.FontColor = KRTColor(kInactiveGrey);
             args.Font.setItalic(true);
         }
     };
-    d.developerQueries = [](const QString &idProdotto) {
-        const QString id = SqlText(idProdotto);
-        return QList<QStringList>{
-            {QStringLiteral("SELECT a.*"),
-             QStringLiteral(" FROM Prodotti a"),
-             QStringLiteral(" WHERE a.idProdotto = ") + id},
-            {QStringLiteral("SELECT a.*"),
-             QStringLiteral(" FROM Preventivo_Dettaglio a"),
-             QStringLiteral(" WHERE a.idProdotto = ") + id},
-            {QStringLiteral("SELECT a.*"),
-             QStringLiteral(" FROM Ordini a"),
-             QStringLiteral(
-                 " INNER JOIN Preventivo_Dettaglio b ON (b.idPreventivo = a.idPreventivo)"),
-             QStringLiteral(" WHERE b.idProdotto = ") + id}};
-    };
+    d.developerQueries = ProductDeveloperQueries;
     return d;
 }
 
@@ -154,6 +132,35 @@ int ProductFlagAt(const TDataSet &ds, int row, const QString &field)
 {
     const int column = ds.FieldIndex(field);
     return column < 0 || ds.IsNullAt(row, column) ? 0 : ds.ValueAt(row, column).toInt();
+}
+
+void ColourProductKind(const TDataSet &ds, int row, TKRTDrawCellArgs &args)
+{
+    if (ProductFlagAt(ds, row, QStringLiteral("flDocumentazione")) == 1) {
+        args.FontColor = KRTColor(kPurple);
+        args.Font.setBold(true);
+    }
+    if (ProductFlagAt(ds, row, QStringLiteral("flAccessorio")) == 1) {
+        args.FontColor = KRTColor(kBlue);
+        args.Font.setBold(true);
+    }
+}
+
+QList<QStringList> ProductDeveloperQueries(const QString &idProdotto)
+{
+    // The schema keeps quote lines in Preventivo_Dettaglio: that is where a product is used.
+    const QString id = SqlText(idProdotto);
+    return {{QStringLiteral("SELECT a.*"),
+             QStringLiteral(" FROM Prodotti a"),
+             QStringLiteral(" WHERE a.idProdotto = ") + id},
+            {QStringLiteral("SELECT a.*"),
+             QStringLiteral(" FROM Preventivo_Dettaglio a"),
+             QStringLiteral(" WHERE a.idProdotto = ") + id},
+            {QStringLiteral("SELECT a.*"),
+             QStringLiteral(" FROM Ordini a"),
+             QStringLiteral(
+                 " INNER JOIN Preventivo_Dettaglio b ON (b.idPreventivo = a.idPreventivo)"),
+             QStringLiteral(" WHERE b.idProdotto = ") + id}};
 }
 
 QString ProductCounts(TDataSet &ds)

@@ -20,6 +20,7 @@
 class TDataSet;
 class TEditableRecord;
 class TKRTGrid;
+struct TKRTDrawCellArgs;
 class TProductFilters;
 class TProductInputPanel;
 
@@ -107,3 +108,9 @@ int ProductFlagAt(const TDataSet &ds, int row, const QString &field);
 // The status text of a product grid: " N° prodotti: 20, accessori: 6, documentazioni: 4 ",
 // each part only when above 0.
 QString ProductCounts(TDataSet &ds);
+// The colours of a product grid's row by kind: documentation purple, accessory blue, both bold
+// (an accessory wins). The grids mark an inactive product each in their own way afterwards.
+void ColourProductKind(const TDataSet &ds, int row, TKRTDrawCellArgs &args);
+// "Copia Id in clipboard" of the product grids: the product, the quote lines that use it, the
+// orders made from those quotes.
+QList<QStringList> ProductDeveloperQueries(const QString &idProdotto);

@@ -58,8 +58,6 @@ const TProdottiLinkedRegistration startRegistration([](QWidget *window,
 
 // Windows colour values (0xBBGGRR).
 constexpr quint32 kSideBar = 10579511;
-constexpr quint32 kPurple = 0x800080;
-constexpr quint32 kBlue = 0xFF0000;
 constexpr quint32 kRed = 255;
 
 QCheckBox *MakeCheck(QWidget *parent, const char *name, const QString &caption)
@@ -95,36 +93,13 @@ TListDefinition CandidateDefinition()
     d.menuSideBarColor = kSideBar;
     d.statusText = ProductCounts;
     d.rowColours = [](const TDataSet &ds, int row, TKRTDrawCellArgs &args) {
-        // Later rules win: documentation, accessory, then an inactive product.
-        if (ProductFlagAt(ds, row, QStringLiteral("flDocumentazione")) == 1) {
-            args.FontColor = KRTColor(kPurple);
-            args.Font.setBold(true);
-        }
-        if (ProductFlagAt(ds, row, QStringLiteral("flAccessorio")) == 1) {
-            args.FontColor = KRTColor(kBlue);
-            args.Font.setBold(true);
-        }
+        ColourProductKind(ds, row, args); // then an inactive product wins
         if (ProductFlagAt(ds, row, QStringLiteral("flProdottoAttivo")) == 0) {
             args.FontColor = KRTColor(kRed);
             args.Font.setBold(true);
         }
     };
-    // The schema keeps quote lines in Preventivo_Dettaglio: that is where a product is used.
-    d.developerQueries = [](const QString &idProdotto) {
-        const QString id = SqlText(idProdotto);
-        return QList<QStringList>{
-            {QStringLiteral("SELECT a.*"),
-             QStringLiteral(" FROM Prodotti a"),
-             QStringLiteral(" WHERE a.idProdotto = ") + id},
-            {QStringLiteral("SELECT a.*"),
-             QStringLiteral(" FROM Preventivo_Dettaglio a"),
-             QStringLiteral(" WHERE a.idProdotto = ") + id},
-            {QStringLiteral("SELECT a.*"),
-             QStringLiteral(" FROM Ordini a"),
-             QStringLiteral(
-                 " INNER JOIN Preventivo_Dettaglio b ON (b.idPreventivo = a.idPreventivo)"),
-             QStringLiteral(" WHERE b.idProdotto = ") + id}};
-    };
+    d.developerQueries = ProductDeveloperQueries;
     return d;
 }
 
