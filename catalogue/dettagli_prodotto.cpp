@@ -89,33 +89,6 @@ TMenuColumn MenuColumn(TCurrentNodeTipologia kind)
     }
 }
 
-// "la scheda", "il paragrafo" ... : the object of the enable and disable entry.
-QString KindObject(TCurrentNodeTipologia kind)
-{
-    switch (kind) {
-    case cnScheda:
-        return QStringLiteral("la scheda");
-    case cnVoceScheda:
-        return QStringLiteral("la voce della scheda");
-    case cnComponente:
-        return QStringLiteral("il paragrafo");
-    case cnParte:
-        return QStringLiteral("il sottoparagrafo");
-    case cnParteTesto:
-        return QStringLiteral("il testo");
-    case cnParteImmagine:
-        return QStringLiteral("l'immagine");
-    case cnParteLinkWeb:
-        return QStringLiteral("il link web");
-    case cnParteTabella:
-        return QStringLiteral("la tabella");
-    case cnParteVoceTabella:
-        return QStringLiteral("la voce della tabella");
-    default:
-        return QString();
-    }
-}
-
 // The object of the delete question.
 QString DeleteObject(TCurrentNodeTipologia kind)
 {
@@ -600,7 +573,7 @@ bool TDETTAGLI_PRODOTTO::PrepareTreeMenu(TVRLDettProd *node)
         offer(top, "MNU_InsertComponente", c == mcScheda || c == mcComp);
         MenuAction(QStringLiteral("MNU_AbilitaDisabilitaNodo"))
             ->setText((node->bAttivo ? QStringLiteral("Disabilita ") : QStringLiteral("Abilita "))
-                      + KindObject(node->xTipoNode));
+                      + NodeKindObject(node->xTipoNode));
         for (const char *name :
              {"MNU_ModificaNodo", "MNU_EliminaNodo", "MNU_AbilitaDisabilitaNodo", "MNU_StartMove"})
             offer(node_ops, name, notRoot);

@@ -443,6 +443,32 @@ QString ProductNodeCaption(const TVRLDettProd &node, const TDettProdCaptionRow &
     }
 }
 
+QString NodeKindObject(TCurrentNodeTipologia kind)
+{
+    switch (kind) {
+    case cnScheda:
+        return QStringLiteral("la scheda");
+    case cnVoceScheda:
+        return QStringLiteral("la voce della scheda");
+    case cnComponente:
+        return QStringLiteral("il paragrafo");
+    case cnParte:
+        return QStringLiteral("il sottoparagrafo");
+    case cnParteTesto:
+        return QStringLiteral("il testo");
+    case cnParteImmagine:
+        return QStringLiteral("l'immagine");
+    case cnParteLinkWeb:
+        return QStringLiteral("il link web");
+    case cnParteTabella:
+        return QStringLiteral("la tabella");
+    case cnParteVoceTabella:
+        return QStringLiteral("la voce della tabella");
+    default:
+        return QString();
+    }
+}
+
 QString ProductRootCaption(const QString &sDescProdotto, const QString &sCodProdotto)
 {
     const QString code = sCodProdotto.trimmed();

@@ -50,6 +50,8 @@ struct TDettProdCaptionRow
 QString ProductNodeCaption(const TVRLDettProd &node, const TDettProdCaptionRow &row);
 // The root's caption: the description, followed by " (" + code + ")" when the code is not blank.
 QString ProductRootCaption(const QString &sDescProdotto, const QString &sCodProdotto);
+// "la scheda", "il paragrafo" ...: the object named by a node's enable and disable entry.
+QString NodeKindObject(TCurrentNodeTipologia kind);
 
 // A window with captions of its own (the quote line details) passes its rule to the tree.
 using TDettProdCaptionRule

@@ -41,32 +41,6 @@ const char *const kClassName = "TDETTAGLI_PREVDET";
 const char *const kKeyPreviewProd = "FrmDettPrevDet_PreviewProd";
 const char *const kKeyPreviewShowIcons = "FrmDettPrevDet_PreviewShowIcons";
 
-QString KindObject(TCurrentNodeTipologia kind)
-{
-    switch (kind) {
-    case cnScheda:
-        return QStringLiteral("la scheda");
-    case cnVoceScheda:
-        return QStringLiteral("la voce della scheda");
-    case cnComponente:
-        return QStringLiteral("il paragrafo");
-    case cnParte:
-        return QStringLiteral("il sottoparagrafo");
-    case cnParteTesto:
-        return QStringLiteral("il testo");
-    case cnParteImmagine:
-        return QStringLiteral("l'immagine");
-    case cnParteLinkWeb:
-        return QStringLiteral("il link web");
-    case cnParteTabella:
-        return QStringLiteral("la tabella");
-    case cnParteVoceTabella:
-        return QStringLiteral("la voce della tabella");
-    default:
-        return QString();
-    }
-}
-
 // The line's captions that differ from the product's.
 QString LineNodeCaption(const TVRLDettProd &node, const TDettProdCaptionRow &row)
 {
@@ -486,7 +460,7 @@ bool TDETTAGLI_PREVDET::PrepareTreeMenu(TVRLDettProd *node)
     enable->setVisible(!root);
     enable->setText(
         (oCurrentDettProd->bAttivo ? QStringLiteral("Disabilita ") : QStringLiteral("Abilita "))
-        + KindObject(k));
+        + NodeKindObject(k));
     MenuAction(QStringLiteral("MNU_ModificaScheda"))->setVisible(k == cnScheda || k == cnVoceScheda);
     MenuAction(QStringLiteral("MNU_ModificaQta"))->setVisible(k == cnParte);
     MenuAction(QStringLiteral("MNU_CopiaId"))
