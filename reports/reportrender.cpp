@@ -70,10 +70,51 @@ void PaintRichText(QPainter &painter, const TPrimitive &p)
 
 } // namespace
 
+QString TImageCache::KeyOf(const TPrimitive &p)
+{
+    return p.imageKey + u'@' + QString::number(qRound(p.rect.width())) + u'x'
+           + QString::number(qRound(p.rect.height()));
+}
+
+void TImageCache::Plan(const std::vector<const TReportPage *> &pages)
+{
+    m_lastPage.clear();
+    m_page = 0;
+    for (int i = 0; i < int(pages.size()); ++i) {
+        for (const TPrimitive &p : pages[size_t(i)]->items) {
+            if (p.kind == TPrimitiveKind::Image && !p.exportOnly)
+                m_lastPage.insert(KeyOf(p), i);
+        }
+    }
+}
+
+void TImageCache::Drop(const QString &key)
+{
+    m_images.remove(key);
+    m_order.remove(key);
+}
+
+void TImageCache::PageDone()
+{
+    if (m_lastPage.isEmpty()) {
+        ++m_page;
+        return;
+    }
+    for (auto it = m_images.begin(); it != m_images.end();) {
+        const auto last = m_lastPage.constFind(it.key());
+        if (last != m_lastPage.constEnd() && last.value() <= m_page) {
+            m_order.remove(it.key());
+            it = m_images.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    ++m_page;
+}
+
 QImage TImageCache::Get(const TPrimitive &p)
 {
-    const QString key = p.imageKey + u'@' + QString::number(qRound(p.rect.width())) + u'x'
-                        + QString::number(qRound(p.rect.height()));
+    const QString key = KeyOf(p);
     auto it = m_images.constFind(key);
     if (it != m_images.constEnd())
         return it.value();
@@ -87,8 +128,8 @@ QImage TImageCache::Get(const TPrimitive &p)
     m_images.insert(key, img);
     m_order.push_back(key);
     while (int(m_order.size()) > m_max) {
-        m_images.remove(m_order.front());
-        m_order.pop_front();
+        const QString oldest = m_order.front();
+        Drop(oldest);
     }
     return img;
 }
@@ -129,6 +170,7 @@ void PaintPage(QPainter &painter, const TReportPage &page, TImageCache &images)
         }
     }
     painter.setBrush(Qt::NoBrush);
+    images.PageDone();
 }
 
 void NormalisePageRange(int pageCount, int from, int to, int *first, int *last)
@@ -156,10 +198,14 @@ void WritePdf(const TReportDocument &doc, const QString &fileName, int from, int
         QPainter painter;
         if (!painter.begin(&writer))
             throw EReportError(FileError(fileName, QStringLiteral("scrittura PDF non riuscita")));
-        TImageCache images;
         int first = 0;
         int last = 0;
         NormalisePageRange(doc.PageCount(), from, to, &first, &last);
+        std::vector<const TReportPage *> plan;
+        for (int i = first; i <= last && i < doc.PageCount(); ++i)
+            plan.push_back(&doc.pages[size_t(i)]);
+        TImageCache images;
+        images.Plan(plan);
         for (int i = first; i <= last && i < doc.PageCount(); ++i) {
             if (i > first)
                 writer.newPage();
@@ -192,10 +238,16 @@ void PrintDocument(const TReportDocument &doc, QPrinter &printer, int from, int 
                                .arg(printer.printerName()));
     const double scale = printer.resolution() / kLayoutDpi;
     painter.scale(scale, scale);
-    TImageCache images;
     int first = 0;
     int last = 0;
     NormalisePageRange(doc.PageCount(), from, to, &first, &last);
+    std::vector<const TReportPage *> plan;
+    for (int c = 0; c < repeat; ++c) {
+        for (int i = first; i <= last && i < doc.PageCount(); ++i)
+            plan.push_back(&doc.pages[size_t(i)]);
+    }
+    TImageCache images;
+    images.Plan(plan);
     bool firstPage = true;
     for (int c = 0; c < repeat; ++c) {
         for (int i = first; i <= last && i < doc.PageCount(); ++i) {

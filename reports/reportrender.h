@@ -11,29 +11,42 @@
 #include <QString>
 
 #include <list>
+#include <vector>
 
 class QPainter;
 class QPrinter;
 
 // Decoded images of one rendering, by content; large images are reduced to the resolution
 // they are printed at (300 dpi), so a PDF carries each distinct image once and no bigger than
-// needed.
+// needed. A run told its pages beforehand (Plan) keeps an image only until the last of them
+// that shows it is painted, so a document of many pictures holds the pictures of about one
+// page at a time; at most maxEntries are kept in any case (the least recently used go first).
 class TImageCache
 {
 public:
     explicit TImageCache(int maxEntries = 64)
         : m_max(maxEntries)
     {}
+    // The pages the run paints, in painting order (a page may come again, as with copies).
+    void Plan(const std::vector<const TReportPage *> &pages);
     QImage Get(const TPrimitive &image);
+    // After each page of the plan is painted: the images no later page shows are dropped.
+    void PageDone();
+    int Count() const { return int(m_images.size()); } // decoded images held
 
 private:
+    static QString KeyOf(const TPrimitive &image);
+    void Drop(const QString &key);
+
     int m_max;
     std::list<QString> m_order;
     QHash<QString, QImage> m_images;
+    QHash<QString, int> m_lastPage; // by key: the last page of the plan that shows it
+    int m_page = 0;                 // the page of the plan being painted
 };
 
 // Paints a page; the painter's coordinates are layout dots (the caller scales the painter by
-// device resolution / 1200).
+// device resolution / 1200). A cache with a plan is told when the page is done.
 void PaintPage(QPainter &painter, const TReportPage &page, TImageCache &images);
 
 // Writes pages [from, to] (1-based; 0 = first / last) as a PDF file, replacing it. The file is

@@ -8,7 +8,9 @@
 #include "reports/richtext.h"
 
 #include <QDir>
+#include <QPainter>
 #include <QPrinter>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +24,8 @@ private slots:
     void init();
     void pdfShowsTheTextsOfEachPageAndTheImages();
     void pdfPageRange();
+    void decodedPicturesAreHeldOnlyUntilTheirLastPage();
+    void pdfShowsEveryDistinctPictureOnItsPage();
     void printingOnAPdfPrinterKeepsPaperCopiesAndRange();
     void richTextListsThePrintedTextsInPageOrder();
     void reportWithDataPrintsTheSamePagesWithoutTheDatasets();
@@ -39,6 +43,9 @@ private slots:
 
 private:
     std::unique_ptr<TReportDocument> MakeProducts(int rows);
+    // Rows whose photos all differ: the hue of row i (from 0) is PhotoHue(i).
+    std::unique_ptr<TReportDocument> MakeDistinctPhotos(int rows);
+    static int PhotoHue(int row) { return row * 360 / 12 % 360; }
     QTemporaryDir m_dir;
     std::unique_ptr<TReportDefinition> m_def;
     std::unique_ptr<TDataSet> m_data;
@@ -117,6 +124,105 @@ std::unique_ptr<TReportDocument> TestReportOutput::MakeProducts(int rows)
     in.main = m_data.get();
     in.printTime = QDateTime(QDate(2024, 3, 15), QTime(9, 0));
     return RenderReport(*m_def, in);
+}
+
+std::unique_ptr<TReportDocument> TestReportOutput::MakeDistinctPhotos(int rows)
+{
+    QList<QVariantList> list;
+    for (int i = 0; i < rows; ++i) {
+        list << QVariantList{QStringLiteral("P%1").arg(i + 1, 3, 10, QLatin1Char('0')),
+                             10.0,
+                             QString(),
+                             ImageBytes(400, 300, QColor::fromHsv(PhotoHue(i), 255, 230), "JPEG")};
+    }
+    m_data = MakeData({QStringLiteral("txCodice:text"),
+                       QStringLiteral("nuPrezzo:real"),
+                       QStringLiteral("txRtf:text"),
+                       QStringLiteral("imgFoto:blob")},
+                      list);
+    m_def = Parse(QString::fromUtf8(kProducts), m_dir.filePath(QStringLiteral("catalogo.RPT")));
+    TReportInput in;
+    in.main = m_data.get();
+    return RenderReport(*m_def, in);
+}
+
+void TestReportOutput::decodedPicturesAreHeldOnlyUntilTheirLastPage()
+{
+    // 3 pages of 4 distinct photos under the logo of the page header.
+    const auto doc = MakeDistinctPhotos(12);
+    QCOMPARE(doc->PageCount(), 3);
+    std::vector<const TReportPage *> plan;
+    for (const TReportPage &page : doc->pages)
+        plan.push_back(&page);
+    // Pages 1, 2, 3, then page 1 again (a second copy): its photos come back.
+    plan.push_back(&doc->pages[0]);
+    TImageCache images;
+    images.Plan(plan);
+    QImage canvas(100, 100, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&canvas);
+    painter.scale(0.01, 0.01);
+    QList<int> held;
+    for (const TReportPage *page : plan) {
+        PaintPage(painter, *page, images);
+        held << images.Count();
+    }
+    // After each page only what a later page shows is kept: the logo and the photos of page 1
+    // (its second copy is to come); the photos of pages 2 and 3 go once painted.
+    QCOMPARE(held, (QList<int>{5, 5, 5, 0}));
+    // Without a plan the cache keeps what it decoded, up to its bound.
+    TImageCache bounded(6);
+    for (const TReportPage &page : doc->pages)
+        PaintPage(painter, page, bounded);
+    QCOMPARE(bounded.Count(), 6);
+}
+
+void TestReportOutput::pdfShowsEveryDistinctPictureOnItsPage()
+{
+    const auto doc = MakeDistinctPhotos(12);
+    const QString pdf = m_dir.filePath(QStringLiteral("foto.pdf"));
+    WritePdf(*doc, pdf);
+    // Per page: the logo (one object for the whole file) and four photos of their own.
+    const QStringList lines = Run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf})
+                                  .split(u'\n');
+    QHash<int, int> perPage;
+    QSet<QString> logoObjects;
+    QSet<QString> photoObjects;
+    for (const QString &line : lines.mid(2)) {
+        const QStringList f = line.simplified().split(u' ');
+        if (f.size() < 12 || f.at(2) != u"image")
+            continue;
+        perPage[f.at(0).toInt()] += 1;
+        (f.at(3) == u"200" ? logoObjects : photoObjects).insert(f.at(10));
+    }
+    QCOMPARE(perPage, (QHash<int, int>{{1, 5}, {2, 5}, {3, 5}}));
+    QCOMPARE(logoObjects.size(), 1);
+    QCOMPARE(photoObjects.size(), 12);
+    // Each photo is there with its own colour, on the page of its row.
+    QVERIFY(RunOk(QStringLiteral("pdfimages"),
+                  {QStringLiteral("-png"), QStringLiteral("-p"), pdf, m_dir.filePath("img")}));
+    QMap<int, QList<int>> huesPerPage;
+    const QStringList files
+        = QDir(m_dir.path()).entryList({QStringLiteral("img-*.png")}, QDir::Files, QDir::Name);
+    for (const QString &name : files) {
+        const QImage image(m_dir.filePath(name));
+        if (image.width() == 200)
+            continue; // the logo
+        const int page = name.section(u'-', 1, 1).toInt();
+        huesPerPage[page] << image.pixelColor(image.rect().center()).hsvHue();
+    }
+    for (int page = 1; page <= 3; ++page) {
+        const QList<int> hues = huesPerPage.value(page);
+        QCOMPARE(hues.size(), 4);
+        for (int i = 0; i < 4; ++i) {
+            const int expected = PhotoHue((page - 1) * 4 + i);
+            const bool found = std::any_of(hues.begin(), hues.end(), [&](int h) {
+                const int d = qAbs(h - expected) % 360;
+                return qMin(d, 360 - d) <= 6;
+            });
+            QVERIFY2(found,
+                     qPrintable(QStringLiteral("pagina %1, tinta %2").arg(page).arg(expected)));
+        }
+    }
 }
 
 void TestReportOutput::pdfShowsTheTextsOfEachPageAndTheImages()
