@@ -383,6 +383,70 @@ struct TSTD_DBMODULE::Impl
         return sets;
     }
 
+    // The rows of a statement in single-row mode, handed over in pieces (see QueryInBatches).
+    // A lone statement needs no transaction of its own: it is one by itself.
+    void queryInBatches(const QString &commandText,
+                        int batchRows,
+                        qint64 batchBytes,
+                        const std::function<void(TDataSet &)> &batch)
+    {
+        lastCommand = commandText;
+        const TPgCommand command = TranslateCommand(commandText);
+        ensureOpen();
+        send(command.sql);
+        if (!PQsetSingleRowMode(conn))
+            fail(nullptr);
+        std::vector<TPgResultPtr> rows;
+        qint64 bytes = 0;
+        TPgResultPtr closing;
+        TPgResultPtr error;
+        std::exception_ptr thrown;
+        auto deliver = [&](const PGresult *shape) {
+            std::unique_ptr<TDataSet> piece = DataSetFromRows(std::move(rows), shape);
+            rows.clear();
+            bytes = 0;
+            batch(*piece);
+        };
+        // Every result is read, also after a failure, so that the connection is left ready.
+        while (PGresult *raw = PQgetResult(conn)) {
+            TPgResultPtr r = AdoptPgResult(raw);
+            if (error || thrown)
+                continue;
+            switch (PQresultStatus(raw)) {
+            case PGRES_SINGLE_TUPLE:
+                for (int c = 0; c < PQnfields(raw); ++c)
+                    bytes += PQgetlength(raw, 0, c);
+                rows.push_back(std::move(r));
+                if (int(rows.size()) >= batchRows || bytes >= batchBytes) {
+                    try {
+                        deliver(rows.front().get());
+                    } catch (...) {
+                        thrown = std::current_exception();
+                    }
+                }
+                break;
+            case PGRES_TUPLES_OK:
+                closing = std::move(r);
+                break;
+            case PGRES_COMMAND_OK:
+            case PGRES_EMPTY_QUERY:
+                break;
+            default:
+                error = std::move(r);
+                break;
+            }
+        }
+        if (thrown)
+            std::rethrow_exception(thrown);
+        if (error)
+            fail(error.get());
+        if (PQstatus(conn) == CONNECTION_BAD)
+            fail(nullptr);
+        if (!isRowSet(closing.get()))
+            throw EDatabaseError(QString::fromLatin1(kNoRowSet));
+        deliver(closing.get());
+    }
+
     // The call in its own transaction, sent in one message with the fetch of the cursors the
     // adapter announces (one round trip instead of two). False, with the transaction rolled
     // back and nothing changed, when the function's cursors are not the announced ones (it
@@ -544,6 +608,21 @@ std::unique_ptr<TDataSet> TSTD_DBMODULE::Query(const QString &commandText)
     if (sets.empty() || !isRowSet(sets.front().get()))
         throw EDatabaseError(QString::fromLatin1(kNoRowSet));
     return DataSetFromResult(std::move(sets.front()));
+}
+
+void TSTD_DBMODULE::QueryInBatches(const QString &commandText,
+                                   int batchRows,
+                                   qint64 batchBytes,
+                                   const std::function<void(TDataSet &rows)> &batch)
+{
+    const TPgCommand command = TranslateCommand(commandText);
+    if (command.cursors > 0 || !command.params.isEmpty()
+        || command.procedure == QLatin1String("estraidatioperatore")) {
+        std::unique_ptr<TDataSet> rows = Query(commandText);
+        batch(*rows);
+        return;
+    }
+    d->queryInBatches(commandText, qMax(1, batchRows), qMax<qint64>(1, batchBytes), batch);
 }
 
 std::vector<std::unique_ptr<TDataSet>> TSTD_DBMODULE::QueryMulti(const QString &commandText)

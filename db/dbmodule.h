@@ -10,6 +10,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -77,6 +79,17 @@ public:
     // Pattern 1, row query: the first result set of the command, as a read-only dataset
     // (decoded lazily). A command that returns no row set raises EDatabaseError.
     std::unique_ptr<TDataSet> Query(const QString &commandText);
+    // Pattern 1 read in pieces: the rows of the command's result set handed to batch as they
+    // arrive, at most batchRows at a time and about batchBytes of server text (a piece ends
+    // with the row that reaches it), so that a large result (pictures) is never held whole.
+    // The last piece may be short, or empty when there is no row (it still has the columns).
+    // batch runs while the command is being read: it must not use the module; what it raises
+    // ends the reading (the rest of the result is read and dropped) and is raised again. A
+    // procedure that answers cursors, or a call with bound values, comes in one piece.
+    void QueryInBatches(const QString &commandText,
+                        int batchRows,
+                        qint64 batchBytes,
+                        const std::function<void(TDataSet &rows)> &batch);
     // Several result sets (a function returning refcursors): each set in turn.
     std::vector<std::unique_ptr<TDataSet>> QueryMulti(const QString &commandText);
     // Pattern 2, action command: run, no result read.

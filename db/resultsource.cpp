@@ -56,6 +56,30 @@ int TPgResultSource::Length(int row, int col) const
     return PQgetlength(m_result.get(), row, col);
 }
 
+TPgRowsSource::TPgRowsSource(std::vector<TPgResultPtr> rows)
+    : m_rows(std::move(rows))
+{}
+
+int TPgRowsSource::RowCount() const
+{
+    return int(m_rows.size());
+}
+
+bool TPgRowsSource::IsNull(int row, int col) const
+{
+    return PQgetisnull(m_rows[size_t(row)].get(), 0, col) != 0;
+}
+
+const char *TPgRowsSource::Text(int row, int col) const
+{
+    return PQgetvalue(m_rows[size_t(row)].get(), 0, col);
+}
+
+int TPgRowsSource::Length(int row, int col) const
+{
+    return PQgetlength(m_rows[size_t(row)].get(), 0, col);
+}
+
 TFieldType FieldTypeOfPgType(unsigned int typeOid)
 {
     switch (typeOid) {
@@ -110,5 +134,13 @@ std::unique_ptr<TDataSet> DataSetFromResult(TPgResultPtr result)
     auto ds = std::make_unique<TDataSet>();
     std::vector<TFieldDef> defs = FieldDefsOfResult(result.get());
     ds->OpenFromSource(std::move(defs), std::make_shared<TPgResultSource>(std::move(result)));
+    return ds;
+}
+
+std::unique_ptr<TDataSet> DataSetFromRows(std::vector<TPgResultPtr> rows, const PGresult *shape)
+{
+    auto ds = std::make_unique<TDataSet>();
+    std::vector<TFieldDef> defs = FieldDefsOfResult(shape);
+    ds->OpenFromSource(std::move(defs), std::make_shared<TPgRowsSource>(std::move(rows)));
     return ds;
 }

@@ -30,6 +30,20 @@ private:
     TPgResultPtr m_result;
 };
 
+// Rows that came one result each (libpq's single-row mode), read as one set of rows.
+class TPgRowsSource : public TDataSet::ColumnSource
+{
+public:
+    explicit TPgRowsSource(std::vector<TPgResultPtr> rows);
+    int RowCount() const override;
+    bool IsNull(int row, int col) const override;
+    const char *Text(int row, int col) const override;
+    int Length(int row, int col) const override;
+
+private:
+    std::vector<TPgResultPtr> m_rows;
+};
+
 // The dataset type of a column from its PostgreSQL type.
 TFieldType FieldTypeOfPgType(unsigned int typeOid);
 // Field definitions of a result: lower-case names as the server gives them, types from the
@@ -37,3 +51,6 @@ TFieldType FieldTypeOfPgType(unsigned int typeOid);
 std::vector<TFieldDef> FieldDefsOfResult(const PGresult *result);
 // A read-only dataset over the rows of a result (decoded when read).
 std::unique_ptr<TDataSet> DataSetFromResult(TPgResultPtr result);
+// A read-only dataset over rows that came one result each, with the columns of shape (any
+// result of the same statement: one of the rows, or its closing result without rows).
+std::unique_ptr<TDataSet> DataSetFromRows(std::vector<TPgResultPtr> rows, const PGresult *shape);

@@ -27,6 +27,9 @@ private Q_SLOTS:
     void lostConnectionInsideTheMessage();
     void cursorProceduresAreThoseOfTheDatabase();
     void realTreeCallsTakeOneRoundTrip();
+    void rowsComeInPieces_data();
+    void rowsComeInPieces();
+    void failureWhileRowsComeInPieces();
     void voidResultIsNoRowSet();
     void serverErrorCarriesItsPrimaryText();
     void transactionRollsBack();
@@ -398,6 +401,88 @@ void TstDbModule::realTreeCallsTakeOneRoundTrip()
                                           "WHERE idcompprodotto = '%1'")
                                .arg(paragraph)),
              wasActive == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1"));
+}
+
+void TstDbModule::rowsComeInPieces_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("batchRows");
+    QTest::addColumn<qint64>("batchBytes");
+    QTest::addColumn<QList<int>>("pieces");
+    const qint64 any = 1 << 30;
+    QTest::newRow("per numero di righe") << 10 << 4 << any << QList<int>{4, 4, 2};
+    QTest::newRow("ultimo pezzo vuoto") << 8 << 4 << any << QList<int>{4, 4, 0};
+    QTest::newRow("nessuna riga") << 0 << 4 << any << QList<int>{0};
+    // Row g is 1 character of number and 2 + 2g of hexadecimal picture: 5, 7, 9, 11, 13.
+    QTest::newRow("per dimensione") << 5 << 100 << qint64(10) << QList<int>{2, 2, 1, 0};
+}
+
+void TstDbModule::rowsComeInPieces()
+{
+    QFETCH(int, rows);
+    QFETCH(int, batchRows);
+    QFETCH(qint64, batchBytes);
+    QFETCH(QList<int>, pieces);
+    TTestDatabase db(TTestDatabase::Empty);
+    replaceProcedure(db,
+                     QStringLiteral("EstraiProvinceItaliane"),
+                     QStringLiteral("(n integer) RETURNS TABLE (nuRiga integer, imgDati bytea) "
+                                    "LANGUAGE sql AS $$ SELECT g, decode(repeat('ab', g), 'hex') "
+                                    "FROM generate_series(1, n) g $$"));
+    QList<int> sizes;
+    int next = 1;
+    db.Module()
+        .QueryInBatches(QStringLiteral("EXEC EstraiProvinceItaliane %1").arg(rows),
+                        batchRows,
+                        batchBytes,
+                        [&](TDataSet &piece) {
+                            QVERIFY(piece.FieldIndex(QStringLiteral("imgDati")) >= 0);
+                            sizes << piece.RecordCount();
+                            for (piece.First(); !piece.Eof(); piece.Next(), ++next) {
+                                QCOMPARE(piece.FieldByName(QStringLiteral("nuRiga")).AsInteger(),
+                                         next);
+                                QCOMPARE(piece.FieldByName(QStringLiteral("imgDati")).AsBytes(),
+                                         QByteArray(next, '\xab'));
+                            }
+                        });
+    QCOMPARE(sizes, pieces);
+    QCOMPARE(next, rows + 1);
+}
+
+void TstDbModule::failureWhileRowsComeInPieces()
+{
+    TTestDatabase db(TTestDatabase::Empty);
+    replaceProcedure(db,
+                     QStringLiteral("EstraiProvinceItaliane"),
+                     QStringLiteral("(n integer) RETURNS TABLE (nuRiga integer) LANGUAGE sql AS "
+                                    "$$ SELECT 10 / (n - g) FROM generate_series(1, 20) g $$"));
+    TSTD_DBMODULE &m = db.Module();
+    auto alive = [&] { return m.Query(QStringLiteral("SELECT GETDATE() AS TMNOW"))->RecordCount(); };
+    // The server fails on row 12: its message, and the session is ready for the next command.
+    const QString err = errorOf([&] {
+        m.QueryInBatches(QStringLiteral("EXEC EstraiProvinceItaliane 12"),
+                         3,
+                         1 << 20,
+                         [](TDataSet &) {});
+    });
+    QCOMPARE(err, QStringLiteral("division by zero"));
+    QCOMPARE(alive(), 1);
+    // What the receiver raises stops the pieces; the rest of the rows is read and dropped.
+    int pieces = 0;
+    try {
+        m.QueryInBatches(QStringLiteral("EXEC EstraiProvinceItaliane 100"),
+                         3,
+                         1 << 20,
+                         [&](TDataSet &) {
+                             if (++pieces == 2)
+                                 throw std::runtime_error("basta");
+                         });
+        QFAIL("the receiver's exception was lost");
+    } catch (const std::runtime_error &e) {
+        QCOMPARE(QString::fromLatin1(e.what()), QStringLiteral("basta"));
+    }
+    QCOMPARE(pieces, 2);
+    QCOMPARE(alive(), 1);
 }
 
 void TstDbModule::voidResultIsNoRowSet()
