@@ -7,6 +7,8 @@
 #include "domain/layoutimages.h"
 #include "reports/krtcrystalreport.h"
 
+#include <QElapsedTimer>
+
 namespace {
 
 QString Text(TDataSet &rows, const char *field)
@@ -27,6 +29,27 @@ std::unique_ptr<TDataSet> CopyOf(TDataSet &source, const QString &filter)
     source.SetFilter(QString());
     copy->First();
     return copy;
+}
+
+// Rows of the main procedure read at once: a few products' worth, or about this much server
+// text (pictures travel as hexadecimal text, twice their size).
+constexpr int kPieceRows = 256;
+constexpr qint64 kPieceBytes = 16 * 1024 * 1024;
+
+// The pictures of a piece of the main procedure's rows, fitted as the sets they are copied to
+// print them: the product covers (kind 5 with its cover shown) and the pictures of the
+// sub-paragraphs and of their contents.
+QStringList FitMainPictures(TLayoutImageFitter &fitter, TDataSet &rows)
+{
+    QStringList problems = fitter.Fit(&rows, nullptr, nullptr);
+    rows.SetFilter(QStringLiteral("nuTipologia = 40 OR nuTipologia = 50 OR nuTipologia = 60 OR "
+                                  "nuTipologia = 61 OR nuTipologia = 70 OR nuTipologia = 80 OR "
+                                  "nuTipologia = 90"));
+    rows.SetFiltered(true);
+    problems << fitter.Fit(nullptr, nullptr, &rows);
+    rows.SetFiltered(false);
+    rows.SetFilter(QString());
+    return problems;
 }
 
 void SetText(TDataSet &rows, const char *field, const QString &value)
@@ -69,6 +92,7 @@ void TLayoutDocument::Free()
     DST_RPT_Riepilogo.reset();
     DST_Societa.reset();
     unreadableImages.clear();
+    imageFittingSeconds = 0;
 }
 
 QString LayoutProcedureCommand(const QString &procedure,
@@ -125,8 +149,27 @@ void ReadLayoutDocument(TLayoutDocument &doc,
                                                                                   : QByteArray());
     }
 
-    std::unique_ptr<TDataSet> main = db.Query(
-        LayoutProcedureCommand(layout.txNomeStoreMain, sIdPreventivo, layout.txCodLayout));
+    // The pictures come in their stored size, many times the size they are printed at: each
+    // piece of rows has them fitted before the next is read, so that only the fitted ones are
+    // ever held together.
+    TLayoutImageFitter fitter;
+    QElapsedTimer fitting;
+    std::unique_ptr<TDataSet> main;
+    db.QueryInBatches(LayoutProcedureCommand(layout.txNomeStoreMain,
+                                             sIdPreventivo,
+                                             layout.txCodLayout),
+                      kPieceRows,
+                      kPieceBytes,
+                      [&](TDataSet &piece) {
+                          std::unique_ptr<TDataSet> rows = CopyOf(piece, QString());
+                          fitting.start();
+                          doc.unreadableImages << FitMainPictures(fitter, *rows);
+                          doc.imageFittingSeconds += double(fitting.nsecsElapsed()) / 1e9;
+                          if (!main)
+                              CreateMemoryCopy(main, *rows, true);
+                          main->AppendAllFrom(*rows);
+                      });
+    main->First();
     tell(TLayoutStep::Paragrafi);
     doc.DST_RPT_Main = CopyOf(*main,
                               QStringLiteral("nuTipologia = 5 OR nuTipologia = 10 OR nuTipologia "
@@ -195,11 +238,9 @@ void ReadLayoutDocument(TLayoutDocument &doc,
     }
 
     tell(TLayoutStep::Immagini);
-    TLayoutImageFitter fitter;
-    doc.unreadableImages << fitter.Fit(doc.DST_RPT_Main.get(),
-                                       doc.DST_RPT_Cover.get(),
-                                       doc.DST_RPT_Images.get());
-    doc.unreadableImages << fitter.Fit(nullptr, nullptr, doc.DST_RPT_Sottoparagrafi.get());
+    fitting.start();
+    doc.unreadableImages << fitter.Fit(nullptr, doc.DST_RPT_Cover.get(), nullptr);
+    doc.imageFittingSeconds += double(fitting.nsecsElapsed()) / 1e9;
     // The second cover copy shows the same fitted picture.
     if (!doc.DST_RPT_Cover->IsEmpty() && !doc.DST_RPT_Cover_Multi->IsEmpty()) {
         doc.DST_RPT_Cover_Multi->EmptyDataSet();

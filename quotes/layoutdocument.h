@@ -41,7 +41,8 @@ struct TLayoutDocument
     std::unique_ptr<TDataSet> DST_RPT_Cover_Multi;
     std::unique_ptr<TDataSet> DST_RPT_Riepilogo;
     std::unique_ptr<TDataSet> DST_Societa;
-    QStringList unreadableImages; // one line per picture left out
+    QStringList unreadableImages;   // one line per picture left out
+    double imageFittingSeconds = 0; // of the reading, spent fitting the pictures
 
     TLayoutDocument();
     ~TLayoutDocument();

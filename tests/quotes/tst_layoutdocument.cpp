@@ -121,6 +121,7 @@ private slots:
     void manyPicturesEachGoToTheirOwnRow();
     void aPictureShownByTwoRowsIsFittedOnce();
     void documentSetsAreFilledByKind();
+    void aLongQuoteHasEveryPictureFittedInEverySet();
     void quoteWithoutCompanyLogoHasNoLogo();
     void bothLayoutsPrintTheWholeQuote_data();
     void bothLayoutsPrintTheWholeQuote();
@@ -421,6 +422,97 @@ void TestLayoutDocument::documentSetsAreFilledByKind()
                  1);
     }
     QVERIFY(doc.unreadableImages.isEmpty());
+}
+
+void TestLayoutDocument::aLongQuoteHasEveryPictureFittedInEverySet()
+{
+    // A line with a data sheet of 400 items, then three sub-paragraphs with a picture each: the
+    // rows of the main procedure come in several pieces, the pictures in the last one.
+    const QString quote = QuoteWithMostLines();
+    const QString company = CompanyOf(quote);
+    const QString line = m_db->SuperQuery(
+        QStringLiteral("SELECT idpreventivodet FROM preventivo_dettaglio WHERE idpreventivo = '%1' "
+                       "AND flprodottoattivo = 1 ORDER BY nuordinamento LIMIT 1")
+            .arg(quote));
+    const auto id = [](int kind, int n) {
+        return QStringLiteral("{%1-0000-4000-8000-%2}")
+            .arg(kind, 8, 10, QLatin1Char('0'))
+            .arg(n, 12, 10, QLatin1Char('0'));
+    };
+    m_db->SuperQuery(
+        QStringLiteral(
+            "INSERT INTO prevdet_nodi (idpreventivodet, idnodo, nutipologia, idparent, idsezione, "
+            "nuordera, txdescnodo) VALUES ('%1', '%2', 10, '%1', '%2', 90, 'Scheda lunga'), "
+            "('%1', '%3', 30, '%1', '%3', 91, 'Figure'); "
+            "INSERT INTO prevdet_nodi (idpreventivodet, idnodo, nutipologia, idparent, idsezione, "
+            "nuordera, nuorderb, txdescnodo, txdescnodob) SELECT '%1', '{00000004-0000-4000-8000-' "
+            "|| lpad(g::text, 12, '0') || '}', 20, '%2', '%2', 90, g, 'Voce ' || g, 'Valore' FROM "
+            "generate_series(1, 400) g")
+            .arg(line, id(1, 1), id(3, 1)));
+    const QSize shapes[] = {{300, 300}, {600, 300}, {200, 500}};
+    for (int n = 1; n <= 3; ++n) {
+        m_db->SuperQuery(
+            QStringLiteral(
+                "INSERT INTO images_dettagli VALUES ('%1', '\\x%2'::bytea); "
+                "INSERT INTO prevdet_nodi (idpreventivodet, idnodo, nutipologia, idparent, "
+                "idsezione, nuordera, nuorderb, txdescnodo) VALUES ('%3', '%4', 40, '%5', '%5', "
+                "91, %6, 'Figura lunga %6'); "
+                "INSERT INTO prevdet_nodi (idpreventivodet, idnodo, nutipologia, idparent, "
+                "idsezione, nuordera, nuorderb, nuorderc, txdescnodo, idimage) VALUES ('%3', '%7', "
+                "60, '%4', '%5', 91, %6, 1, 'Immagine lunga %6', '%1')")
+                .arg(id(7, n),
+                     QString::fromLatin1(
+                         Picture(shapes[n - 1].width(), shapes[n - 1].height()).toHex()),
+                     line,
+                     id(5, n),
+                     id(3, 1))
+                .arg(n)
+                .arg(id(6, n)));
+    }
+    TLayoutDocument doc;
+    ReadLayoutDocument(doc, m_db->Module(), quote, company, Layout(QStringLiteral("STD"), company));
+    QVERIFY(doc.unreadableImages.isEmpty());
+    QVERIFY(doc.DST_RPT_Schede->RecordCount() > 400);
+
+    // Every picture of every set has its shape and the size of the box of that shape: none is
+    // kept as it is stored (a product's cover only when it is shown).
+    int longPictures = 0;
+    for (TDataSet *set : {doc.DST_RPT_Main.get(),
+                          doc.DST_TREE_Dettagli.get(),
+                          doc.DST_RPT_Images.get(),
+                          doc.DST_RPT_Sottoparagrafi.get()}) {
+        for (set->First(); !set->Eof(); set->Next()) {
+            if (Flag(*set, QStringLiteral("nuTipologia")) == 5
+                && Flag(*set, QStringLiteral("flCopertinaVisible")) != 1)
+                continue;
+            for (const QString &suffix : {QString(), QStringLiteral("1"), QStringLiteral("2")}) {
+                TField image = set->FieldByName(QStringLiteral("imgNodo") + suffix);
+                if (image.IsNull())
+                    continue;
+                const QString where = set->FieldByName(QStringLiteral("txDescNodo")).AsString();
+                const int square = Flag(*set, QStringLiteral("flSquare") + suffix);
+                const int horizontal = Flag(*set, QStringLiteral("flHorizontal") + suffix);
+                const int vertical = Flag(*set, QStringLiteral("flVertical") + suffix);
+                QVERIFY2(square + horizontal + vertical == 1, qPrintable(where));
+                const QString letter = square
+                                           ? QStringLiteral("S")
+                                           : (horizontal ? QStringLiteral("H") : QStringLiteral("V"))
+                                                 + (Flag(*set, QStringLiteral("flPanorama") + suffix)
+                                                        ? QStringLiteral("P")
+                                                        : QString());
+                const QSize
+                    box(MmToPixels(set->FieldByName(QStringLiteral("IMGWidth") + letter).AsFloat()),
+                        MmToPixels(
+                            set->FieldByName(QStringLiteral("IMGHeight") + letter).AsFloat()));
+                QCOMPARE(ImageStoredSize(image.AsBytes()), box);
+                if (where.contains(QLatin1String(" lunga ")))
+                    ++longPictures;
+            }
+        }
+    }
+    // Each new picture: in the sub-paragraph's rows of the main data, the tree and the images,
+    // and in its own row of the sub-paragraphs.
+    QCOMPARE(longPictures, 3 * 4);
 }
 
 void TestLayoutDocument::quoteWithoutCompanyLogoHasNoLogo()
