@@ -15,7 +15,7 @@ PACKAGES=(
   libpq-dev postgresql-15 postgresql-contrib
   libcurl4-openssl-dev openssl
   libbenchmark-dev
-  poppler-utils xvfb xauth clang-format
+  poppler-utils xvfb xauth clang-format heaptrack
   fonts-dejavu-core fonts-liberation2 libgl-dev
 )
 
