@@ -274,21 +274,7 @@ void TProductFilters::Bind(TFilterSettings &settings)
             TS_Cataloghi->setChecked(!m_onlyCurrent && v == yes);
             ApplyCatalogueToggle();
         });
-    settings.AddValue(
-        QStringLiteral("KeyFornitore"),
-        QString(),
-        [this] { return DCB_Find_Fornitore->IdFornitore(); },
-        [this](const QString &v) { m_storedFornitore = v.trimmed(); });
-    settings.AddValue(
-        QStringLiteral("NuAnnoFornitore"),
-        QStringLiteral("0"),
-        [this] { return QString::number(DCB_Find_Fornitore->NuAnno()); },
-        [this](const QString &v) {
-            // A year that is not a number counts as 0; a catalogue not shown leaves the first.
-            bool ok = false;
-            const int year = v.trimmed().toInt(&ok);
-            DCB_Find_Fornitore->Select(m_storedFornitore, ok ? year : 0);
-        });
+    AddCatalogueChoice(settings, DCB_Find_Fornitore);
     settings.AddText(EF_Find_DescProdotto, QStringLiteral("DescProdotto"));
     settings.AddFlag(CK_Find_OrdinaRecenti, QStringLiteral("OrdinaRecenti"), true);
     settings.AddFlag(CK_Find_IncludiNonAttivi, QStringLiteral("IncludiNonAttivi"), true);
