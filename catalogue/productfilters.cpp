@@ -122,16 +122,7 @@ TProductFilters::TProductFilters(QWidget *parent)
     row->addLayout(kinds);
 
     // Buttons, and the administrators' repairs under them.
-    auto *buttons = new QVBoxLayout;
-    buttons->setSpacing(4);
-    PB_EstraiElenco = new QPushButton(QStringLiteral("Estrai elenco"), this);
-    PB_EstraiElenco->setObjectName(QStringLiteral("PB_EstraiElenco"));
-    PB_EstraiElenco->setMinimumSize(120, 30);
-    PB_AzzeraFiltri = new QPushButton(QStringLiteral("Azzera filtri"), this);
-    PB_AzzeraFiltri->setObjectName(QStringLiteral("PB_AzzeraFiltri"));
-    PB_AzzeraFiltri->setMinimumSize(120, 26);
-    buttons->addWidget(PB_EstraiElenco);
-    buttons->addWidget(PB_AzzeraFiltri);
+    QVBoxLayout *buttons = MakeListButtons(this, PB_EstraiElenco, PB_AzzeraFiltri);
     PAN_Patch = new QWidget(this);
     PAN_Patch->setObjectName(QStringLiteral("PAN_Patch"));
     auto *patches = new QHBoxLayout(PAN_Patch);

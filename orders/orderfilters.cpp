@@ -194,23 +194,12 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     flags->addWidget(CK_Find_SoloFirmati, 1, 1);
     top->addLayout(flags, 0, 4, 2, 1);
 
-    PB_EstraiElenco = new QPushButton(QStringLiteral("Estrai elenco"), this);
-    PB_EstraiElenco->setObjectName(QStringLiteral("PB_EstraiElenco"));
-    PB_EstraiElenco->setDefault(true);
-    PB_EstraiElenco->setMinimumSize(120, 30);
-    PB_AzzeraFiltri = new QPushButton(QStringLiteral("Azzera filtri"), this);
-    PB_AzzeraFiltri->setObjectName(QStringLiteral("PB_AzzeraFiltri"));
-    PB_AzzeraFiltri->setAutoDefault(false);
-    PB_AzzeraFiltri->setMinimumSize(120, 26);
     TS_Find_RicercaPerCliente = new TKRTToggleSwitch(QStringLiteral("TS_Find_RicercaPerCliente"),
                                                      QStringLiteral("Attiva ricerca per cliente"),
                                                      QStringLiteral(
                                                          "Disattiva ricerca per cliente"),
                                                      this);
-    auto *buttons = new QVBoxLayout;
-    buttons->setSpacing(2);
-    buttons->addWidget(PB_EstraiElenco);
-    buttons->addWidget(PB_AzzeraFiltri);
+    QVBoxLayout *buttons = MakeListButtons(this, PB_EstraiElenco, PB_AzzeraFiltri, 2);
     top->addLayout(buttons, 0, 6, 2, 1);
     top->addWidget(TS_Find_RicercaPerCliente, 0, 5, 2, 1, Qt::AlignVCenter);
     top->setColumnStretch(7, 1);
