@@ -394,8 +394,8 @@ struct TSTD_DBMODULE::Impl
         const TPgCommand command = TranslateCommand(commandText);
         ensureOpen();
         send(command.sql);
-        if (!PQsetSingleRowMode(conn))
-            fail(nullptr);
+        // Without single-row mode (refused) the closing result carries every row.
+        PQsetSingleRowMode(conn);
         std::vector<TPgResultPtr> rows;
         qint64 bytes = 0;
         TPgResultPtr closing;
@@ -444,6 +444,11 @@ struct TSTD_DBMODULE::Impl
             fail(nullptr);
         if (!isRowSet(closing.get()))
             throw EDatabaseError(QString::fromLatin1(kNoRowSet));
+        if (PQntuples(closing.get()) > 0) {
+            std::unique_ptr<TDataSet> whole = DataSetFromResult(std::move(closing));
+            batch(*whole);
+            return;
+        }
         deliver(closing.get());
     }
 
