@@ -434,13 +434,10 @@ private:
 
 namespace {
 
-// Every field a caption rule may read (the page of the preview is none of them).
-bool SameNodeRecord(const TVRLDettProd &a, const TVRLDettProd &b)
+// The fields of a node record a caption rule reads.
+bool SameCaptionFields(const TVRLDettProd &a, const TVRLDettProd &b)
 {
-    return a.sIdNodo == b.sIdNodo && a.sIdParent == b.sIdParent && a.sIdSezione == b.sIdSezione
-           && a.iNuTipologia == b.iNuTipologia && a.xTipoNode == b.xTipoNode
-           && a.bAttivo == b.bAttivo && a.bCanInsertBeforeAfter == b.bCanInsertBeforeAfter
-           && a.bCanAdd == b.bCanAdd && a.bNodoEspanso == b.bNodoEspanso
+    return a.xTipoNode == b.xTipoNode && a.iNuTipologia == b.iNuTipologia
            && a.iNuQuantita == b.iNuQuantita && a.iNuOrderA == b.iNuOrderA
            && a.iNuOrderB == b.iNuOrderB && a.iNuOrderC == b.iNuOrderC
            && a.iNuOrderD == b.iNuOrderD;
@@ -466,33 +463,60 @@ struct TDettProdTree::TRowColumns
         , existsImg(rows.FieldIndex(QStringLiteral("flExistsImgNodo")))
     {}
 
+    // The values as read, texts not trimmed (null values read as invalid variants).
     TDettProdCaptionRow Read(const TDataSet &rows, int recNo0) const
     {
-        // Null values read as invalid variants.
         auto value = [&](int col) { return col < 0 ? QVariant() : rows.ValueAt(recNo0, col); };
         auto text = [&](int col) {
             const QVariant v = value(col);
             if (v.typeId() == QMetaType::QString)
-                return v.value<QString>().trimmed();
-            return v.isValid() && !v.isNull() ? v.toString().trimmed() : QString();
-        };
-        auto flag = [&](int col) {
-            const QVariant v = value(col);
-            if (!v.isValid() || v.isNull())
-                return false;
-            if (v.typeId() == QMetaType::LongLong)
-                return v.value<qint64>() != 0;
-            return v.typeId() == QMetaType::Bool ? v.toBool() : v.toInt() != 0;
+                return v.value<QString>();
+            return v.isValid() && !v.isNull() ? v.toString() : QString();
         };
         TDettProdCaptionRow row;
         row.sDesc = text(desc);
         row.sDescB = text(descB);
         row.sDescC = text(descC);
-        const QVariant q = value(quantita);
-        row.dQuantita = !q.isValid() || q.isNull() ? 0 : q.toDouble();
-        row.bTestoInElenco = flag(elenco);
-        row.bExistsImg = flag(existsImg);
+        row.dQuantita = Quantity(rows, recNo0);
+        row.bTestoInElenco = Flag(rows, recNo0, elenco);
+        row.bExistsImg = Flag(rows, recNo0, existsImg);
         return row;
+    }
+
+    // Whether the row holds the values read before, its texts compared as they are stored.
+    bool Same(const TDataSet &rows, int recNo0, const TDettProdCaptionRow &read) const
+    {
+        auto sameText = [&](int col, const QString &text) {
+            return col < 0 ? text.isEmpty() : rows.TextEqualsAt(recNo0, col, text);
+        };
+        return Flag(rows, recNo0, elenco) == read.bTestoInElenco
+               && Flag(rows, recNo0, existsImg) == read.bExistsImg
+               && Quantity(rows, recNo0) == read.dQuantita && sameText(desc, read.sDesc)
+               && sameText(descB, read.sDescB) && sameText(descC, read.sDescC);
+    }
+
+    static TDettProdCaptionRow Trimmed(TDettProdCaptionRow row)
+    {
+        row.sDesc = row.sDesc.trimmed();
+        row.sDescB = row.sDescB.trimmed();
+        row.sDescC = row.sDescC.trimmed();
+        return row;
+    }
+
+private:
+    double Quantity(const TDataSet &rows, int recNo0) const
+    {
+        const QVariant q = quantita < 0 ? QVariant() : rows.ValueAt(recNo0, quantita);
+        return !q.isValid() || q.isNull() ? 0 : q.toDouble();
+    }
+    static bool Flag(const TDataSet &rows, int recNo0, int col)
+    {
+        const QVariant v = col < 0 ? QVariant() : rows.ValueAt(recNo0, col);
+        if (!v.isValid() || v.isNull())
+            return false;
+        if (v.typeId() == QMetaType::LongLong)
+            return v.value<qint64>() != 0;
+        return v.typeId() == QMetaType::Bool ? v.toBool() : v.toInt() != 0;
     }
 };
 
@@ -705,12 +729,12 @@ void TDettProdTree::FillItem(TDettProdTreeItem *item,
                              int recNo0,
                              bool sameNode)
 {
-    TDettProdCaptionRow row = cols.Read(rows, recNo0);
-    // A caption depends only on the node record and the row texts.
-    if (sameNode && item->CaptionRow() && *item->CaptionRow() == row)
+    // A caption depends only on the node record and the row values.
+    if (sameNode && item->CaptionRow() && cols.Same(rows, recNo0, *item->CaptionRow()))
         return;
-    const QString caption = m_caption(*item->Node(), row);
-    item->SetCaptionRow(std::move(row));
+    TDettProdCaptionRow read = cols.Read(rows, recNo0);
+    const QString caption = m_caption(*item->Node(), TRowColumns::Trimmed(read));
+    item->SetCaptionRow(std::move(read));
     if (item->text(0) != caption)
         item->setText(0, caption);
 }
@@ -731,8 +755,7 @@ bool TDettProdTree::UpdateInPlace(const TDataSet &rows, const TDettProdRoot &roo
         if (k >= m_items.size())
             return false;
         const TDettProdTreeItem *item = m_items[k];
-        if (reader.IdNodo(r) != item->Node()->sIdNodo
-            || reader.IdParent(r) != NodeOf(item->parent())->sIdNodo)
+        if (!reader.IsNode(r, item->Node()->sIdNodo, NodeOf(item->parent())->sIdNodo))
             return false;
         rowOf[k++] = r;
     }
@@ -744,13 +767,14 @@ bool TDettProdTree::UpdateInPlace(const TDataSet &rows, const TDettProdRoot &roo
     if (m_items.front()->text(0) != root.sCaption)
         m_items.front()->setText(0, root.sCaption);
     const TRowColumns cols(rows);
-    TVRLDettProd fresh;
     for (size_t i = 1; i < m_items.size(); ++i) {
-        reader.Fill(fresh, rowOf[i]);
         TVRLDettProd *node = m_items[i]->Node();
-        const bool sameNode = SameNodeRecord(*node, fresh);
-        node->copyFromOther(fresh);
-        FillItem(m_items[i], rows, cols, rowOf[i], sameNode);
+        const TVRLDettProd before = *node;
+        reader.Refresh(*node, rowOf[i]);
+        // The values no row gives as in a fresh record.
+        node->iNuQuantita = 0;
+        node->iPagePreview = 0;
+        FillItem(m_items[i], rows, cols, rowOf[i], SameCaptionFields(before, *node));
     }
     return true;
 }

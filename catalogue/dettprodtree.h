@@ -35,7 +35,6 @@ struct TDettProdCaptionRow
     double dQuantita = 0;
     bool bTestoInElenco = false;
     bool bExistsImg = false;
-    bool operator==(const TDettProdCaptionRow &) const = default;
 };
 
 // The caption of a node of a product tree (not of the root):
@@ -55,6 +54,9 @@ QString ProductRootCaption(const QString &sDescProdotto, const QString &sCodProd
 QString NodeKindObject(TCurrentNodeTipologia kind);
 
 // A window with captions of its own (the quote line details) passes its rule to the tree.
+// A rule reads of the node only its kind, order numbers and quantity (the tree makes a
+// caption again only when these or the row values changed); a node's state shows in its
+// drawing, never in its caption.
 using TDettProdCaptionRule
     = std::function<QString(const TVRLDettProd &node, const TDettProdCaptionRow &row)>;
 
@@ -73,7 +75,8 @@ public:
     explicit TDettProdTreeItem(std::unique_ptr<TVRLDettProd> node);
     TVRLDettProd *Node() const { return m_node.get(); }
 
-    // The row texts the caption was made from; none until a caption is made.
+    // The row values the caption was made from, as read (texts not trimmed); none until a
+    // caption is made.
     const TDettProdCaptionRow *CaptionRow() const
     {
         return m_hasCaptionRow ? &m_captionRow : nullptr;
@@ -177,8 +180,8 @@ private:
     // Refreshes the records and captions of the nodes shown from rows that give the same
     // nodes in the same places; false (nothing changed) when they do not.
     bool UpdateInPlace(const TDataSet &rows, const TDettProdRoot &root);
-    // Makes the node's caption, unless the node record (unchanged: sameNode) and the row
-    // texts are those of the caption shown.
+    // Makes the node's caption, unless the node's fields a caption reads (unchanged:
+    // sameNode) and the row values are those of the caption shown.
     void FillItem(TDettProdTreeItem *item,
                   const TDataSet &rows,
                   const TRowColumns &cols,

@@ -193,6 +193,23 @@ QString TDettProdTreeRows::IdParent(int recNo0) const
     return TRowReader::TextAt(m_rows, recNo0, m_idParent);
 }
 
+bool TDettProdTreeRows::IsNode(int recNo0, const QString &sIdNodo, const QString &sIdParent) const
+{
+    auto same = [&](int col, const QString &text) {
+        return col < 0 ? text.isEmpty() : m_rows.TextEqualsAt(recNo0, col, text);
+    };
+    return same(m_idNodo, sIdNodo) && same(m_idParent, sIdParent);
+}
+
+void TDettProdTreeRows::Refresh(TVRLDettProd &node, int r) const
+{
+    const bool sameSezione = m_idSezione < 0 ? node.sIdSezione.isEmpty()
+                                             : m_rows.TextEqualsAt(r, m_idSezione, node.sIdSezione);
+    if (!sameSezione)
+        node.sIdSezione = TRowReader::TextAt(m_rows, r, m_idSezione);
+    FillValues(node, r);
+}
+
 bool TDettProdTreeRows::Fill(TVRLDettProd &node, int r) const
 {
     node.clear();
@@ -201,6 +218,12 @@ bool TDettProdTreeRows::Fill(TVRLDettProd &node, int r) const
     node.sIdNodo = IdNodo(r);
     node.sIdParent = IdParent(r);
     node.sIdSezione = TRowReader::TextAt(m_rows, r, m_idSezione);
+    FillValues(node, r);
+    return true;
+}
+
+void TDettProdTreeRows::FillValues(TVRLDettProd &node, int r) const
+{
     node.iNuTipologia = TRowReader::IntAt(m_rows, r, m_tipologia);
     node.bAttivo = TRowReader::FlagAt(m_rows, r, m_attivo, true);
     node.bCanInsertBeforeAfter = TRowReader::FlagAt(m_rows, r, m_canInsert, false);
@@ -211,7 +234,6 @@ bool TDettProdTreeRows::Fill(TVRLDettProd &node, int r) const
     node.iNuOrderC = TRowReader::IntAt(m_rows, r, m_orderC);
     node.iNuOrderD = TRowReader::IntAt(m_rows, r, m_orderD);
     node.xTipoNode = NodeTipologiaFromCode(node.iNuTipologia);
-    return true;
 }
 
 bool FillNodeFromTreeRow(TVRLDettProd &node, const TDataSet &rows, int recNo0)

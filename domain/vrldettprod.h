@@ -91,8 +91,16 @@ public:
     bool Visible(int recNo0) const;
     QString IdNodo(int recNo0) const;
     QString IdParent(int recNo0) const;
+    // Whether the row is the node with that id under the parent with that id; the ids are
+    // compared as the rows store them, without reading them as texts.
+    bool IsNode(int recNo0, const QString &sIdNodo, const QString &sIdParent) const;
+    // Reads the row into the record of the node it is (IsNode) as Fill would, the ids it
+    // already has kept as they are; the values no row gives are left alone.
+    void Refresh(TVRLDettProd &node, int recNo0) const;
 
 private:
+    void FillValues(TVRLDettProd &node, int recNo0) const; // all but the ids
+
     const TDataSet &m_rows;
     int m_visible, m_idNodo, m_idParent, m_idSezione, m_tipologia, m_attivo, m_canInsert, m_canAdd,
         m_espanso, m_orderA, m_orderB, m_orderC, m_orderD;
