@@ -3,10 +3,14 @@
 #include "db/dataset.h"
 #include "db/datasetroutines.h"
 #include "db/dbmodule.h"
+#include "masterdata/filtersettings.h"
 
 #include <QHeaderView>
 #include <QStandardItemModel>
 #include <QTableView>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -192,4 +196,25 @@ bool TCatalogueCombo::Contains(const QString &idFornitore, int nuAnno) const
             return true;
     }
     return false;
+}
+
+void AddCatalogueChoice(TFilterSettings &settings, TCatalogueCombo *combo)
+{
+    auto supplier = std::make_shared<QString>();
+    settings.AddValue(
+        QStringLiteral("KeyFornitore"),
+        QString(),
+        [combo] { return combo->IdFornitore(); },
+        [supplier](const QString &v) { *supplier = v.trimmed(); });
+    settings.AddValue(
+        QStringLiteral("NuAnnoFornitore"),
+        QStringLiteral("0"),
+        [combo] { return QString::number(combo->NuAnno()); },
+        [combo, supplier](const QString &v) {
+            const QString t = v.trimmed();
+            const bool digits = !t.isEmpty() && std::all_of(t.begin(), t.end(), [](QChar c) {
+                return c.isDigit();
+            });
+            combo->Select(*supplier, digits ? t.toInt() : 0);
+        });
 }

@@ -13,6 +13,7 @@
 #include <memory>
 
 class TDataSet;
+class TFilterSettings;
 
 // "EXEC EstraiFornitori" into memory; raises EDatabaseError.
 std::unique_ptr<TDataSet> LoadCatalogues();
@@ -64,3 +65,8 @@ private:
     std::unique_ptr<TDataSet> m_rows;
     bool m_previous = false;
 };
+
+// Binds the chosen catalogue of a filter to the keys KeyFornitore and NuAnnoFornitore, in that
+// order: the supplier read back is kept until its year is read, then both are chosen together.
+// A year that is not all digits reads as 0; a catalogue not shown leaves the current choice.
+void AddCatalogueChoice(TFilterSettings &settings, TCatalogueCombo *combo);

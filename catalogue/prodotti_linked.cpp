@@ -288,23 +288,7 @@ void TPRODOTTI_LINKED::BuildLinked(QWidget *parent)
 void TPRODOTTI_LINKED::BindSettings()
 {
     TFilterSettings &settings = m_pane->CreateSettings(QStringLiteral("FrmProdLinked_"));
-    settings.AddValue(
-        QStringLiteral("KeyFornitore"),
-        QString(),
-        [this] { return DCB_Find_Fornitore->IdFornitore(); },
-        [this](const QString &v) { m_storedFornitore = v.trimmed(); });
-    settings.AddValue(
-        QStringLiteral("NuAnnoFornitore"),
-        QStringLiteral("0"),
-        [this] { return QString::number(DCB_Find_Fornitore->NuAnno()); },
-        [this](const QString &v) {
-            // Not all digits reads as 0; a catalogue not offered leaves the current one.
-            const QString t = v.trimmed();
-            bool digits = !t.isEmpty();
-            for (const QChar c : t)
-                digits = digits && c.isDigit();
-            DCB_Find_Fornitore->Select(m_storedFornitore, digits ? t.toInt() : 0);
-        });
+    AddCatalogueChoice(settings, DCB_Find_Fornitore);
     settings.AddText(EF_Find_DescProdotto, QStringLiteral("DescProdotto"));
     settings.AddFlag(CK_Find_OrdinaRecenti, QStringLiteral("OrdinaRecenti"), true);
     settings.AddFlag(CK_Find_NotUsedInPrev, QStringLiteral("NotUsedInPrev"), true);

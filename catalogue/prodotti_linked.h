@@ -117,7 +117,6 @@ private:
     bool m_reloading = false; // programmatic changes of the accessory box are not the user's
     bool m_creationFailed = false;
     bool m_firstShown = false;
-    QString m_storedFornitore;       // the catalogue read back, chosen once its year is read
     TListPane *m_pane = nullptr;     // Owned (child).
     QSplitter *SPT_Linked = nullptr; // Owned (child).
     std::unique_ptr<TDataSet> m_catalogues;

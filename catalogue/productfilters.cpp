@@ -122,16 +122,7 @@ TProductFilters::TProductFilters(QWidget *parent)
     row->addLayout(kinds);
 
     // Buttons, and the administrators' repairs under them.
-    auto *buttons = new QVBoxLayout;
-    buttons->setSpacing(4);
-    PB_EstraiElenco = new QPushButton(QStringLiteral("Estrai elenco"), this);
-    PB_EstraiElenco->setObjectName(QStringLiteral("PB_EstraiElenco"));
-    PB_EstraiElenco->setMinimumSize(120, 30);
-    PB_AzzeraFiltri = new QPushButton(QStringLiteral("Azzera filtri"), this);
-    PB_AzzeraFiltri->setObjectName(QStringLiteral("PB_AzzeraFiltri"));
-    PB_AzzeraFiltri->setMinimumSize(120, 26);
-    buttons->addWidget(PB_EstraiElenco);
-    buttons->addWidget(PB_AzzeraFiltri);
+    QVBoxLayout *buttons = MakeListButtons(this, PB_EstraiElenco, PB_AzzeraFiltri);
     PAN_Patch = new QWidget(this);
     PAN_Patch->setObjectName(QStringLiteral("PAN_Patch"));
     auto *patches = new QHBoxLayout(PAN_Patch);
@@ -274,21 +265,7 @@ void TProductFilters::Bind(TFilterSettings &settings)
             TS_Cataloghi->setChecked(!m_onlyCurrent && v == yes);
             ApplyCatalogueToggle();
         });
-    settings.AddValue(
-        QStringLiteral("KeyFornitore"),
-        QString(),
-        [this] { return DCB_Find_Fornitore->IdFornitore(); },
-        [this](const QString &v) { m_storedFornitore = v.trimmed(); });
-    settings.AddValue(
-        QStringLiteral("NuAnnoFornitore"),
-        QStringLiteral("0"),
-        [this] { return QString::number(DCB_Find_Fornitore->NuAnno()); },
-        [this](const QString &v) {
-            // A year that is not a number counts as 0; a catalogue not shown leaves the first.
-            bool ok = false;
-            const int year = v.trimmed().toInt(&ok);
-            DCB_Find_Fornitore->Select(m_storedFornitore, ok ? year : 0);
-        });
+    AddCatalogueChoice(settings, DCB_Find_Fornitore);
     settings.AddText(EF_Find_DescProdotto, QStringLiteral("DescProdotto"));
     settings.AddFlag(CK_Find_OrdinaRecenti, QStringLiteral("OrdinaRecenti"), true);
     settings.AddFlag(CK_Find_IncludiNonAttivi, QStringLiteral("IncludiNonAttivi"), true);

@@ -74,5 +74,4 @@ private:
     void UpdateMonthsCaption();
 
     bool m_onlyCurrent = false;
-    QString m_storedFornitore; // the catalogue read back, chosen once its year is read
 };

@@ -10,7 +10,9 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QPushButton>
 #include <QSlider>
+#include <QVBoxLayout>
 
 TKRTLabelEdit *MakeLabelEdit(QWidget *parent,
                              const QString &name,
@@ -30,6 +32,26 @@ TKRTLabelEdit *MakeLabelEdit(QWidget *parent,
     edit->SetCharCase(TKRTCharCase(charCase));
     edit->SetEditWidth(editWidth);
     return edit;
+}
+
+QVBoxLayout *MakeListButtons(QWidget *parent,
+                             QPushButton *&estraiElenco,
+                             QPushButton *&azzeraFiltri,
+                             int spacing)
+{
+    estraiElenco = new QPushButton(QStringLiteral("Estrai elenco"), parent);
+    estraiElenco->setObjectName(QStringLiteral("PB_EstraiElenco"));
+    estraiElenco->setDefault(true);
+    estraiElenco->setMinimumSize(120, 30);
+    azzeraFiltri = new QPushButton(QStringLiteral("Azzera filtri"), parent);
+    azzeraFiltri->setObjectName(QStringLiteral("PB_AzzeraFiltri"));
+    azzeraFiltri->setAutoDefault(false);
+    azzeraFiltri->setMinimumSize(120, 26);
+    auto *buttons = new QVBoxLayout;
+    buttons->setSpacing(spacing);
+    buttons->addWidget(estraiElenco);
+    buttons->addWidget(azzeraFiltri);
+    return buttons;
 }
 
 TCustomerFilters::TCustomerFilters(bool withCode, QWidget *parent)

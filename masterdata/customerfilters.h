@@ -9,6 +9,8 @@
 #include <QWidget>
 
 class QCheckBox;
+class QPushButton;
+class QVBoxLayout;
 class QSlider;
 class TDataSet;
 class TFilterSettings;
@@ -69,3 +71,11 @@ TKRTLabelEdit *MakeLabelEdit(QWidget *parent,
                              int charCase, // TKRTCharCase
                              int editWidth,
                              bool captionAbove);
+
+// The two buttons of a list's filters stacked in a column: "Estrai elenco" (PB_EstraiElenco,
+// the default button: Enter in a filter extracts) over "Azzera filtri" (PB_AzzeraFiltri).
+// Both are children of parent; the column is for the caller's layout.
+QVBoxLayout *MakeListButtons(QWidget *parent,
+                             QPushButton *&estraiElenco,
+                             QPushButton *&azzeraFiltri,
+                             int spacing = 4);

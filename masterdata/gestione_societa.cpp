@@ -130,15 +130,7 @@ void TGESTIONE_SOCIETA::BuildFilters()
     flags->addStretch(1);
     row->addLayout(flags);
 
-    auto *buttons = new QVBoxLayout;
-    PB_EstraiElenco = new QPushButton(QStringLiteral("Estrai elenco"), panel);
-    PB_EstraiElenco->setObjectName(QStringLiteral("PB_EstraiElenco"));
-    PB_EstraiElenco->setMinimumSize(120, 30);
-    PB_AzzeraFiltri = new QPushButton(QStringLiteral("Azzera filtri"), panel);
-    PB_AzzeraFiltri->setObjectName(QStringLiteral("PB_AzzeraFiltri"));
-    PB_AzzeraFiltri->setMinimumSize(120, 26);
-    buttons->addWidget(PB_EstraiElenco);
-    buttons->addWidget(PB_AzzeraFiltri);
+    QVBoxLayout *buttons = MakeListButtons(panel, PB_EstraiElenco, PB_AzzeraFiltri);
     buttons->addStretch(1);
     row->addLayout(buttons);
 

@@ -16,6 +16,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -137,7 +138,7 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     datesLayout->setHorizontalSpacing(2);
     EF_Find_DataOrdDal = MakeLabelEdit(dates,
                                        QStringLiteral("EF_Find_DataOrdDal"),
-                                       QStringLiteral("Data invio al cliente"),
+                                       QStringLiteral(" "),
                                        10,
                                        0,
                                        85,
@@ -157,10 +158,18 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     PB_Find_DataPrevAl = MakeCalendarButton(dates,
                                             QStringLiteral("PB_Find_DataPrevAl"),
                                             EF_Find_DataOrdAl);
-    datesLayout->addWidget(EF_Find_DataOrdDal, 0, 0);
-    datesLayout->addWidget(PB_Find_DataPrevDal, 0, 1, Qt::AlignBottom);
-    datesLayout->addWidget(EF_Find_DataOrdAl, 0, 2);
-    datesLayout->addWidget(PB_Find_DataPrevAl, 0, 3, Qt::AlignBottom);
+    // The caption stands over both dates: above the first field alone it would wrap.
+    auto *datesCaption = new QLabel(QStringLiteral("Data invio al cliente"), dates);
+    datesCaption->setObjectName(QStringLiteral("LB_Find_DataOrd"));
+    datesCaption->setFixedHeight(EF_Find_DataOrdDal->CaptionHeight());
+    for (TKRTLabelEdit *edit : {EF_Find_DataOrdDal, EF_Find_DataOrdAl})
+        edit->SetCaptionHeight(0);
+    datesLayout->setVerticalSpacing(0);
+    datesLayout->addWidget(datesCaption, 0, 0, 1, 4);
+    datesLayout->addWidget(EF_Find_DataOrdDal, 1, 0);
+    datesLayout->addWidget(PB_Find_DataPrevDal, 1, 1, Qt::AlignBottom);
+    datesLayout->addWidget(EF_Find_DataOrdAl, 1, 2);
+    datesLayout->addWidget(PB_Find_DataPrevAl, 1, 3, Qt::AlignBottom);
     CK_Find_AllDate = MakeBox(this, QStringLiteral("CK_Find_AllDate"), QStringLiteral("Tutto"));
     top->addWidget(dates, 0, 3);
     top->addWidget(CK_Find_AllDate, 1, 3);
@@ -185,23 +194,12 @@ TOrderFilters::TOrderFilters(QWidget *parent)
     flags->addWidget(CK_Find_SoloFirmati, 1, 1);
     top->addLayout(flags, 0, 4, 2, 1);
 
-    PB_EstraiElenco = new QPushButton(QStringLiteral("Estrai elenco"), this);
-    PB_EstraiElenco->setObjectName(QStringLiteral("PB_EstraiElenco"));
-    PB_EstraiElenco->setDefault(true);
-    PB_EstraiElenco->setMinimumSize(120, 30);
-    PB_AzzeraFiltri = new QPushButton(QStringLiteral("Azzera filtri"), this);
-    PB_AzzeraFiltri->setObjectName(QStringLiteral("PB_AzzeraFiltri"));
-    PB_AzzeraFiltri->setAutoDefault(false);
-    PB_AzzeraFiltri->setMinimumSize(120, 26);
     TS_Find_RicercaPerCliente = new TKRTToggleSwitch(QStringLiteral("TS_Find_RicercaPerCliente"),
                                                      QStringLiteral("Attiva ricerca per cliente"),
                                                      QStringLiteral(
                                                          "Disattiva ricerca per cliente"),
                                                      this);
-    auto *buttons = new QVBoxLayout;
-    buttons->setSpacing(2);
-    buttons->addWidget(PB_EstraiElenco);
-    buttons->addWidget(PB_AzzeraFiltri);
+    QVBoxLayout *buttons = MakeListButtons(this, PB_EstraiElenco, PB_AzzeraFiltri, 2);
     top->addLayout(buttons, 0, 6, 2, 1);
     top->addWidget(TS_Find_RicercaPerCliente, 0, 5, 2, 1, Qt::AlignVCenter);
     top->setColumnStretch(7, 1);

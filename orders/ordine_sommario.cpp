@@ -300,9 +300,14 @@ void TORDINE_SOMMARIO::FitRowHeights()
 
 void TORDINE_SOMMARIO::FitColumns()
 {
-    SG_Sommario->setColumnWidth(0, 50);
+    // 50 pixels hold "Ordine" in the designed font; where another font stands in, the number
+    // column grows to its heading and the text column gives the difference back.
+    const int number = qMax(50, SG_Sommario->horizontalHeader()->sectionSizeHint(0));
+    SG_Sommario->setColumnWidth(0, number);
     SG_Sommario->setColumnWidth(1, 300);
-    SG_Sommario->setColumnWidth(2, qMax(100, SG_Sommario->viewport()->width() - 50 - 300 - 30 + 14));
+    SG_Sommario->setColumnWidth(2,
+                                qMax(100,
+                                     SG_Sommario->viewport()->width() - number - 300 - 30 + 14));
 }
 
 void TORDINE_SOMMARIO::PB_NuovaRigaClick()

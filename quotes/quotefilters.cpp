@@ -191,18 +191,7 @@ TQuoteFilters::TQuoteFilters(TKind kind, QWidget *parent)
     flags->addStretch(1);
     row->addLayout(flags);
 
-    auto *buttons = new QVBoxLayout;
-    buttons->setSpacing(4);
-    PB_EstraiElenco = new QPushButton(QStringLiteral("Estrai elenco"), this);
-    PB_EstraiElenco->setObjectName(QStringLiteral("PB_EstraiElenco"));
-    PB_EstraiElenco->setDefault(true);
-    PB_EstraiElenco->setMinimumSize(120, 30);
-    PB_AzzeraFiltri = new QPushButton(QStringLiteral("Azzera filtri"), this);
-    PB_AzzeraFiltri->setObjectName(QStringLiteral("PB_AzzeraFiltri"));
-    PB_AzzeraFiltri->setAutoDefault(false);
-    PB_AzzeraFiltri->setMinimumSize(120, 26);
-    buttons->addWidget(PB_EstraiElenco);
-    buttons->addWidget(PB_AzzeraFiltri);
+    QVBoxLayout *buttons = MakeListButtons(this, PB_EstraiElenco, PB_AzzeraFiltri);
     buttons->addStretch(1);
     row->addLayout(buttons);
 

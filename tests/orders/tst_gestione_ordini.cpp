@@ -305,6 +305,12 @@ void tst_gestione_ordini::firstOpeningAndSavedFilters()
     QVERIFY(f->CK_Find_IncludiBloccati->isChecked());
     QVERIFY(!f->CustomerSearch());
     QVERIFY(!f->PAN_Filters_Cliente->isVisible());
+    // The dates' caption stands on one line over both dates.
+    const auto *datesCaption = f->findChild<QLabel *>(QStringLiteral("LB_Find_DataOrd"));
+    QVERIFY(datesCaption);
+    QCOMPARE(datesCaption->text(), QStringLiteral("Data invio al cliente"));
+    QVERIFY(datesCaption->width()
+            >= datesCaption->fontMetrics().horizontalAdvance(datesCaption->text()));
 
     // The arrows move the year within 2010-2030.
     f->UD_Find_NumAnno->SetPosition(2029);

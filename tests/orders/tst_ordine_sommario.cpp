@@ -89,6 +89,15 @@ void tst_ordine_sommario::emptySummaryOpensWithOneRow()
     QCOMPARE(w->SG_Sommario->currentColumn(), 1);
     QVERIFY(w->SG_Sommario->findChild<QLineEdit *>()); // the cell is open for typing
     QCOMPARE(w->SG_Sommario->horizontalHeaderItem(2)->text(), QStringLiteral("Testo"));
+    // The number column shows its whole heading whatever font stands in for the designed one.
+    const QTableWidget *grid = w->SG_Sommario;
+    QFont headingFont(QStringLiteral("Trebuchet MS"), 10);
+    headingFont.setBold(true);
+    headingFont.setItalic(true);
+    const QFontMetrics heading(headingFont);
+    QVERIFY(grid->columnWidth(0) >= 50);
+    QVERIFY2(grid->columnWidth(0) >= heading.horizontalAdvance(QStringLiteral("Ordine")) + 8,
+             qPrintable(QString::number(grid->columnWidth(0))));
 }
 
 void tst_ordine_sommario::moveRowThreeToTheTop()
