@@ -430,10 +430,6 @@ private:
     mutable QHash<TDrawnTextKey, TDrawnText> m_drawn;
 };
 
-} // namespace
-
-namespace {
-
 // The fields of a node record a caption rule reads.
 bool SameCaptionFields(const TVRLDettProd &a, const TVRLDettProd &b)
 {
@@ -729,7 +725,7 @@ void TDettProdTree::FillItem(TDettProdTreeItem *item,
                              int recNo0,
                              bool sameNode)
 {
-    // A caption depends only on the node record and the row values.
+    // A caption depends only on the node's kind, orders and quantity and on the row values.
     if (sameNode && item->CaptionRow() && cols.Same(rows, recNo0, *item->CaptionRow()))
         return;
     TDettProdCaptionRow read = cols.Read(rows, recNo0);
