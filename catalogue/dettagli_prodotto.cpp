@@ -641,10 +641,12 @@ bool TDETTAGLI_PRODOTTO::PrepareRecordsets(const QString &commandText)
     TV_Dettagli->DetachRows();
     DST_RPT_Dettagli.reset();
     DST_TREE_Dettagli.reset();
-    if (DebugPaneShown())
+    // The local time is read only for the debug pane: it takes a time-zone lookup.
+    const bool timed = DebugPaneShown();
+    if (timed)
         AppendDebugLine(QLatin1String(kClassName) + QStringLiteral(".PrepareRecordsets: sSql: ")
                         + commandText);
-    const QDateTime start = QDateTime::currentDateTime();
+    const QDateTime start = timed ? QDateTime::currentDateTime() : QDateTime();
     try {
         std::vector<std::unique_ptr<TDataSet>> sets = TSTD_DBMODULE::Instance()->QueryMulti(
             commandText);
@@ -665,10 +667,11 @@ bool TDETTAGLI_PRODOTTO::PrepareRecordsets(const QString &commandText)
         ShowDbError(QStringLiteral("Errore lettura dati per anteprima prodotto (ERR.G27)."), e);
         return false;
     }
-    AppendDebugTiming(QLatin1String(kClassName),
-                      QStringLiteral("PrepareRecordsets"),
-                      start,
-                      QDateTime::currentDateTime());
+    if (timed)
+        AppendDebugTiming(QLatin1String(kClassName),
+                          QStringLiteral("PrepareRecordsets"),
+                          start,
+                          QDateTime::currentDateTime());
     if (m_parked) {
         ApplyCollapsedRowIds(*DST_TREE_Dettagli, m_parkedCollapsed);
         m_parked = false;

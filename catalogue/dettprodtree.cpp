@@ -7,8 +7,10 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyledItemDelegate>
+#include <QTextLayout>
 
 #include <array>
+#include <memory>
 
 namespace {
 
@@ -223,6 +225,24 @@ struct TNodeLook
     QColor colour;
 };
 
+int LookIndex(TCurrentNodeTipologia kind)
+{
+    switch (kind) {
+    case cnProdotto:
+    case cnPreventivo:
+        return 0;
+    case cnScheda:
+    case cnComponente:
+        return 1;
+    case cnParte:
+        return 3;
+    case cnParteVoceTabella:
+        return 4;
+    default:
+        return 2;
+    }
+}
+
 const TNodeLook &LookOf(TCurrentNodeTipologia kind)
 {
     static const std::array<TNodeLook, 5> looks = [] {
@@ -239,20 +259,32 @@ const TNodeLook &LookOf(TCurrentNodeTipologia kind)
                                         make(12, true, false, kPartColour),
                                         make(10, false, false, Qt::black)};
     }();
-    switch (kind) {
-    case cnProdotto:
-    case cnPreventivo:
-        return looks[0];
-    case cnScheda:
-    case cnComponente:
-        return looks[1];
-    case cnParte:
-        return looks[3];
-    case cnParteVoceTabella:
-        return looks[4];
-    default:
-        return looks[2];
-    }
+    return looks[size_t(LookIndex(kind))];
+}
+
+// A caption as drawn in a font and a width: elided to the room there is and laid out once.
+// Painting and scrolling then only draw glyphs; the same caption, font and room always give
+// the same layout, so a cached one draws exactly what a fresh one would.
+struct TDrawnText
+{
+    QString text; // elided
+    int width = 0;
+    std::shared_ptr<QTextLayout> layout;
+    qreal height = 0; // of the laid-out line, unrounded
+};
+
+struct TDrawnTextKey
+{
+    QString caption;
+    int font = 0; // the kind's look, struck through, underlined
+    int available = 0;
+    int dpi = 0;
+    bool operator==(const TDrawnTextKey &) const = default;
+};
+
+size_t qHash(const TDrawnTextKey &k, size_t seed = 0)
+{
+    return qHashMulti(seed, k.caption, k.font, k.available, k.dpi);
 }
 
 class TDettProdTreeDelegate : public QStyledItemDelegate
@@ -323,13 +355,16 @@ public:
                              r.top() + (r.height() - kIconSize) / 2,
                              kIconSize,
                              kIconSize);
-        const QFontMetrics fm(font);
         const int textLeft = iconRect.right() + 7;
         const int available = qMax(0, r.right() - 4 - textLeft);
-        const QString text = fm.elidedText(index.data(Qt::DisplayRole).toString(),
-                                           Qt::ElideRight,
-                                           available);
-        const int textWidth = fm.horizontalAdvance(text);
+        const int fontKey = LookIndex(node->xTipoNode) * 4 + (font.strikeOut() ? 2 : 0)
+                            + (font.underline() ? 1 : 0);
+        const TDrawnText &drawn = Drawn(index.data(Qt::DisplayRole).toString(),
+                                        font,
+                                        fontKey,
+                                        available,
+                                        p->device());
+        const int textWidth = drawn.width;
         if (bg.isValid()) {
             p->setRenderHint(QPainter::Antialiasing);
             p->setPen(Qt::NoPen);
@@ -341,9 +376,8 @@ public:
         icons.at(iconIndex).paint(p, iconRect);
         p->setFont(font);
         p->setPen(fg);
-        p->drawText(QRect(textLeft, r.top(), textWidth + 1, r.height()),
-                    Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                    text);
+        // As drawText places one line vertically centred in the row.
+        drawn.layout->draw(p, QPointF(textLeft, r.top() + (r.height() - drawn.height) / 2));
         if (option.state & QStyle::State_HasFocus && m_tree->hasFocus() && !bg.isValid()) {
             p->setPen(QPen(kPartColour, 1, Qt::DotLine));
             p->setBrush(Qt::NoBrush);
@@ -353,8 +387,57 @@ public:
     }
 
 private:
+    // fontKey names the font among the fonts of the tree.
+    const TDrawnText &Drawn(const QString &caption,
+                            const QFont &font,
+                            int fontKey,
+                            int available,
+                            QPaintDevice *device) const
+    {
+        TDrawnTextKey key{caption, fontKey, available, device->logicalDpiY()};
+        if (auto it = m_drawn.constFind(key); it != m_drawn.cend())
+            return it.value();
+        // Captions that left the tree are dropped now and then.
+        if (m_drawn.size() > 4096)
+            m_drawn.clear();
+        const QFontMetrics fm(font, device);
+        TDrawnText drawn;
+        drawn.text = fm.elidedText(caption, Qt::ElideRight, available);
+        drawn.width = fm.horizontalAdvance(drawn.text);
+        // One line, as a single-line drawText lays it out.
+        QString single = drawn.text;
+        single.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        single.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        drawn.layout = std::make_shared<QTextLayout>(single, font, device);
+        QTextOption option;
+        option.setTextDirection(Qt::LeftToRight);
+        option.setAlignment(Qt::AlignLeft);
+        option.setFlags(option.flags() | QTextOption::IncludeTrailingSpaces);
+        drawn.layout->setTextOption(option);
+        drawn.layout->setCacheEnabled(true);
+        drawn.layout->beginLayout();
+        QTextLine line = drawn.layout->createLine();
+        if (line.isValid()) {
+            line.setLineWidth(0x01000000);
+            line.setPosition(QPointF(0, 0));
+            drawn.height = line.ascent() + line.descent();
+        }
+        drawn.layout->endLayout();
+        return m_drawn.insert(std::move(key), std::move(drawn)).value();
+    }
+
     TDettProdTree *m_tree; // Not owned: the view this delegate draws for.
+    mutable QHash<TDrawnTextKey, TDrawnText> m_drawn;
 };
+
+// The fields of a node record a caption rule reads.
+bool SameCaptionFields(const TVRLDettProd &a, const TVRLDettProd &b)
+{
+    return a.xTipoNode == b.xTipoNode && a.iNuTipologia == b.iNuTipologia
+           && a.iNuQuantita == b.iNuQuantita && a.iNuOrderA == b.iNuOrderA
+           && a.iNuOrderB == b.iNuOrderB && a.iNuOrderC == b.iNuOrderC
+           && a.iNuOrderD == b.iNuOrderD;
+}
 
 } // namespace
 
@@ -376,29 +459,60 @@ struct TDettProdTree::TRowColumns
         , existsImg(rows.FieldIndex(QStringLiteral("flExistsImgNodo")))
     {}
 
+    // The values as read, texts not trimmed (null values read as invalid variants).
     TDettProdCaptionRow Read(const TDataSet &rows, int recNo0) const
     {
+        auto value = [&](int col) { return col < 0 ? QVariant() : rows.ValueAt(recNo0, col); };
         auto text = [&](int col) {
-            return col < 0 || rows.IsNullAt(recNo0, col)
-                       ? QString()
-                       : rows.ValueAt(recNo0, col).toString().trimmed();
-        };
-        auto flag = [&](int col) {
-            if (col < 0 || rows.IsNullAt(recNo0, col))
-                return false;
-            const QVariant v = rows.ValueAt(recNo0, col);
-            return v.typeId() == QMetaType::Bool ? v.toBool() : v.toInt() != 0;
+            const QVariant v = value(col);
+            if (v.typeId() == QMetaType::QString)
+                return v.value<QString>();
+            return v.isValid() && !v.isNull() ? v.toString() : QString();
         };
         TDettProdCaptionRow row;
         row.sDesc = text(desc);
         row.sDescB = text(descB);
         row.sDescC = text(descC);
-        row.dQuantita = quantita < 0 || rows.IsNullAt(recNo0, quantita)
-                            ? 0
-                            : rows.ValueAt(recNo0, quantita).toDouble();
-        row.bTestoInElenco = flag(elenco);
-        row.bExistsImg = flag(existsImg);
+        row.dQuantita = Quantity(rows, recNo0);
+        row.bTestoInElenco = Flag(rows, recNo0, elenco);
+        row.bExistsImg = Flag(rows, recNo0, existsImg);
         return row;
+    }
+
+    // Whether the row holds the values read before, its texts compared as they are stored.
+    bool Same(const TDataSet &rows, int recNo0, const TDettProdCaptionRow &read) const
+    {
+        auto sameText = [&](int col, const QString &text) {
+            return col < 0 ? text.isEmpty() : rows.TextEqualsAt(recNo0, col, text);
+        };
+        return Flag(rows, recNo0, elenco) == read.bTestoInElenco
+               && Flag(rows, recNo0, existsImg) == read.bExistsImg
+               && Quantity(rows, recNo0) == read.dQuantita && sameText(desc, read.sDesc)
+               && sameText(descB, read.sDescB) && sameText(descC, read.sDescC);
+    }
+
+    static TDettProdCaptionRow Trimmed(TDettProdCaptionRow row)
+    {
+        row.sDesc = row.sDesc.trimmed();
+        row.sDescB = row.sDescB.trimmed();
+        row.sDescC = row.sDescC.trimmed();
+        return row;
+    }
+
+private:
+    double Quantity(const TDataSet &rows, int recNo0) const
+    {
+        const QVariant q = quantita < 0 ? QVariant() : rows.ValueAt(recNo0, quantita);
+        return !q.isValid() || q.isNull() ? 0 : q.toDouble();
+    }
+    static bool Flag(const TDataSet &rows, int recNo0, int col)
+    {
+        const QVariant v = col < 0 ? QVariant() : rows.ValueAt(recNo0, col);
+        if (!v.isValid() || v.isNull())
+            return false;
+        if (v.typeId() == QMetaType::LongLong)
+            return v.value<qint64>() != 0;
+        return v.typeId() == QMetaType::Bool ? v.toBool() : v.toInt() != 0;
     }
 };
 
@@ -532,6 +646,8 @@ void TDettProdTree::drawBranches(QPainter *, const QRect &, const QModelIndex &)
 void TDettProdTree::SetCaptionRule(TDettProdCaptionRule rule)
 {
     m_caption = rule ? std::move(rule) : TDettProdCaptionRule(ProductNodeCaption);
+    for (TDettProdTreeItem *item : m_items)
+        item->ForgetCaptionRow();
 }
 
 const QList<QIcon> &TDettProdTree::ImageList()
@@ -606,25 +722,55 @@ void TDettProdTree::ClearTree()
 void TDettProdTree::FillItem(TDettProdTreeItem *item,
                              const TDataSet &rows,
                              const TRowColumns &cols,
-                             int recNo0)
+                             int recNo0,
+                             bool sameNode)
 {
-    const QString caption = m_caption(*item->Node(), cols.Read(rows, recNo0));
+    // A caption depends only on the node's kind, orders and quantity and on the row values.
+    if (sameNode && item->CaptionRow() && cols.Same(rows, recNo0, *item->CaptionRow()))
+        return;
+    TDettProdCaptionRow read = cols.Read(rows, recNo0);
+    const QString caption = m_caption(*item->Node(), TRowColumns::Trimmed(read));
+    item->SetCaptionRow(std::move(read));
     if (item->text(0) != caption)
         item->setText(0, caption);
 }
 
-bool TDettProdTree::SameStructure(const std::vector<TDettProdTreeEntry> &entries) const
+bool TDettProdTree::UpdateInPlace(const TDataSet &rows, const TDettProdRoot &root)
 {
-    if (entries.size() != m_items.size())
+    if (m_items.empty() || m_items.front()->Node()->sIdNodo != root.sIdOwner)
         return false;
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const TDettProdTreeItem *item = m_items[i];
-        if (item->Node()->sIdNodo != entries[i].node->sIdNodo)
+    // The rows must give exactly the nodes shown, under the same parents, in the same order:
+    // the row of every node is found before anything changes.
+    const TDettProdTreeRows reader(rows);
+    std::vector<int> rowOf(m_items.size(), -1);
+    size_t k = 1;
+    const int count = rows.RecordCount();
+    for (int r = 0; r < count; ++r) {
+        if (!reader.Visible(r))
+            continue;
+        if (k >= m_items.size())
             return false;
-        const QTreeWidgetItem *parent = entries[i].parent < 0 ? nullptr
-                                                              : m_items[size_t(entries[i].parent)];
-        if (item->parent() != parent)
+        const TDettProdTreeItem *item = m_items[k];
+        if (!reader.IsNode(r, item->Node()->sIdNodo, NodeOf(item->parent())->sIdNodo))
             return false;
+        rowOf[k++] = r;
+    }
+    if (k != m_items.size())
+        return false;
+
+    // Records, as fresh ones (the page comes with the next preview), and captions.
+    m_items.front()->Node()->copyFromOther(*MakeRootNode(root.sIdOwner, root.bAttivo));
+    if (m_items.front()->text(0) != root.sCaption)
+        m_items.front()->setText(0, root.sCaption);
+    const TRowColumns cols(rows);
+    for (size_t i = 1; i < m_items.size(); ++i) {
+        TVRLDettProd *node = m_items[i]->Node();
+        const TVRLDettProd before = *node;
+        reader.Refresh(*node, rowOf[i]);
+        // The values no row gives as in a fresh record.
+        node->iNuQuantita = 0;
+        node->iPagePreview = 0;
+        FillItem(m_items[i], rows, cols, rowOf[i], SameCaptionFields(before, *node));
     }
     return true;
 }
@@ -636,32 +782,17 @@ TDettProdTree::TBuildResult TDettProdTree::BuildTree(TDataSet *rows,
 {
     m_rows = rows;
     m_movingId = moving ? moving->sIdNodo : QString();
-    std::vector<TDettProdTreeEntry> entries;
-    if (rows && rows->Active()) {
-        entries = LoadDettProdTree(*rows, root.sIdOwner, root.bAttivo);
-    } else {
-        entries.push_back({MakeRootNode(root.sIdOwner, root.bAttivo), -1, -1});
-    }
-    const TRowColumns cols = rows && rows->Active() ? TRowColumns(*rows) : TRowColumns(TDataSet());
+    const bool haveRows = rows && rows->Active();
     const QString previous = CurrentNode() ? CurrentNode()->sIdNodo : QString();
 
     setUpdatesEnabled(false);
     TBuildResult result = TBuildResult::Rebuilt;
     {
         const QSignalBlocker block(this);
-        if (!m_items.empty() && SameStructure(entries)) {
-            // The same nodes: records, captions and expand states are refreshed in place.
+        if (haveRows && UpdateInPlace(*rows, root)) {
+            // The same nodes: the items, their expand state, the selection and the scroll
+            // position stay; expand states follow the rows as after a rebuild.
             result = TBuildResult::Updated;
-            for (size_t i = 0; i < entries.size(); ++i) {
-                // As a fresh record: the page comes with the next preview.
-                m_items[i]->Node()->copyFromOther(*entries[i].node);
-                if (i == 0) {
-                    if (m_items[0]->text(0) != root.sCaption)
-                        m_items[0]->setText(0, root.sCaption);
-                } else {
-                    FillItem(m_items[i], *rows, cols, entries[i].recNo0);
-                }
-            }
             m_gate = egProgrammatic;
             for (TDettProdTreeItem *item : m_items) {
                 const bool expand = moving || item->Node()->bNodoEspanso;
@@ -672,6 +803,12 @@ TDettProdTree::TBuildResult TDettProdTree::BuildTree(TDataSet *rows,
             // Items whose look depends on flags only (no caption change) are repainted too.
             viewport()->update();
         } else {
+            std::vector<TDettProdTreeEntry> entries;
+            if (haveRows)
+                entries = LoadDettProdTree(*rows, root.sIdOwner, root.bAttivo);
+            else
+                entries.push_back({MakeRootNode(root.sIdOwner, root.bAttivo), -1, -1});
+            const TRowColumns cols = haveRows ? TRowColumns(*rows) : TRowColumns(TDataSet());
             clear();
             m_items.clear();
             m_byId.clear();
@@ -683,7 +820,7 @@ TDettProdTree::TBuildResult TDettProdTree::BuildTree(TDataSet *rows,
                     item->setText(0, root.sCaption);
                 } else {
                     m_items[size_t(entries[i].parent)]->addChild(item);
-                    FillItem(item, *rows, cols, entries[i].recNo0);
+                    FillItem(item, *rows, cols, entries[i].recNo0, false);
                 }
                 m_items.push_back(item);
                 m_byId.insert(item->Node()->sIdNodo, item);

@@ -9,8 +9,8 @@
 //
 // A rebuild over rows whose nodes are the same as the ones shown (same ids, same parents, same
 // order: an enable or disable, a caption change) updates the nodes in place instead of
-// recreating the widget's items, so that the view keeps its scroll position and repaints only
-// what changed.
+// recreating the widget's items, so that the view keeps its items, selection and scroll
+// position, and only captions that changed are made again.
 
 #include "domain/vrldettprod.h"
 
@@ -54,6 +54,9 @@ QString ProductRootCaption(const QString &sDescProdotto, const QString &sCodProd
 QString NodeKindObject(TCurrentNodeTipologia kind);
 
 // A window with captions of its own (the quote line details) passes its rule to the tree.
+// A rule reads of the node only its kind, order numbers and quantity (the tree makes a
+// caption again only when these or the row values changed); a node's state shows in its
+// drawing, never in its caption.
 using TDettProdCaptionRule
     = std::function<QString(const TVRLDettProd &node, const TDettProdCaptionRow &row)>;
 
@@ -72,8 +75,23 @@ public:
     explicit TDettProdTreeItem(std::unique_ptr<TVRLDettProd> node);
     TVRLDettProd *Node() const { return m_node.get(); }
 
+    // The row values the caption was made from, as read (texts not trimmed); none until a
+    // caption is made.
+    const TDettProdCaptionRow *CaptionRow() const
+    {
+        return m_hasCaptionRow ? &m_captionRow : nullptr;
+    }
+    void SetCaptionRow(TDettProdCaptionRow row)
+    {
+        m_captionRow = std::move(row);
+        m_hasCaptionRow = true;
+    }
+    void ForgetCaptionRow() { m_hasCaptionRow = false; }
+
 private:
     std::unique_ptr<TVRLDettProd> m_node; // Owned.
+    TDettProdCaptionRow m_captionRow;
+    bool m_hasCaptionRow = false;
 };
 
 class TDettProdTree : public QTreeWidget
@@ -159,11 +177,16 @@ protected:
 
 private:
     struct TRowColumns;
-    bool SameStructure(const std::vector<TDettProdTreeEntry> &entries) const;
+    // Refreshes the records and captions of the nodes shown from rows that give the same
+    // nodes in the same places; false (nothing changed) when they do not.
+    bool UpdateInPlace(const TDataSet &rows, const TDettProdRoot &root);
+    // Makes the node's caption, unless the node's fields a caption reads (unchanged:
+    // sameNode) and the row values are those of the caption shown.
     void FillItem(TDettProdTreeItem *item,
                   const TDataSet &rows,
                   const TRowColumns &cols,
-                  int recNo0);
+                  int recNo0,
+                  bool sameNode);
     void RecordExpandState(const QString &sIdNodo, bool expanded);
     void ApplyExpandState();
     void SetExpanded(QTreeWidgetItem *item, bool expand);

@@ -946,6 +946,21 @@ QVariant TDataSet::ValueAt(int recNo0, int column) const
     return d->store->Column(column).Value(d->rows[size_t(recNo0)]);
 }
 
+bool TDataSet::TextEqualsAt(int recNo0, int column, QStringView text) const
+{
+    d->CheckColumn(column);
+    if (!d->Active())
+        return text.isEmpty();
+    d->Sync();
+    if (recNo0 < 0 || recNo0 >= int(d->rows.size()))
+        return text.isEmpty();
+    if (d->state == TDataSetState::Edit && recNo0 == d->cur) {
+        const QVariant v = d->CurrentTyped(column);
+        return (v.isValid() ? v.toString() : QString()) == text;
+    }
+    return d->store->TextEquals(column, d->rows[size_t(recNo0)], text);
+}
+
 bool TDataSet::IsNullAt(int recNo0, int column) const
 {
     d->CheckColumn(column);

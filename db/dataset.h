@@ -185,6 +185,10 @@ public:
     // row being inserted is not among the visible rows until Post.
     QVariant ValueAt(int recNo0, int column) const;
     bool IsNullAt(int recNo0, int column) const;
+    // Whether the value, read as text (null as empty), equals text. Text read from the server
+    // and not yet read otherwise is compared without being converted, so that a walk that only
+    // checks values against known ones costs little.
+    bool TextEqualsAt(int recNo0, int column, QStringView text) const;
     QString DisplayTextAt(int recNo0, int column) const;
     TBookmark BookmarkAt(int recNo0) const;
 

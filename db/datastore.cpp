@@ -1,5 +1,8 @@
 #include "db/datastore.h"
 
+#include <QAnyStringView>
+#include <QUtf8StringView>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -315,6 +318,26 @@ void TDataStore::Decode(int c) const
         nulls[r] = ok ? 0 : 1;
     }
     ReleaseSourceWhenDone();
+}
+
+bool TDataStore::TextEquals(int c, int phys, QStringView text) const
+{
+    const TColumn &col = m_cols[size_t(c)];
+    if (!col.decoded && col.type == TFieldType::Text && m_source) {
+        // The source row of a column not yet decoded is the physical row: every change
+        // decodes the whole store first.
+        if (m_source->IsNull(phys, col.sourceColumn))
+            return text.isEmpty();
+        return QAnyStringView::equal(QUtf8StringView(m_source->Text(phys, col.sourceColumn),
+                                                     m_source->Length(phys, col.sourceColumn)),
+                                     text);
+    }
+    const TColumn &decoded = Column(c);
+    if (decoded.nulls[size_t(phys)])
+        return text.isEmpty();
+    if (decoded.type == TFieldType::Text)
+        return decoded.texts[size_t(phys)] == text;
+    return decoded.Value(phys).toString() == text;
 }
 
 void TDataStore::DecodeAll() const

@@ -66,6 +66,10 @@ public:
         return col;
     }
 
+    // Whether the value of column c in a physical row, read as text (null as empty), equals
+    // text; a text column not yet decoded is compared in the source's form, left undecoded.
+    bool TextEquals(int c, int phys, QStringView text) const;
+
     int PhysicalCount() const { return m_count; }
     int DeletedCount() const { return m_deletedCount; }
     bool IsLive(int phys) const { return m_deletedCount == 0 || !m_deleted[size_t(phys)]; }

@@ -4,6 +4,8 @@
 
 #include <QHash>
 
+#include <limits>
+
 namespace {
 
 struct TKindCode
@@ -32,35 +34,51 @@ public:
     {}
 
     bool Has(const char *name) const { return m_rows.FieldIndex(QLatin1String(name)) >= 0; }
-    QVariant Value(const char *name) const
+    QString Text(const char *name) const { return TextAt(m_rows, m_row, Col(name)); }
+    bool Flag(const char *name, bool fallback) const
     {
-        const int col = m_rows.FieldIndex(QLatin1String(name));
-        return col < 0 ? QVariant() : m_rows.ValueAt(m_row, col);
+        return FlagAt(m_rows, m_row, Col(name), fallback);
     }
-    QString Text(const char *name) const
+
+    static QVariant ValueAt(const TDataSet &rows, int row, int col)
     {
-        const QVariant v = Value(name);
+        return col < 0 ? QVariant() : rows.ValueAt(row, col);
+    }
+    static QString TextAt(const TDataSet &rows, int row, int col)
+    {
+        const QVariant v = ValueAt(rows, row, col);
+        if (v.typeId() == QMetaType::QString)
+            return v.value<QString>();
         return v.isValid() && !v.isNull() ? v.toString() : QString();
     }
-    qint32 Int(const char *name, qint32 fallback = 0) const
+    static qint32 IntAt(const TDataSet &rows, int row, int col, qint32 fallback = 0)
     {
-        const QVariant v = Value(name);
+        const QVariant v = ValueAt(rows, row, col);
+        if (v.typeId() == QMetaType::LongLong) {
+            const qint64 i = v.value<qint64>();
+            if (i >= std::numeric_limits<qint32>::min() && i <= std::numeric_limits<qint32>::max())
+                return qint32(i);
+        }
         bool ok = false;
         const qint32 i = v.isValid() && !v.isNull() ? v.toInt(&ok) : 0;
         return ok ? i : fallback;
     }
-    bool Flag(const char *name, bool fallback) const
+    static bool FlagAt(const TDataSet &rows, int row, int col, bool fallback)
     {
-        const QVariant v = Value(name);
+        const QVariant v = ValueAt(rows, row, col);
         if (!v.isValid() || v.isNull())
             return fallback;
         if (v.typeId() == QMetaType::Bool)
-            return v.toBool();
+            return v.value<bool>();
+        if (v.typeId() == QMetaType::LongLong)
+            return v.value<qint64>() == 1;
         const QString s = v.toString().trimmed().toUpper();
         return s == u"1" || s == u"TRUE" || s == u"SI" || s == u"S" || s == u"T";
     }
 
 private:
+    int Col(const char *name) const { return m_rows.FieldIndex(QLatin1String(name)); }
+
     const TDataSet &m_rows;
     int m_row;
 };
@@ -141,26 +159,86 @@ void TVRLVoceScheda::copyFromOther(const TVRLVoceScheda &xOther)
         sIdVoceScheda = xOther.sIdVoceScheda;
 }
 
-bool FillNodeFromTreeRow(TVRLDettProd &node, const TDataSet &rows, int recNo0)
+TDettProdTreeRows::TDettProdTreeRows(const TDataSet &rows)
+    : m_rows(rows)
+{
+    auto col = [&](const char *name) { return rows.FieldIndex(QLatin1String(name)); };
+    m_visible = col("flVisible");
+    m_idNodo = col("idNodo");
+    m_idParent = col("idParent");
+    m_idSezione = col("idSezione");
+    m_tipologia = col("nuTipologia");
+    m_attivo = col("flAttivo");
+    m_canInsert = col("flCanInsertBeforeAfter");
+    m_canAdd = col("flCanAdd");
+    m_espanso = col("flNodoEspanso");
+    m_orderA = col("nuOrderA");
+    m_orderB = col("nuOrderB");
+    m_orderC = col("nuOrderC");
+    m_orderD = col("nuOrderD");
+}
+
+bool TDettProdTreeRows::Visible(int recNo0) const
+{
+    return m_visible < 0 || TRowReader::FlagAt(m_rows, recNo0, m_visible, true);
+}
+
+QString TDettProdTreeRows::IdNodo(int recNo0) const
+{
+    return TRowReader::TextAt(m_rows, recNo0, m_idNodo);
+}
+
+QString TDettProdTreeRows::IdParent(int recNo0) const
+{
+    return TRowReader::TextAt(m_rows, recNo0, m_idParent);
+}
+
+bool TDettProdTreeRows::IsNode(int recNo0, const QString &sIdNodo, const QString &sIdParent) const
+{
+    auto same = [&](int col, const QString &text) {
+        return col < 0 ? text.isEmpty() : m_rows.TextEqualsAt(recNo0, col, text);
+    };
+    return same(m_idNodo, sIdNodo) && same(m_idParent, sIdParent);
+}
+
+void TDettProdTreeRows::Refresh(TVRLDettProd &node, int r) const
+{
+    const bool sameSezione = m_idSezione < 0 ? node.sIdSezione.isEmpty()
+                                             : m_rows.TextEqualsAt(r, m_idSezione, node.sIdSezione);
+    if (!sameSezione)
+        node.sIdSezione = TRowReader::TextAt(m_rows, r, m_idSezione);
+    FillValues(node, r);
+}
+
+bool TDettProdTreeRows::Fill(TVRLDettProd &node, int r) const
 {
     node.clear();
-    const TRowReader row(rows, recNo0);
-    if (row.Has("flVisible") && !row.Flag("flVisible", true))
+    if (!Visible(r))
         return false;
-    node.sIdNodo = row.Text("idNodo");
-    node.sIdParent = row.Text("idParent");
-    node.sIdSezione = row.Text("idSezione");
-    node.iNuTipologia = row.Int("nuTipologia");
-    node.bAttivo = row.Flag("flAttivo", true);
-    node.bCanInsertBeforeAfter = row.Flag("flCanInsertBeforeAfter", false);
-    node.bCanAdd = row.Flag("flCanAdd", false);
-    node.bNodoEspanso = row.Flag("flNodoEspanso", true);
-    node.iNuOrderA = row.Int("nuOrderA");
-    node.iNuOrderB = row.Int("nuOrderB");
-    node.iNuOrderC = row.Int("nuOrderC");
-    node.iNuOrderD = row.Int("nuOrderD");
-    node.xTipoNode = NodeTipologiaFromCode(node.iNuTipologia);
+    node.sIdNodo = IdNodo(r);
+    node.sIdParent = IdParent(r);
+    node.sIdSezione = TRowReader::TextAt(m_rows, r, m_idSezione);
+    FillValues(node, r);
     return true;
+}
+
+void TDettProdTreeRows::FillValues(TVRLDettProd &node, int r) const
+{
+    node.iNuTipologia = TRowReader::IntAt(m_rows, r, m_tipologia);
+    node.bAttivo = TRowReader::FlagAt(m_rows, r, m_attivo, true);
+    node.bCanInsertBeforeAfter = TRowReader::FlagAt(m_rows, r, m_canInsert, false);
+    node.bCanAdd = TRowReader::FlagAt(m_rows, r, m_canAdd, false);
+    node.bNodoEspanso = TRowReader::FlagAt(m_rows, r, m_espanso, true);
+    node.iNuOrderA = TRowReader::IntAt(m_rows, r, m_orderA);
+    node.iNuOrderB = TRowReader::IntAt(m_rows, r, m_orderB);
+    node.iNuOrderC = TRowReader::IntAt(m_rows, r, m_orderC);
+    node.iNuOrderD = TRowReader::IntAt(m_rows, r, m_orderD);
+    node.xTipoNode = NodeTipologiaFromCode(node.iNuTipologia);
+}
+
+bool FillNodeFromTreeRow(TVRLDettProd &node, const TDataSet &rows, int recNo0)
+{
+    return TDettProdTreeRows(rows).Fill(node, recNo0);
 }
 
 std::unique_ptr<TVRLDettProd> MakeRootNode(const QString &sIdOwner, bool bOwnerAttivo)
@@ -200,9 +278,12 @@ std::vector<TDettProdTreeEntry> LoadDettProdTree(const TDataSet &rows,
     QHash<QString, int> index; // node id -> entry
     index.insert(sIdOwner, 0);
     const int count = rows.Active() ? rows.RecordCount() : 0;
+    tree.reserve(size_t(count) + 1);
+    index.reserve(count + 1);
+    const TDettProdTreeRows reader(rows);
     for (int r = 0; r < count; ++r) {
         auto node = TVRLDettProd::CreateObject();
-        if (!FillNodeFromTreeRow(*node, rows, r))
+        if (!reader.Fill(*node, r))
             continue;
         // A row whose parent produced no node (hidden, or not delivered) is left out with it.
         const int parent = index.value(node->sIdParent, -1);

@@ -80,6 +80,32 @@ public:
 // and false is returned. Columns the rows lack keep their cleared values.
 bool FillNodeFromTreeRow(TVRLDettProd &node, const TDataSet &rows, int recNo0);
 
+// The tree rows read row after row: the columns are looked up once.
+class TDettProdTreeRows
+{
+public:
+    explicit TDettProdTreeRows(const TDataSet &rows); // Not owned: must outlive the reader.
+    // As FillNodeFromTreeRow.
+    bool Fill(TVRLDettProd &node, int recNo0) const;
+    // flVisible (true when the rows lack it), idNodo and idParent of a row.
+    bool Visible(int recNo0) const;
+    QString IdNodo(int recNo0) const;
+    QString IdParent(int recNo0) const;
+    // Whether the row is the node with that id under the parent with that id; the ids are
+    // compared as the rows store them, without reading them as texts.
+    bool IsNode(int recNo0, const QString &sIdNodo, const QString &sIdParent) const;
+    // Reads the row into the record of the node it is (IsNode) as Fill would, the ids it
+    // already has kept as they are; the values no row gives are left alone.
+    void Refresh(TVRLDettProd &node, int recNo0) const;
+
+private:
+    void FillValues(TVRLDettProd &node, int recNo0) const; // all but the ids
+
+    const TDataSet &m_rows;
+    int m_visible, m_idNodo, m_idParent, m_idSezione, m_tipologia, m_attivo, m_canInsert, m_canAdd,
+        m_espanso, m_orderA, m_orderB, m_orderC, m_orderD;
+};
+
 // The root of a tree, built without a row: the three ids are the owner's, kind cnProdotto,
 // active as the owner, bCanAdd set so a moving data sheet or paragraph can always be appended.
 std::unique_ptr<TVRLDettProd> MakeRootNode(const QString &sIdOwner, bool bOwnerAttivo);

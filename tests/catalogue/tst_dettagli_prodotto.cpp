@@ -29,6 +29,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,6 +49,38 @@ QStringList TreeLines(TDettProdTree *tree)
         lines << QString(depth * 2, QLatin1Char(' ')) + item->text(0);
     }
     return lines;
+}
+
+// Everything a node shows or is decided by: its record, its caption, its place and whether it
+// is expanded.
+QString NodeState(const TDettProdTreeItem *item)
+{
+    const TVRLDettProd &n = *item->Node();
+    const TVRLDettProd *parent = TDettProdTree::NodeOf(item->parent());
+    return QStringLiteral("%1 [%2] under %3 | sez %4 | kind %5/%6 | on %7 | targets %8%9 | "
+                          "open %10/%11 | qty %12 | orders %13.%14.%15.%16 | page %17")
+        .arg(item->text(0), n.sIdNodo, parent ? parent->sIdNodo : QStringLiteral("-"), n.sIdSezione)
+        .arg(n.iNuTipologia)
+        .arg(int(n.xTipoNode))
+        .arg(n.bAttivo)
+        .arg(n.bCanInsertBeforeAfter)
+        .arg(n.bCanAdd)
+        .arg(n.bNodoEspanso)
+        .arg(item->isExpanded())
+        .arg(n.iNuQuantita)
+        .arg(n.iNuOrderA)
+        .arg(n.iNuOrderB)
+        .arg(n.iNuOrderC)
+        .arg(n.iNuOrderD)
+        .arg(n.iPagePreview);
+}
+
+QStringList TreeState(const TDettProdTree *tree)
+{
+    QStringList state;
+    for (const TDettProdTreeItem *item : tree->Items())
+        state << NodeState(item);
+    return state;
 }
 
 // The captions the context menu offers for the node (separators as "-").
@@ -165,6 +198,8 @@ private slots:
     void operationsSendTheirCommands_data();
     void operationsSendTheirCommands();
     void enableDisableUpdatesTheNodesInPlace();
+    void treeUpdatedInPlaceLooksAsRebuilt_data();
+    void treeUpdatedInPlaceLooksAsRebuilt();
     void keysThatDoNothing();
     void deleteAsksFirst();
     void staleMoveIsRefusedAndTheProductReloaded();
@@ -901,6 +936,120 @@ void TestDettagliProdotto::enableDisableUpdatesTheNodesInPlace()
              QStringLiteral("Abilita il paragrafo"));
     w->EnableDisableNode();
     QVERIFY(item->Node()->bAttivo);
+}
+
+void TestDettagliProdotto::treeUpdatedInPlaceLooksAsRebuilt_data()
+{
+    // Each step: a menu entry, "rows" (the node marked collapsed in the rows, the tree built
+    // again over them) or "rename" (a sub-paragraph renamed in the database), ":", and the
+    // node's description.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("inPlace"); // the items shown stay
+    const QString toggle = QStringLiteral("MNU_AbilitaDisabilitaNodo:");
+    QTest::newRow("paragraph with children disabled")
+        << QStringList{toggle + "Descrizione generale"} << true;
+    QTest::newRow("paragraph disabled and enabled again")
+        << QStringList{toggle + "Descrizione generale", toggle + "Descrizione generale"} << true;
+    QTest::newRow("sub-paragraph and its image disabled")
+        << QStringList{toggle + "Componentistica", toggle + "Vista interna"} << true;
+    QTest::newRow("table item disabled") << QStringList{toggle + "630 A"} << true;
+    QTest::newRow("collapsed in the rows")
+        << QStringList{"rows:Sezioni delle sbarre", "rows:Componentistica"} << true;
+    QTest::newRow("renamed meanwhile, then a node disabled")
+        << QStringList{"rename:Cablaggio", toggle + "Vista interna"} << true;
+    // The nodes change: the tree is built again.
+    QTest::newRow("image deleted") << QStringList{"MNU_EliminaNodo:Vista interna"} << false;
+    QTest::newRow("sub-paragraphs merged")
+        << QStringList{"MNU_MergeParte:Componentistica"} << false;
+    QTest::newRow("move started") << QStringList{"MNU_StartMove:Cablaggio"} << false;
+    QTest::newRow("move cancelled")
+        << QStringList{"MNU_StartMove:Cablaggio", "MNU_CancelMove:Cablaggio"} << false;
+}
+
+void TestDettagliProdotto::treeUpdatedInPlaceLooksAsRebuilt()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(bool, inPlace);
+    TDETTAGLI_PRODOTTO *w = Open();
+    QVERIFY(w);
+    w->CK_PreviewProd->setChecked(false);
+    w->RunPendingPreview();
+    TDettProdTree *tree = w->TV_Dettagli;
+    // The operator closed a table and went down the tree.
+    tree->ToggleByDoubleClick(Item(QStringLiteral("Sezioni delle sbarre")));
+    tree->SelectNode(NodeId(QStringLiteral("Cablaggio")));
+    // Every item shown now carries a mark.
+    const int mark = Qt::UserRole + 99;
+    for (TDettProdTreeItem *item : tree->Items())
+        item->setData(0, mark, true);
+
+    for (const QString &step : steps) {
+        const QString entry = step.section(QLatin1Char(':'), 0, 0);
+        TVRLDettProd *node = Node(step.section(QLatin1Char(':'), 1));
+        QVERIFY2(node, qPrintable(step));
+        if (entry == u"rows") {
+            TDataSet &rows = *w->DST_TREE_Dettagli;
+            QVERIFY(rows.Locate(QStringLiteral("idNodo"), node->sIdNodo));
+            rows.Edit();
+            rows.FieldByName(QStringLiteral("flNodoEspanso")).SetValue(0);
+            rows.Post();
+            w->BuildTree(tree->CurrentNode()->sIdNodo);
+            continue;
+        }
+        if (entry == u"rename") {
+            Super(QStringLiteral("UPDATE prod_comp_parti SET txdescpartecomp = 'Cablaggio "
+                                 "interno' WHERE idpartecomp = '%1'")
+                      .arg(node->sIdNodo));
+            continue;
+        }
+        QVERIFY(w->PrepareTreeMenu(node));
+        m_dialogs->QueueYes();
+        w->MenuAction(entry)->trigger();
+        QCOMPARE(m_dialogs->Count(TDialogKind::Error), 0);
+    }
+    int kept = 0;
+    for (TDettProdTreeItem *item : tree->Items())
+        kept += item->data(0, mark).toBool() ? 1 : 0;
+    QCOMPARE(kept, inPlace ? tree->NodeCount() : 0);
+    if (steps.first().startsWith(u"rows"))
+        QVERIFY(!Item(QStringLiteral("Componentistica"))->isExpanded());
+    if (steps.first().startsWith(u"rename"))
+        QVERIFY(TreeLines(tree).contains(QStringLiteral("    2. Cablaggio interno")));
+
+    // A tree of the same size built from scratch over the same rows.
+    TDettProdTree rebuilt;
+    rebuilt.setAttribute(Qt::WA_ShowWithoutActivating);
+    rebuilt.setFocusPolicy(Qt::NoFocus);
+    rebuilt.setPalette(tree->palette());
+    rebuilt.resize(tree->size());
+    rebuilt.show();
+    const TDettProdRoot root{w->sIdProdotto,
+                             w->bProdottoAttivo,
+                             ProductRootCaption(w->sDescProdotto, w->sCodProdotto)};
+    QCOMPARE(rebuilt.BuildTree(w->DST_TREE_Dettagli.get(),
+                               root,
+                               tree->CurrentNode()->sIdNodo,
+                               w->oMovingDettProd.get()),
+             TDettProdTree::TBuildResult::Rebuilt);
+    // During a move the window marks the root as no target for nodes below the top level.
+    rebuilt.RootNode()->bCanAdd = tree->RootNode()->bCanAdd;
+    rebuilt.DetachRows();
+
+    QCOMPARE(TreeState(tree), TreeState(&rebuilt));
+    QCOMPARE(tree->CurrentNode()->sIdNodo, rebuilt.CurrentNode()->sIdNodo);
+    QCOMPARE(tree->verticalScrollBar()->value(), rebuilt.verticalScrollBar()->value());
+    // Drawn alike: captions, fonts, struck-through and underlined nodes, icons, selection.
+    tree->clearFocus();
+    QApplication::processEvents();
+    const QImage shown = tree->viewport()->grab().toImage();
+    const QImage fresh = rebuilt.viewport()->grab().toImage();
+    if (shown != fresh) {
+        if (const QString dir = qEnvironmentVariable("VENTOREL_GRAB_DIR"); !dir.isEmpty()) {
+            shown.save(dir + QStringLiteral("/albero_aggiornato.png"));
+            fresh.save(dir + QStringLiteral("/albero_ricostruito.png"));
+        }
+        QFAIL("the tree updated in place is drawn otherwise than the one built again");
+    }
 }
 
 void TestDettagliProdotto::keysThatDoNothing()

@@ -97,6 +97,8 @@ private slots:
     void textForms();
     void lazySourceDecoding();
     void copyKeepsSourceLazy();
+    void textComparedAsStored_data();
+    void textComparedAsStored();
     void timeSkippedByDaylightSavingKeepsItsText();
     void observersNotified();
     void appendAllFrom();
@@ -958,6 +960,58 @@ void TestDataSet::copyKeepsSourceLazy()
     QCOMPARE(copy.FieldByName(QStringLiteral("txName")).AsString(), QStringLiteral("c"));
     copy.Prior();
     QVERIFY(copy.FieldByName(QStringLiteral("nuQty")).IsNull());
+}
+
+void TestDataSet::textComparedAsStored_data()
+{
+    QTest::addColumn<bool>("decoded"); // the text column read before the comparisons
+    QTest::addColumn<int>("recNo0");   // in the view sorted by nuQty DESC
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("equal");
+    for (bool decoded : {false, true}) {
+        const char *tag = decoded ? "decoded" : "as stored";
+        auto row = [&](const char *name) -> QTestData & {
+            return QTest::addRow("%s: %s", tag, name) << decoded;
+        };
+        // The view puts the physical rows in the order 2, 0, 1.
+        row("same text") << 1 << "txName" << QStringLiteral("Caff\u00e8") << true;
+        row("other row's text") << 0 << "txName" << QStringLiteral("Caff\u00e8") << false;
+        row("accent missing") << 1 << "txName" << QStringLiteral("Caffe") << false;
+        row("longer") << 1 << "txName" << QStringLiteral("Caff\u00e8 ") << false;
+        row("null as empty") << 2 << "txName" << QString() << true;
+        row("null is no text") << 2 << "txName" << QStringLiteral("x") << false;
+        row("empty text stored") << 0 << "txName" << QString() << true;
+        row("number read as text") << 1 << "nuQty" << QStringLiteral("5") << true;
+        row("number differs") << 1 << "nuQty" << QStringLiteral("6") << false;
+    }
+}
+
+void TestDataSet::textComparedAsStored()
+{
+    QFETCH(bool, decoded);
+    QFETCH(int, recNo0);
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(bool, equal);
+    using Cell = TTextSource::Cell;
+    auto src = std::make_shared<TTextSource>(2,
+                                             std::vector<std::vector<Cell>>{{"Caff\xc3\xa8", "5"},
+                                                                            {std::nullopt, "1"},
+                                                                            {"", "9"}});
+    TDataSet ds;
+    ds.OpenFromSource({Def("txName", TFieldType::Text), Def("nuQty", TFieldType::Integer)}, src);
+    ds.SetSort(QStringLiteral("nuQty DESC"));
+    if (decoded)
+        QCOMPARE(ds.ValueAt(1, 0).toString(), QStringLiteral("Caff\u00e8"));
+    const int before = src->reads[0];
+    QCOMPARE(ds.TextEqualsAt(recNo0, ds.FieldIndex(field), text), equal);
+    // The texts are compared where they are: at most the one cell is read, the column (two
+    // texts) is not converted for it.
+    QVERIFY(src->reads[0] - before <= (decoded ? 0 : 1));
+    // The answer is the one of reading the value.
+    const QVariant v = ds.ValueAt(recNo0, ds.FieldIndex(field));
+    QCOMPARE((v.isValid() ? v.toString() : QString()) == text, equal);
 }
 
 void TestDataSet::timeSkippedByDaylightSavingKeepsItsText()
