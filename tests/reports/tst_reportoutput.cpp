@@ -45,6 +45,8 @@ private:
     std::unique_ptr<TReportDocument> MakeProducts(int rows);
     // Rows whose photos all differ: the hue of row i (from 0) is PhotoHue(i).
     std::unique_ptr<TReportDocument> MakeDistinctPhotos(int rows);
+    // The product listing over rows of code, price, rich text and picture.
+    std::unique_ptr<TReportDocument> RenderProducts(const QList<QVariantList> &rows);
     static int PhotoHue(int row) { return row * 360 / 12 % 360; }
     QTemporaryDir m_dir;
     std::unique_ptr<TReportDefinition> m_def;
@@ -114,16 +116,7 @@ std::unique_ptr<TReportDocument> TestReportOutput::MakeProducts(int rows)
                                  .arg(i),
                              i % 2 ? red : green};
     }
-    m_data = MakeData({QStringLiteral("txCodice:text"),
-                       QStringLiteral("nuPrezzo:real"),
-                       QStringLiteral("txRtf:text"),
-                       QStringLiteral("imgFoto:blob")},
-                      list);
-    m_def = Parse(QString::fromUtf8(kProducts), m_dir.filePath(QStringLiteral("catalogo.RPT")));
-    TReportInput in;
-    in.main = m_data.get();
-    in.printTime = QDateTime(QDate(2024, 3, 15), QTime(9, 0));
-    return RenderReport(*m_def, in);
+    return RenderProducts(list);
 }
 
 std::unique_ptr<TReportDocument> TestReportOutput::MakeDistinctPhotos(int rows)
@@ -135,14 +128,20 @@ std::unique_ptr<TReportDocument> TestReportOutput::MakeDistinctPhotos(int rows)
                              QString(),
                              ImageBytes(400, 300, QColor::fromHsv(PhotoHue(i), 255, 230), "JPEG")};
     }
+    return RenderProducts(list);
+}
+
+std::unique_ptr<TReportDocument> TestReportOutput::RenderProducts(const QList<QVariantList> &rows)
+{
     m_data = MakeData({QStringLiteral("txCodice:text"),
                        QStringLiteral("nuPrezzo:real"),
                        QStringLiteral("txRtf:text"),
                        QStringLiteral("imgFoto:blob")},
-                      list);
+                      rows);
     m_def = Parse(QString::fromUtf8(kProducts), m_dir.filePath(QStringLiteral("catalogo.RPT")));
     TReportInput in;
     in.main = m_data.get();
+    in.printTime = QDateTime(QDate(2024, 3, 15), QTime(9, 0));
     return RenderReport(*m_def, in);
 }
 
