@@ -12,6 +12,7 @@
 #include "catalogue/dettprodtree.h"
 #include "catalogue/productpreview.h"
 #include "catalogue/richtextrepair.h"
+#include "common/childplacement.h"
 #include "common/dialogs.h"
 #include "common/files.h"
 #include "common/formats.h"
@@ -40,10 +41,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
-#include <QScreen>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -188,15 +187,6 @@ QString ErrorText(const std::exception &error)
     if (const auto *image = dynamic_cast<const EImageError *>(&error))
         return image->text();
     return QString::fromUtf8(error.what());
-}
-
-QWidget *MainWindowOf(QWidget *window)
-{
-    for (QWidget *w = window ? window->parentWidget() : nullptr; w; w = w->parentWidget()) {
-        if (qobject_cast<QMdiArea *>(w))
-            return w->window();
-    }
-    return nullptr;
 }
 
 QPushButton *StatusButton(QWidget *parent, const char *name, const QString &caption)
@@ -1617,32 +1607,10 @@ void TDETTAGLI_PRODOTTO::PlaceFirstTime()
     QWidget *frame = this;
     if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
         frame = sub;
-    QWidget *main = MainWindowOf(this);
-    const int debug = SessionInfo().iDebugPaneHeight;
-    int launcher = 0;
-    QSize free;
-    if (main) {
-        QWidget *client = main;
-        if (auto *mw = qobject_cast<QMainWindow *>(main); mw && mw->centralWidget())
-            client = mw->centralWidget();
-        if (QWidget *pan = main->findChild<QWidget *>(QStringLiteral("PAN_Funzioni"));
-            pan && pan->isVisible())
-            launcher = pan->width();
-        free = QSize(client->width() - launcher, client->height() - debug);
-    } else if (QScreen *screen = this->screen()) {
-        free = screen->availableGeometry().size();
-    } else {
-        free = QSize(1280, 900);
-    }
-    frame->setMinimumSize(RoundToInt(free.width() * 0.7), RoundToInt(free.height() * 0.7));
-    frame->resize(RoundToInt(free.width() * 0.9), RoundToInt(free.height() * 0.95));
+    PlaceChildFirstTime(this, 0.9, 0.95, 0.7);
     const int total = SPT_Panes->width() > 0 ? SPT_Panes->width() : frame->width();
     const int preview = RoundToInt(total * 0.4);
     SPT_Panes->setSizes({preview, total - preview, kDataPaneWidth});
-    if (main)
-        CenterInMainArea(this, main, launcher, debug);
-    else
-        CenterOnWorkArea(this);
     TV_Dettagli->CenterSelection();
 }
 
