@@ -6,6 +6,7 @@
 #include "catalogue/gestione_prodotti.h"
 #include "catalogue/linkedgrid.h"
 #include "catalogue/productpreview.h"
+#include "common/childplacement.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include "common/inifile.h"
@@ -23,7 +24,6 @@
 #include "masterdata/filtersettings.h"
 #include "masterdata/listdata.h"
 #include "masterdata/listpane.h"
-#include "masterdata/listwindow.h" // MainWindowOf
 #include "masterdata/registrypanel.h"
 #include "reports/view_report.h"
 
@@ -33,7 +33,6 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMainWindow>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -613,22 +612,14 @@ void TPRODOTTI_LINKED::PlaceFirstTime()
     QWidget *frame = this;
     if (auto *sub = qobject_cast<QMdiSubWindow *>(parentWidget()))
         frame = sub;
-    QWidget *main = MainWindowOf(this);
-    if (!main)
+    const TChildArea area = ChildFreeArea(this);
+    if (!area.main)
         return; // a window of its own keeps the size it was given
-    const int debug = SessionInfo().iDebugPaneHeight;
-    int launcher = 0;
-    QWidget *client = main;
-    if (auto *mw = qobject_cast<QMainWindow *>(main); mw && mw->centralWidget())
-        client = mw->centralWidget();
-    if (QWidget *pan = main->findChild<QWidget *>(QStringLiteral("PAN_Funzioni"));
-        pan && pan->isVisible())
-        launcher = pan->width();
-    const QSize free(client->width() - launcher, client->height() - debug);
+    const QSize free = area.free;
     // The design size is the smallest the window gets.
     frame->setMinimumSize(frame->sizeHint().boundedTo(free));
     frame->resize(RoundToInt(free.width() * 0.9), RoundToInt(free.height() * 0.95));
-    CenterInMainArea(this, main, launcher, debug);
+    CenterInMainArea(this, area.main, area.launcher, area.debug);
 }
 
 void TPRODOTTI_LINKED::closeEvent(QCloseEvent *event)

@@ -37,14 +37,6 @@ QMdiSubWindow *SubWindowOf(QWidget *w)
     return nullptr;
 }
 
-QRect WorkAreaOf(const QWidget *w)
-{
-    QScreen *screen = w ? w->screen() : nullptr;
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
 QLineEdit *InnerEditor(QWidget *control)
 {
     if (auto *e = qobject_cast<QLineEdit *>(control))
@@ -64,6 +56,14 @@ QPoint CenteredIn(const QRect &outer, const QSize &inner)
 }
 
 } // namespace
+
+QRect WorkAreaOf(const QWidget *w)
+{
+    QScreen *screen = w ? w->screen() : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
 
 QWidget *FindOpenForm(const QString &name)
 {

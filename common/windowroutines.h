@@ -2,6 +2,7 @@
 
 // Finding, raising, placing and focusing windows and controls.
 
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -45,6 +46,8 @@ void CenterPanelInPanel(QWidget *panel, QWidget *container);
 // the right) and the debug pane height (at the bottom). An MDI child is moved inside its MDI
 // area; another window is placed over the same area on the screen.
 void CenterInMainArea(QWidget *window, QWidget *mainWindow, int launcherWidth, int debugHeight);
+// The work area (available geometry) of the window's screen, else of the primary screen.
+QRect WorkAreaOf(const QWidget *window);
 // Centres a window on the work area of its screen.
 void CenterOnWorkArea(QWidget *window);
 // position 0: the window's right edge at the middle of the work area; 1: its left edge at the

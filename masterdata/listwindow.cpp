@@ -1,5 +1,6 @@
 #include "masterdata/listwindow.h"
 
+#include "common/childplacement.h"
 #include "common/dialogs.h"
 #include "common/formats.h"
 #include "common/sessioninfo.h"
@@ -35,12 +36,6 @@ QMdiSubWindow *SubWindowOf(QWidget *w)
     return w ? qobject_cast<QMdiSubWindow *>(w->parentWidget()) : nullptr;
 }
 
-QRect WorkArea(QWidget *w)
-{
-    const QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
 // The width that shows every visible column of the grid without scrolling: the columns, the
 // frame and the vertical scroll bar.
 int GridWidthNeeded(const TKRTGrid *grid)
@@ -53,15 +48,6 @@ int GridWidthNeeded(const TKRTGrid *grid)
 }
 
 } // namespace
-
-QWidget *MainWindowOf(QWidget *window)
-{
-    for (QWidget *w = window ? window->parentWidget() : nullptr; w; w = w->parentWidget()) {
-        if (qobject_cast<QMdiArea *>(w))
-            return w->window();
-    }
-    return nullptr;
-}
 
 TListWindow::TListWindow(const QString &name, const QString &caption, QWidget *parent)
     : QWidget(parent)
@@ -401,21 +387,8 @@ void TListWindow::showEvent(QShowEvent *event)
 void TListWindow::PlaceFirstTime()
 {
     QWidget *frame = Frame();
-    QWidget *main = MainWindowOf(this);
-    int launcher = 0;
-    const int debug = SessionInfo().iDebugPaneHeight;
-    QSize free;
-    if (main) {
-        QWidget *client = main;
-        if (auto *mw = qobject_cast<QMainWindow *>(main); mw && mw->centralWidget())
-            client = mw->centralWidget();
-        if (QWidget *pan = main->findChild<QWidget *>(QStringLiteral("PAN_Funzioni"));
-            pan && pan->isVisible())
-            launcher = pan->width();
-        free = QSize(client->width() - launcher, client->height() - debug);
-    } else {
-        free = WorkArea(this).size();
-    }
+    const TChildArea area = ChildFreeArea(this);
+    const QSize free = area.free;
     const QSizeF share = FirstPlacementShare();
     QSize wanted(RoundToInt(free.width() * share.width()),
                  RoundToInt(free.height() * share.height()));
@@ -436,8 +409,8 @@ void TListWindow::PlaceFirstTime()
     // The size is the window's outer size (its MDI frame included).
     frame->resize(wanted);
     frame->setMinimumSize(frame->size());
-    if (main)
-        CenterInMainArea(this, main, launcher, debug);
+    if (area.main)
+        CenterInMainArea(this, area.main, area.launcher, area.debug);
     else
         CenterOnWorkArea(this);
 }

@@ -189,6 +189,3 @@ private:
     bool m_companyShown = false;
     bool m_firstShown = false;
 };
-
-// The main window the window lives in (through its MDI area), or nullptr.
-QWidget *MainWindowOf(QWidget *window);
